@@ -1,0 +1,15 @@
+// What each backend provides to the framework's common part. Not for the system's code.
+#pragma once
+
+#include "framework/window.h"
+
+namespace fw::backend {
+
+// Makes the dialog's window, runs OnInitDialog and the modal loop; the EndDialog result.
+int RunModal(CDialog& dlg);
+// Makes the dialog's window and runs OnInitDialog, without a modal loop; false on failure.
+bool Open(CDialog& dlg);
+// Destroys a window made by Open.
+void Close(CDialog& dlg);
+
+}  // namespace fw::backend

@@ -1,0 +1,66 @@
+// Directory listings, read-only files and output files, behind an interface tests replace.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/error.h"
+
+namespace platform {
+
+// What an entry leads to: device and inode on POSIX, volume serial and file index on Windows.
+struct FileId {
+    uint64_t volume = 0;
+    uint64_t index = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+struct DirEntry {
+    std::string name;
+    bool isDir = false;      // the entry, links and junctions followed, is a directory
+    bool isRegular = false;  // a regular file; FIFOs, sockets and devices are not
+    uint64_t size = 0;       // for regular files
+    FileId id;               // valid when hasId
+    bool hasId = false;
+};
+
+// A file open for reading, in binary. Closed by the destructor.
+class InputFile {
+public:
+    virtual ~InputFile() = default;
+    // Reads up to n bytes into buf; fewer only at end of file. On failure returns false
+    // with got holding the bytes placed before the failure.
+    virtual bool Read(void* buf, size_t n, size_t& got, Error& error) = 0;
+};
+
+// A file open for writing, created or emptied. Closed by the destructor (result lost).
+class OutputFile {
+public:
+    virtual ~OutputFile() = default;
+    virtual bool Write(const void* data, size_t n, Error& error) = 0;
+    virtual bool Close(Error& error) = 0;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // Every entry of the directory dir (with or without a trailing separator) except "." and
+    // "..", in the order the system delivers them, hidden entries included.
+    virtual bool List(const std::string& dir, std::vector<DirEntry>& entries, Error& error) = 0;
+    // Opens a regular file read-only; a directory, FIFO, socket or device is refused.
+    virtual std::unique_ptr<InputFile> OpenRead(const std::string& path, Error& error) = 0;
+    // Whether something exists at path, without opening it.
+    virtual bool Exists(const std::string& path) = 0;
+    // The identity of what path leads to.
+    virtual bool Identify(const std::string& path, FileId& id, Error& error) = 0;
+    // Creates path, or empties it if it exists.
+    virtual std::unique_ptr<OutputFile> Create(const std::string& path, Error& error) = 0;
+};
+
+// The operating system's own file system.
+FileSystem& RealFileSystem();
+
+}  // namespace platform
