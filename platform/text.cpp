@@ -1,0 +1,154 @@
+#include "platform/text.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Length of the run of ASCII bytes at the start of [p, end), eight bytes at a time: file
+// names and log lines are mostly ASCII.
+size_t AsciiPrefix(const unsigned char* p, const unsigned char* end) {
+    const unsigned char* start = p;
+    while (end - p >= 8) {
+        uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080ull) {
+            break;
+        }
+        p += 8;
+    }
+    while (p < end && *p < 0x80) {
+        ++p;
+    }
+    return static_cast<size_t>(p - start);
+}
+
+bool IsContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
+
+// Decodes one sequence starting at a non-ASCII byte and returns its length. A byte that
+// does not start a whole, shortest-form sequence counts alone, as U+FFFD, so that each bad
+// byte gives one replacement. Surrogates (ED A0..BF xx) decode like any other code point.
+size_t DecodeSequence(const unsigned char* p, const unsigned char* end, char32_t& cp) {
+    const unsigned char lead = p[0];
+    size_t length;
+    unsigned char low = 0x80;  // the range allowed for the second byte
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        cp = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        cp = lead & 0x0F;
+        if (lead == 0xE0) {
+            low = 0xA0;  // below is an overlong form
+        }
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        cp = lead & 0x07;
+        if (lead == 0xF0) {
+            low = 0x90;  // below is an overlong form
+        } else if (lead == 0xF4) {
+            high = 0x8F;  // above is past U+10FFFF
+        }
+    } else {
+        cp = kReplacement;
+        return 1;
+    }
+    if (static_cast<size_t>(end - p) < length || p[1] < low || p[1] > high) {
+        cp = kReplacement;
+        return 1;
+    }
+    for (size_t i = 1; i < length; ++i) {
+        if (!IsContinuation(p[i])) {
+            cp = kReplacement;
+            return 1;
+        }
+        cp = (cp << 6) | (p[i] & 0x3F);
+    }
+    return length;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+}  // namespace
+
+std::u16string Utf8ToUtf16(const std::string& text) {
+    std::u16string out;
+    out.reserve(text.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        const size_t ascii = AsciiPrefix(p, end);
+        out.append(p, p + ascii);
+        p += ascii;
+        if (p == end) {
+            break;
+        }
+        char32_t cp;
+        p += DecodeSequence(p, end, cp);
+        if (cp >= 0x10000) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            // A high and a low surrogate given as two three-byte forms land next to each
+            // other here and so become the pair they describe.
+            out.push_back(static_cast<char16_t>(cp));
+        }
+    }
+    return out;
+}
+
+std::string Utf16ToUtf8(const std::u16string& text) {
+    std::string out;
+    out.reserve(text.size());
+    const size_t size = text.size();
+    for (size_t i = 0; i < size; ++i) {
+        const char32_t unit = text[i];
+        if (unit < 0x80) {
+            out.push_back(static_cast<char>(unit));
+            continue;
+        }
+        const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < size &&
+                          text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+        if (pair) {
+            AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else {
+            AppendUtf8(out, unit);  // a lone surrogate keeps its three-byte form
+        }
+    }
+    return out;
+}
+
+std::string Utf8ToCp932(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        out.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
+    }
+    return out;
+}
+
+}  // namespace platform
