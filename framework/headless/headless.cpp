@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <deque>
 #include <memory>
+#include <utility>
 
 #include "framework/backend.h"
 
@@ -63,6 +64,9 @@ size_t CharLength(unsigned char c) {
 }
 
 struct Control {
+    explicit Control(const ControlTemplate* t = nullptr)
+        : tpl(t), text(t ? t->text : ""), enabled(t && !(t->style & WS_DISABLED)) {}
+
     const ControlTemplate* tpl;
     std::string text;
     bool enabled;
@@ -97,7 +101,7 @@ public:
         const DialogTemplate& t = dlg.Template();
         m_caption = t.caption;
         for (const ControlTemplate& c : t.controls)
-            m_controls.push_back({&c, c.text, !(c.style & WS_DISABLED)});
+            m_controls.emplace_back(&c);
     }
 
     void Init() {
@@ -118,7 +122,8 @@ public:
         for (Control& c : m_controls)
             if (c.tpl->id == id) return c;
         Fail("no control " + std::to_string(id) + " in \"" + m_caption + "\"");
-        static Control none{};
+        static ControlTemplate missing{ControlClass::Static, 0, "", 0, 0, 0, 0, 0};
+        static Control none(&missing);
         return none;
     }
 

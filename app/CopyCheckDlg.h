@@ -1,0 +1,96 @@
+// The main window: the settings of a check, the state of a run, and the operations of the
+// run, the output and the comparison engine.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "framework/ddx.h"
+#include "framework/time.h"
+#include "framework/window.h"
+#include "platform/fs.h"
+#include "res/resource.h"
+#include "run/log.h"
+
+class CCopyCheckDlg : public fw::CDialog {
+public:
+    explicit CCopyCheckDlg(fw::CWnd* pParent = nullptr);
+
+    // Output: one entry in the result window and, while a run's log is open, one log line.
+    void AddResult(const std::string& text);
+
+    // Comparison engine.
+    static uint64_t CalcPercent(uint64_t done, uint64_t total);
+    void StepTotalProgress(uint64_t n);
+    void CheckTotalSize(std::string dir);
+    void CheckDirectory(std::string srcDir, std::string dstDir);
+    void CompareFile(const std::string& srcDir, const std::string& dstDir,
+                     const platform::DirEntry& entry);
+
+    // Where files and listings come from; tests put a fake in its place.
+    void SetFileSystem(platform::FileSystem& fs) { m_fs = &fs; }
+    // How a run gets its two buffers: null when memory is short, never an exception.
+    using Allocator = std::unique_ptr<unsigned char[]> (*)(size_t bytes);
+    void SetAllocator(Allocator allocate) { m_allocate = allocate; }
+
+    bool OnWndEvent(const fw::Event& event, fw::EventReply& reply) override;
+
+protected:
+    void DoDataExchange(fw::CDataExchange* pDX) override;
+    bool OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    void OnVScroll(unsigned nSBCode, unsigned nPos, fw::CScrollBar* pScrollBar) override;
+
+    void OnPaint();
+    fw::Icon OnQueryDragIcon();
+    void OnChangeSrcPath();
+    void OnChangeDstPath();
+    void OnChangeLogPath();
+    void OnClickKeepLog();
+    void OnClickNamesOnly();
+    void OnKillFocusDiffLimit();
+    void OnKillFocusBlockKB();
+
+private:
+    // Reads a numeric field and corrects it into 1..upper, with the notice when it moved.
+    void CorrectNumber(int id, unsigned& member, unsigned upper, const std::string& notice);
+    void SetProgress(int id, uint64_t percent);
+    void ShowResultLines();
+    // During a run: shows the result window and lets the window repaint, at most every
+    // 100 ms, so a long run neither freezes the window nor rebuilds it for every line.
+    void KeepWindowAlive();
+
+public:
+    fw::CTimeSpan m_spanElapsed;
+    fw::CTime m_timeEnd;
+    fw::CTime m_timeStart;
+    std::unique_ptr<unsigned char[]> m_pDstBuf;
+    std::unique_ptr<unsigned char[]> m_pSrcBuf;
+    uint64_t m_nDoneBytes = 0;
+    uint64_t m_nTotalBytes = 0;
+    bool m_bLogOpen = false;
+    CLogFile m_fpLog;
+    uint64_t m_nDiffCount = 0;
+    uint64_t m_nDirCount = 0;
+    uint64_t m_nFileCount = 0;
+    int m_nNextLine = 0;  // the slot the next entry goes to; the oldest once all are written
+    std::array<std::string, 32> m_strResultLines;  // "\r\n" + text, or empty if never written
+    std::string m_strSrcPath;
+    std::string m_strDstPath;
+    std::string m_strResult;
+    unsigned m_nDiffLimit = 0;
+    unsigned m_nBlockKB = 0;
+    int m_bKeepLog = 0;
+    int m_bNamesOnly = 0;
+    std::string m_strLogPath;
+    fw::Icon m_hIcon = nullptr;
+
+private:
+    platform::FileSystem* m_fs;
+    Allocator m_allocate;
+    bool m_bRunning = false;         // between the confirmation and the last line of a run
+    int64_t m_nLastShownMs = 0;      // when the running window was last shown
+};

@@ -1,0 +1,128 @@
+// The check run: from the confirmation to the verdict, the times and the counts.
+#include <chrono>
+
+#include "app/CopyCheckDlg.h"
+
+using namespace fw;
+
+namespace {
+
+const char kSeparatorLine[] = "-------------------------------------------";
+
+int64_t NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+void CCopyCheckDlg::OnOK() {
+    m_nFileCount = 0;
+    m_nDirCount = 0;
+    m_nDiffCount = 0;
+    m_nTotalBytes = 0;
+    m_nDoneBytes = 0;
+
+    if (MessageBox("ファイルの比較を開始するんですね？", "確認", MB_OKCANCEL) == IDCANCEL) return;
+    m_bRunning = true;
+    m_nLastShownMs = NowMs();
+
+    m_bLogOpen = false;
+    if (m_bKeepLog) {
+        m_bLogOpen = m_fpLog.Open(*m_fs, m_strLogPath);
+        if (!m_bLogOpen) MessageBox("ログファイルのオープンに失敗しました。", "Notice", MB_OK);
+    }
+
+    unsigned bufferKB = 0;
+    if (!m_bNamesOnly) {
+        size_t bytes = size_t{m_nBlockKB} * 1024;
+        m_pSrcBuf = m_allocate(bytes);
+        if (m_pSrcBuf) {
+            m_pDstBuf = m_allocate(bytes);
+            if (!m_pDstBuf) m_pSrcBuf.reset();
+        }
+        if (m_pSrcBuf) {
+            bufferKB = m_nBlockKB;
+        } else {
+            AddResult("チェック用のバッファの確保ができませんでした");
+            AddResult("名前のみのチェックに切り替えます");
+            m_bNamesOnly = 1;
+            GetDlgItem<CButton>(IDC_NAMES_ONLY).SetCheck(BST_CHECKED);
+        }
+    }
+
+    UpdateData(true);
+    // The comparison reads blocks into the buffers: their size is the block size.
+    if (bufferKB) m_nBlockKB = bufferKB;
+
+    m_timeStart = CTime::GetCurrentTime();
+    AddResult(m_timeStart.Format("チェック開始時刻：%H時%M分%S秒"));
+    AddResult(kSeparatorLine);
+    AddResult("コピー元パス：" + m_strSrcPath);
+    AddResult("コピー先パス：" + m_strDstPath);
+    if (m_bKeepLog)
+        AddResult("結果ログファイルを作成します：" + m_strLogPath);
+    else
+        AddResult("結果ログファイルは作成しません");
+    if (m_bNamesOnly) {
+        AddResult("ファイル名のみの比較を行います。");
+    } else {
+        AddResult("ファイル名と、ファイルの内容の比較を行います");
+        AddResult("ファイルの比較は " + std::to_string(m_nBlockKB) + " KByteずつ行います");
+    }
+    AddResult("差違が " + std::to_string(m_nDiffLimit) + " 個発見されたら中断します");
+    AddResult("以上の条件で比較を行います。");
+    AddResult(kSeparatorLine);
+    AddResult("コピー元のトータルサイズを取得中...");
+
+    CheckTotalSize(m_strSrcPath);
+    AddResult("トータルサイズ：" + std::to_string(m_nTotalBytes));
+    AddResult("＜チェックを開始します＞");
+
+    bool walked = false;
+    if (m_strSrcPath == m_strDstPath) {
+        AddResult("コピー元とコピー先のパスが同じです。");
+    } else if (m_nTotalBytes == 0) {
+        AddResult("ファイルが存在しないため、比較の必要がありません。");
+    } else {
+        CheckDirectory(m_strSrcPath, m_strDstPath);
+        walked = true;
+    }
+
+    AddResult(kSeparatorLine);
+    AddResult("チェック終了");
+    m_pSrcBuf.reset();
+    m_pDstBuf.reset();
+
+    if (!walked)
+        AddResult("比較は実行されませんでした。");
+    else if (m_nDiffCount == 0)
+        AddResult("双方のパスの内容に差違はありませんでした。");
+    else
+        AddResult("差違が発見されました。");
+
+    m_timeEnd = CTime::GetCurrentTime();
+    AddResult(m_timeEnd.Format("チェック終了時刻：%H時%M分%S秒"));
+    m_spanElapsed = m_timeEnd - m_timeStart;
+    AddResult(m_spanElapsed.Format("所用時間：%H時%M分%S秒"));
+    AddResult("File total size：" + std::to_string(m_nTotalBytes));
+    AddResult("dir:" + std::to_string(m_nDirCount) + "  file:" + std::to_string(m_nFileCount) +
+              "  error:" + std::to_string(m_nDiffCount));
+
+    if (m_bLogOpen) {
+        bool written = m_fpLog.Close();
+        m_bLogOpen = false;
+        // Window only: the log is closed.
+        if (!written) AddResult("Notice>ログファイルの書き込みに失敗しました：" + m_strLogPath);
+    }
+    m_bRunning = false;
+    ShowResultLines();
+}
+
+void CCopyCheckDlg::KeepWindowAlive() {
+    int64_t now = NowMs();
+    if (now - m_nLastShownMs < 100) return;
+    m_nLastShownMs = now;
+    ShowResultLines();
+    GetHost()->LetPaintThrough();
+}

@@ -1,0 +1,44 @@
+// The log writer.
+#include "run/log.h"
+
+#include "platform/text.h"
+
+namespace {
+constexpr size_t kBufferSize = 64 * 1024;
+}
+
+bool CLogFile::Open(platform::FileSystem& fs, const std::string& path) {
+    m_error = {};
+    m_buffer.clear();
+    m_file = fs.Create(path, m_error);
+    return m_file != nullptr;
+}
+
+void CLogFile::WriteLine(const std::string& text) {
+    if (!m_file) return;
+    // Code page 932 never uses 0x0A as the second byte of a character, so line feeds can
+    // be found in the encoded bytes.
+    for (char c : platform::Utf8ToCp932(text)) {
+        if (c == '\n') m_buffer += '\r';
+        m_buffer += c;
+    }
+    m_buffer += "\r\n";
+    if (m_buffer.size() >= kBufferSize) Flush();
+}
+
+void CLogFile::Flush() {
+    if (m_buffer.empty()) return;
+    platform::Error error;
+    if (!m_file->Write(m_buffer.data(), m_buffer.size(), error) && !m_error.failed())
+        m_error = error;
+    m_buffer.clear();
+}
+
+bool CLogFile::Close() {
+    if (!m_file) return false;
+    Flush();
+    platform::Error error;
+    if (!m_file->Close(error) && !m_error.failed()) m_error = error;
+    m_file.reset();
+    return !m_error.failed();
+}
