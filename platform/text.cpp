@@ -92,6 +92,17 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
+#include "platform/cp932_table.inc"
+
+// 0 when code page 932 has no code for cp (U+0080 and up).
+uint16_t Cp932Code(char32_t cp) {
+    if (cp >= 0x10000) {
+        return 0;
+    }
+    return kCp932Blocks[kCp932BlockIndex[cp >> kCp932BlockBits]]
+                       [cp & ((1u << kCp932BlockBits) - 1)];
+}
+
 }  // namespace
 
 std::u16string Utf8ToUtf16(const std::string& text) {
@@ -145,8 +156,34 @@ std::string Utf16ToUtf8(const std::u16string& text) {
 std::string Utf8ToCp932(const std::string& text) {
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
-        out.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        const size_t ascii = AsciiPrefix(p, end);
+        out.append(reinterpret_cast<const char*>(p), ascii);
+        p += ascii;
+        if (p == end) {
+            break;
+        }
+        char32_t cp;
+        p += DecodeSequence(p, end, cp);
+        if (cp >= 0xD800 && cp <= 0xDBFF && p < end) {
+            // A pair given as two three-byte forms is one character, so one '?'.
+            char32_t next;
+            const size_t length = DecodeSequence(p, end, next);
+            if (next >= 0xDC00 && next <= 0xDFFF) {
+                p += length;
+            }
+        }
+        const uint16_t code = Cp932Code(cp);
+        if (code == 0) {
+            out.push_back('?');
+        } else if (code < 0x100) {
+            out.push_back(static_cast<char>(code));
+        } else {
+            out.push_back(static_cast<char>(code >> 8));
+            out.push_back(static_cast<char>(code & 0xFF));
+        }
     }
     return out;
 }
