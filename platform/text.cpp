@@ -135,19 +135,29 @@ std::string Utf16ToUtf8(const std::u16string& text) {
     std::string out;
     out.reserve(text.size());
     const size_t size = text.size();
-    for (size_t i = 0; i < size; ++i) {
-        const char32_t unit = text[i];
-        if (unit < 0x80) {
-            out.push_back(static_cast<char>(unit));
-            continue;
+    size_t i = 0;
+    while (i < size) {
+        size_t ascii_end = i;
+        while (ascii_end < size && text[ascii_end] < 0x80) {
+            ++ascii_end;
         }
+        const size_t old_size = out.size();
+        out.resize(old_size + (ascii_end - i));
+        for (char* dest = out.data() + old_size; i < ascii_end; ++i) {
+            *dest++ = static_cast<char>(text[i]);
+        }
+        if (i == size) {
+            break;
+        }
+        const char32_t unit = text[i];
         const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < size &&
                           text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
         if (pair) {
             AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-            ++i;
+            i += 2;
         } else {
             AppendUtf8(out, unit);  // a lone surrogate keeps its three-byte form
+            ++i;
         }
     }
     return out;
