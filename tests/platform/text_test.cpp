@@ -45,6 +45,22 @@ TEST(Utf16Conversion, WellFormedTextRoundTrips) {
     }
 }
 
+// ASCII is scanned eight bytes at a time: put a non-ASCII character at every place around
+// those words.
+TEST(Utf16Conversion, NonAsciiAtEveryOffset) {
+    for (size_t offset = 0; offset <= 18; ++offset) {
+        const std::string ascii(offset, 'x');
+        const std::string utf8 = ascii + Bytes({0xC3, 0xA9}) + ascii;
+        const std::u16string utf16 =
+            std::u16string(offset, u'x') + u"\u00E9" + std::u16string(offset, u'x');
+        EXPECT_EQ(Utf8ToUtf16(utf8), utf16) << offset;
+        EXPECT_EQ(Utf16ToUtf8(utf16), utf8) << offset;
+        EXPECT_EQ(Utf8ToCp932(ascii + Bytes({0xE3, 0x81, 0x82}) + ascii),
+                  ascii + Bytes({0x82, 0xA0}) + ascii)
+            << offset;
+    }
+}
+
 TEST(Utf16Conversion, LoneSurrogatesRoundTrip) {
     const char16_t high = 0xD83D;
     const char16_t low = 0xDE00;
