@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,6 +32,10 @@ public:
 
     // Where files and listings come from; tests put a fake in its place.
     void SetFileSystem(platform::FileSystem& fs) { m_fs = &fs; }
+    // Told of every result line as it is added (the command line prints them).
+    void SetResultListener(std::function<void(const std::string&)> listener) {
+        m_onResult = std::move(listener);
+    }
     // How a run gets its two buffers: null when memory is short, never an exception.
     using Allocator = std::unique_ptr<unsigned char[]> (*)(size_t bytes);
     void SetAllocator(Allocator allocate) { m_allocate = allocate; }
@@ -58,6 +63,7 @@ private:
     // Reads a numeric field and corrects it into 1..upper, with the notice when it moved.
     void CorrectNumber(int id, unsigned& member, unsigned upper, const std::string& notice);
     void SetProgress(int id, uint64_t percent);
+    void SkipRestOfFile(uint64_t& done, uint64_t total);
     void ShowResultLines();
     // During a run: shows the result window and lets the window repaint, at most every
     // 100 ms, so a long run neither freezes the window nor rebuilds it for every line.
@@ -91,6 +97,7 @@ public:
 private:
     platform::FileSystem* m_fs;
     Allocator m_allocate;
+    std::function<void(const std::string&)> m_onResult;
     bool m_bRunning = false;         // between the confirmation and the last line of a run
     int64_t m_nLastShownMs = 0;      // when the running window was last shown
 };

@@ -5,6 +5,7 @@ void CCopyCheckDlg::AddResult(const std::string& text) {
     int slot = m_nNextLine++;
     m_strResultLines[slot] = "\r\n" + text;
     if (m_bLogOpen) m_fpLog.WriteLine(text);
+    if (m_onResult) m_onResult(text);
     m_nNextLine &= 31;
     // A run shows the window from the ring when it lets paint through, and at its end.
     if (m_bRunning)
