@@ -1,0 +1,85 @@
+#include <string>
+#include <vector>
+
+#include "platform/dirs.h"
+#include "platform/wide_win32.h"
+
+#include <windows.h>
+
+namespace platform {
+namespace {
+
+Error Failure(const char* call, const std::string& path) {
+    Error error;
+    error.code = static_cast<int>(GetLastError());
+    error.call = call;
+    error.path = path;
+    return error;
+}
+
+}  // namespace
+
+bool GetCurrentDir(std::string& dir, Error& error) {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
+        if (length == 0) {
+            error = Failure("GetCurrentDirectoryW", "");
+            return false;
+        }
+        // Too small a buffer gets the size needed, the terminator included.
+        if (length < buffer.size()) {
+            dir = FromWide(buffer.data(), length);
+            return true;
+        }
+        buffer.resize(length);
+    }
+}
+
+bool SetCurrentDir(const std::string& dir, Error& error) {
+    if (!SetCurrentDirectoryW(ToWide(dir).c_str())) {
+        error = Failure("SetCurrentDirectoryW", dir);
+        return false;
+    }
+    return true;
+}
+
+bool SetCurrentDrive(int drive, Error& error) {
+    if (drive < 1 || drive > 26) {
+        error.code = ERROR_INVALID_DRIVE;
+        error.call = "SetCurrentDirectoryW";
+        error.path = std::to_string(drive);
+        return false;
+    }
+    // "X:" alone goes to the directory the system remembers for that drive.
+    return SetCurrentDir({static_cast<char>('A' + drive - 1), ':'}, error);
+}
+
+std::string FullPath(const std::string& path) {
+    std::wstring wide = ToWide(path);
+    std::wstring buffer(wide.size() + MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetFullPathNameW(wide.c_str(), static_cast<DWORD>(buffer.size()),
+                                        buffer.data(), nullptr);
+        if (length == 0) {
+            return path;
+        }
+        if (length < buffer.size()) {
+            return FromWide(buffer.data(), length);
+        }
+        buffer.resize(length);
+    }
+}
+
+std::vector<std::string> Drives() {
+    std::vector<std::string> drives;
+    DWORD mask = GetLogicalDrives();
+    for (int i = 0; i < 26; ++i) {
+        if (mask & (DWORD{1} << i)) {
+            drives.push_back({static_cast<char>('A' + i), ':', '\\'});
+        }
+    }
+    return drives;
+}
+
+}  // namespace platform

@@ -1,0 +1,34 @@
+#include <cstring>
+#include <string>
+
+#include "platform/error.h"
+
+namespace platform {
+namespace {
+
+// strerror_r is the GNU one (returning the text) or the XSI one (returning a status),
+// depending on the C library; overloads take whichever this one has.
+[[maybe_unused]] std::string Text(const char* text, const char*) {
+    return text;
+}
+[[maybe_unused]] std::string Text(int status, const char* buffer) {
+    return status == 0 ? buffer : "";
+}
+
+std::string Reason(int code) {
+    char buffer[256] = {};
+    std::string text = Text(strerror_r(code, buffer, sizeof buffer), buffer);
+    return text.empty() ? "error " + std::to_string(code) : text;
+}
+
+}  // namespace
+
+std::string Describe(const Error& error) {
+    std::string head = error.call;
+    if (!error.path.empty()) {
+        head += " " + error.path;
+    }
+    return head + ": " + Reason(error.code);
+}
+
+}  // namespace platform

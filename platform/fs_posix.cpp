@@ -1,0 +1,230 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/fs.h"
+
+namespace platform {
+namespace {
+
+Error Failure(int code, const char* call, const std::string& path) {
+    Error error;
+    error.code = code;
+    error.call = call;
+    error.path = path;
+    return error;
+}
+
+FileId IdOf(const struct stat& st) {
+    return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+class Directory {
+public:
+    explicit Directory(DIR* dir) : dir_(dir) {}
+    ~Directory() {
+        if (dir_ != nullptr) {
+            closedir(dir_);
+        }
+    }
+    Directory(const Directory&) = delete;
+    Directory& operator=(const Directory&) = delete;
+    DIR* get() const { return dir_; }
+
+private:
+    DIR* dir_;
+};
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now, for callers that need to know whether the data reached the file.
+    bool Close() {
+        int fd = fd_;
+        fd_ = -1;
+        return close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+// Larger counts are not guaranteed to go through read and write in one call anyway.
+constexpr size_t kMaxTransfer = size_t{1} << 30;
+
+class PosixInputFile : public InputFile {
+public:
+    PosixInputFile(int fd, const std::string& path) : fd_(fd), path_(path) {}
+
+    bool Read(void* buf, size_t n, size_t& got, Error& error) override {
+        got = 0;
+        auto* bytes = static_cast<char*>(buf);
+        while (got < n) {
+            size_t want = n - got < kMaxTransfer ? n - got : kMaxTransfer;
+            ssize_t r = read(fd_.get(), bytes + got, want);
+            if (r < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                error = Failure(errno, "read", path_);
+                return false;
+            }
+            if (r == 0) {
+                break;
+            }
+            got += static_cast<size_t>(r);
+        }
+        return true;
+    }
+
+private:
+    Descriptor fd_;
+    std::string path_;
+};
+
+class PosixOutputFile : public OutputFile {
+public:
+    PosixOutputFile(int fd, const std::string& path) : fd_(fd), path_(path) {}
+
+    bool Write(const void* data, size_t n, Error& error) override {
+        auto* bytes = static_cast<const char*>(data);
+        size_t done = 0;
+        while (done < n) {
+            size_t want = n - done < kMaxTransfer ? n - done : kMaxTransfer;
+            ssize_t r = write(fd_.get(), bytes + done, want);
+            if (r < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                error = Failure(errno, "write", path_);
+                return false;
+            }
+            done += static_cast<size_t>(r);
+        }
+        return true;
+    }
+
+    bool Close(Error& error) override {
+        if (!fd_.Close()) {
+            error = Failure(errno, "close", path_);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    Descriptor fd_;
+    std::string path_;
+};
+
+class PosixFileSystem : public FileSystem {
+public:
+    bool List(const std::string& dir, std::vector<DirEntry>& entries, Error& error) override {
+        entries.clear();
+        Directory d(opendir(dir.c_str()));
+        if (d.get() == nullptr) {
+            error = Failure(errno, "opendir", dir);
+            return false;
+        }
+        for (;;) {
+            errno = 0;
+            dirent* found = readdir(d.get());
+            if (found == nullptr) {
+                if (errno != 0) {
+                    error = Failure(errno, "readdir", dir);
+                    return false;
+                }
+                return true;
+            }
+            std::string name = found->d_name;
+            if (name == "." || name == "..") {
+                continue;
+            }
+            DirEntry entry;
+            entry.name = name;
+            // Links are followed; one whose target cannot be examined (dangling, a loop)
+            // stays neither directory nor file and is checked by name only.
+            struct stat st;
+            if (fstatat(dirfd(d.get()), found->d_name, &st, 0) == 0) {
+                entry.isDir = S_ISDIR(st.st_mode);
+                entry.isRegular = S_ISREG(st.st_mode);
+                entry.size = entry.isRegular ? static_cast<uint64_t>(st.st_size) : 0;
+                entry.id = IdOf(st);
+                entry.hasId = true;
+            }
+            entries.push_back(std::move(entry));
+        }
+    }
+
+    std::unique_ptr<InputFile> OpenRead(const std::string& path, Error& error) override {
+        // Non-blocking so that opening a FIFO returns at once, to be refused below.
+        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (fd < 0) {
+            error = Failure(errno, "open", path);
+            return nullptr;
+        }
+        auto file = std::make_unique<PosixInputFile>(fd, path);
+        struct stat st;
+        if (fstat(fd, &st) != 0) {
+            error = Failure(errno, "fstat", path);
+            return nullptr;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            error = Failure(S_ISDIR(st.st_mode) ? EISDIR : ENOTSUP, "open", path);
+            return nullptr;
+        }
+        int flags = fcntl(fd, F_GETFL);
+        if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+            error = Failure(errno, "fcntl", path);
+            return nullptr;
+        }
+        return file;
+    }
+
+    bool Exists(const std::string& path) override {
+        struct stat st;
+        return lstat(path.c_str(), &st) == 0;
+    }
+
+    bool Identify(const std::string& path, FileId& id, Error& error) override {
+        struct stat st;
+        if (stat(path.c_str(), &st) != 0) {
+            error = Failure(errno, "stat", path);
+            return false;
+        }
+        id = IdOf(st);
+        return true;
+    }
+
+    std::unique_ptr<OutputFile> Create(const std::string& path, Error& error) override {
+        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            error = Failure(errno, "open", path);
+            return nullptr;
+        }
+        return std::make_unique<PosixOutputFile>(fd, path);
+    }
+};
+
+}  // namespace
+
+FileSystem& RealFileSystem() {
+    static PosixFileSystem fileSystem;
+    return fileSystem;
+}
+
+}  // namespace platform
