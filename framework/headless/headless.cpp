@@ -165,10 +165,16 @@ public:
 
     // Host
     void SetText(int id, const std::string& text) override {
-        if (id == 0)
+        if (id == 0) {
             m_caption = text;
-        else
+        } else if (Find(id).Multiline()) {
+            // As on Windows: text set on a multi-line edit raises no EN_CHANGE.
+            Control& c = Find(id);
+            c.text = text;
+            c.firstLine = 0;
+        } else {
             UserSetText(id, text);
+        }
     }
     std::string GetText(int id) override { return id == 0 ? m_caption : Find(id).text; }
     void Enable(int id, bool enable) override {
