@@ -1,8 +1,9 @@
 // The application's services from Windows: common controls, icons, system metrics.
 #include "framework/window.h"
 
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>  // needs <windows.h> first
 
 #undef LoadIcon  // the framework's own, not the A/W macro
 

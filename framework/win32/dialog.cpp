@@ -9,8 +9,9 @@
 #include "framework/win32/win32.h"
 #include "platform/wide_win32.h"
 
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>  // needs <windows.h> first
 
 // The framework's own names, not the A/W macros.
 #undef MessageBox

@@ -7,8 +7,9 @@
 
 #include "platform/wide_win32.h"
 
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>  // needs <windows.h> first
 
 int wmain(int argc, wchar_t** argv) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
