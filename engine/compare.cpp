@@ -1,0 +1,111 @@
+// The comparison of one source file with its copy, block by block.
+#include <algorithm>
+#include <cstring>
+
+#include "app/CopyCheckDlg.h"
+
+namespace {
+
+// The index of the first byte where a and b differ; they are known to differ somewhere.
+size_t FirstDifference(const unsigned char* a, const unsigned char* b, size_t n) {
+    // memcmp narrows it to a chunk, so the byte loop runs over one chunk at most.
+    constexpr size_t kChunk = 4096;
+    size_t start = 0;
+    while (n - start > kChunk && std::memcmp(a + start, b + start, kChunk) == 0)
+        start += kChunk;
+    return static_cast<size_t>(std::mismatch(a + start, a + n, b + start).first - a);
+}
+
+}  // namespace
+
+void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& dstDir,
+                                const platform::DirEntry& entry) {
+    if (m_nDiffCount >= m_nDiffLimit)
+        return;
+    SetProgress(IDC_FILE_PROGRESS, 0);
+    std::string srcPath = srcDir + entry.name;
+    std::string dstPath = dstDir + entry.name;
+
+    // A FIFO, socket or device is checked by name: opening or reading one could block.
+    platform::Error error;
+    std::unique_ptr<platform::InputFile> dst;
+    bool found;
+    if (entry.isRegular) {
+        dst = m_fs->OpenRead(dstPath, error);
+        found = dst != nullptr;
+    } else {
+        found = m_fs->Exists(dstPath);
+    }
+    if (!found) {
+        AddResult("[" + dstPath + "]：コピー先に存在しません");
+        ++m_nDiffCount;
+        StepTotalProgress(entry.size);
+        return;
+    }
+    if (m_bNamesOnly || !entry.isRegular) {
+        StepTotalProgress(entry.size);
+        return;
+    }
+
+    uint64_t done = 0;
+    uint64_t total = entry.size;
+    SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
+    std::unique_ptr<platform::InputFile> src = m_fs->OpenRead(srcPath, error);
+    if (!src) {
+        AddResult("なぜかコピー元のファイル[" + srcPath + "]が開けませんでした");
+        dst.reset();
+        ++m_nDiffCount;
+        StepTotalProgress(entry.size);
+        return;
+    }
+
+    const size_t block = size_t{m_nBlockKB} * 1024;
+    for (;;) {
+        size_t nSrc = 0;
+        size_t nDst = 0;
+        platform::Error srcError;
+        platform::Error dstError;
+        bool srcRead = src->Read(m_pSrcBuf.get(), block, nSrc, srcError);
+        bool dstRead = dst->Read(m_pDstBuf.get(), block, nDst, dstError);
+        // Whatever the counts say, a block that could not be read was not compared.
+        if (!srcRead || !dstRead) {
+            SkipRestOfFile(done, total);
+            AddResult("[" + (srcRead ? dstPath : srcPath) + "]：ファイルの読み込みに失敗しました");
+            break;
+        }
+        if (nSrc != nDst) {
+            SkipRestOfFile(done, total);
+            AddResult("[" + srcPath + "]：ファイルのサイズが異なっています");
+            break;
+        }
+        SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
+        if (std::memcmp(m_pSrcBuf.get(), m_pDstBuf.get(), nSrc) != 0) {
+            // The differing byte counts as compared.
+            size_t compared = FirstDifference(m_pSrcBuf.get(), m_pDstBuf.get(), nSrc) + 1;
+            done += compared;
+            m_nDoneBytes += compared;
+            SkipRestOfFile(done, total);
+            src.reset();
+            dst.reset();
+            AddResult("[" + srcPath + "]：ファイルの内容が異なっています");
+            return;
+        }
+        done += nSrc;
+        m_nDoneBytes += nSrc;
+        if (nSrc < block)
+            break;  // a short block is the end of the file
+    }
+    SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
+    src.reset();
+    dst.reset();
+}
+
+// Counts the finding and takes the rest of the listed size as done, so that every file
+// adds exactly its listed size to the total unless it compares equal.
+void CCopyCheckDlg::SkipRestOfFile(uint64_t& done, uint64_t total) {
+    ++m_nDiffCount;
+    uint64_t rest = total - done;
+    done = total;
+    SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
+    StepTotalProgress(rest);
+}
