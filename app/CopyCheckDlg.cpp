@@ -33,6 +33,9 @@ bool CCopyCheckDlg::OnWndEvent(const Event& event, EventReply& reply) {
         OnCommand(EN_KILLFOCUS, IDC_DIFF_LIMIT, &T::OnKillFocusDiffLimit),
         OnCommand(EN_KILLFOCUS, IDC_BLOCK_KB, &T::OnKillFocusBlockKB),
         OnCommand(EN_CHANGE, IDC_LOG_PATH, &T::OnChangeLogPath),
+        OnCommand(BN_CLICKED, IDC_SRC_BROWSE, &T::OnSrcBrowse),
+        OnCommand(BN_CLICKED, IDC_DST_BROWSE, &T::OnDstBrowse),
+        OnCommand(BN_CLICKED, IDC_LOG_BROWSE, &T::OnLogBrowse),
         OnVScrollMsg(&T::OnVScroll),
     };
     return Dispatch<T>(*this, kEvents, event, reply) || CDialog::OnWndEvent(event, reply);

@@ -58,10 +58,14 @@ protected:
     void OnClickNamesOnly();
     void OnKillFocusDiffLimit();
     void OnKillFocusBlockKB();
+    void OnSrcBrowse();
+    void OnDstBrowse();
+    void OnLogBrowse();
 
 private:
     // Reads a numeric field and corrects it into 1..upper, with the notice when it moved.
     void CorrectNumber(int id, unsigned& member, unsigned upper, const std::string& notice);
+    void BrowseDirectory(int id);
     void SetProgress(int id, uint64_t percent);
     void SkipRestOfFile(uint64_t& done, uint64_t total);
     void ShowResultLines();

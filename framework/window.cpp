@@ -3,6 +3,7 @@
 
 #include "framework/backend.h"
 #include "framework/ddx.h"
+#include "framework/filedialog.h"
 
 namespace fw {
 
@@ -75,6 +76,22 @@ bool CDialog::OnWndEvent(const Event& event, EventReply& reply) {
         }
     }
     return CWnd::OnWndEvent(event, reply);
+}
+
+CFileDialog::CFileDialog(bool openFileDialog, const char* defExt, const char* fileName,
+                         unsigned flags, const char* filter, CWnd* parent)
+    : m_bOpenFileDialog(openFileDialog),
+      m_strDefExt(defExt ? defExt : ""),
+      m_strFileName(fileName ? fileName : ""),
+      m_nFlags(flags),
+      m_strFilter(filter ? filter : ""),
+      m_pParent(parent) {}
+
+int CFileDialog::DoModal() {
+    std::string path;
+    int result = backend::RunFileDialog(*this, path);
+    if (result == static_cast<int>(IDOK)) m_path = path;
+    return result;
 }
 
 CWinApp::CWinApp() { g_app = this; }

@@ -46,6 +46,13 @@ public:
     virtual int ListGetCurSel(int id) = 0;
     virtual int ListCount(int id) = 0;
     virtual std::string ListGetText(int id, int index) = 0;
+    // Fills a list with the drives or the subdirectories of the directory pathSpec names, in
+    // the system's bracketed forms ("[-c-]", "[..]", "[name]"); false when it cannot.
+    virtual bool DirList(std::string& /*pathSpec*/, int /*listId*/, unsigned /*type*/) {
+        return false;
+    }
+    // The selected entry without brackets: "name" + separator, or a drive letter and ":".
+    virtual bool DirSelect(int /*listId*/, std::string& /*selection*/) { return false; }
     virtual int MessageBox(const std::string& text, const std::string& caption,
                            unsigned type) = 0;
     virtual void EndDialog(int result) = 0;
@@ -189,6 +196,12 @@ public:
     void SetDlgItemInt(int id, unsigned value, bool isSigned = true);
     // The field read as a decimal number; 0 when it is not one (translated then false).
     unsigned GetDlgItemInt(int id, bool* translated = nullptr, bool isSigned = true) const;
+    bool DlgDirList(std::string& pathSpec, int listId, int /*staticId*/, unsigned type) {
+        return m_host->DirList(pathSpec, listId, type);
+    }
+    bool DlgDirSelectEx(std::string& selection, int listId) {
+        return m_host->DirSelect(listId, selection);
+    }
     int MessageBox(const std::string& text, const std::string& caption, unsigned type = MB_OK) {
         return m_host->MessageBox(text, caption, type);
     }

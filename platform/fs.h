@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dirs.h"
 #include "platform/error.h"
 
 namespace platform {
@@ -58,6 +59,9 @@ public:
     virtual bool Identify(const std::string& path, FileId& id, Error& error) = 0;
     // Creates path, or empties it if it exists.
     virtual std::unique_ptr<OutputFile> Create(const std::string& path, Error& error) = 0;
+    // The process's current directory and drive, which the directory picker moves.
+    virtual bool ChangeDir(const std::string& dir, Error& error) { return SetCurrentDir(dir, error); }
+    virtual bool ChangeDrive(int drive, Error& error) { return SetCurrentDrive(drive, error); }
 };
 
 // The operating system's own file system.

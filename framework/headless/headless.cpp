@@ -9,15 +9,21 @@
 #include <cstdlib>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "framework/backend.h"
+#include "framework/filedialog.h"
+#include "framework/headless/dirlist.h"
 
 namespace fw::headless {
 
 namespace {
 
 struct Script {
+    platform::FileSystem* fs = nullptr;
+    std::deque<std::optional<std::string>> fileAnswers;
+    std::vector<FileDialogCall> fileDialogsSeen;
     std::function<int(const MessageBoxCall&)> boxHandler;
     std::deque<int> boxAnswers;
     std::vector<MessageBoxCall> boxesSeen;
@@ -271,6 +277,20 @@ public:
     void EndPaint() override {}
     void DrawIcon(void*, int, int, Icon) override {}
     void Default() override {}
+    bool DirList(std::string& pathSpec, int listId, unsigned type) override {
+        ListReset(listId);
+        std::vector<std::string> entries;
+        bool ok = DirListEntries(script().fs ? *script().fs : platform::RealFileSystem(),
+                                 pathSpec, type, entries);
+        for (const std::string& e : entries) ListAdd(listId, e);
+        return ok;
+    }
+    bool DirSelect(int listId, std::string& selection) override {
+        Control& c = Find(listId);
+        if (c.curSel < 0 || c.curSel >= static_cast<int>(c.items.size())) return false;
+        selection = DirSelection(c.items[c.curSel]);
+        return true;
+    }
     void LetPaintThrough() override {
         if (script().paintHook) script().paintHook();
     }
@@ -319,6 +339,11 @@ void SetFailureHandler(std::function<void(const std::string&)> handler) {
     script().failure = std::move(handler);
 }
 void SetPaintHook(std::function<void()> hook) { script().paintHook = std::move(hook); }
+void UseFileSystem(platform::FileSystem* fs) { script().fs = fs; }
+void AnswerFileDialog(std::optional<std::string> path) {
+    script().fileAnswers.push_back(std::move(path));
+}
+std::vector<FileDialogCall> TakeFileDialogs() { return std::exchange(script().fileDialogsSeen, {}); }
 void ResetScript() {
     auto failure = script().failure;
     script() = Script{};
@@ -389,7 +414,7 @@ void User::Select(int listId, int index) {
     Control& c = m_host->Find(listId);
     if (!c.enabled) return;
     m_host->MoveFocus(listId);
-    if (m_host->Find(listId).curSel == index) return;
+    // A click notifies even when the entry was already selected.
     m_host->ListSetCurSel(listId, index);
     m_host->Notify(listId, LBN_SELCHANGE);
 }
@@ -445,6 +470,24 @@ int RunModal(CDialog& dlg) {
         return result;
     };
     return owner ? owner->Away(run) : run();
+}
+
+int RunFileDialog(const CFileDialog& dlg, std::string& path) {
+    auto& s = headless::script();
+    s.fileDialogsSeen.push_back({dlg.m_bOpenFileDialog, dlg.m_strDefExt, dlg.m_strFileName,
+                                 dlg.m_strFilter, dlg.m_nFlags});
+    auto answer = [&] {
+        if (s.fileAnswers.empty()) {
+            headless::Fail("unanswered file dialog");
+            return static_cast<int>(IDCANCEL);
+        }
+        std::optional<std::string> chosen = std::move(s.fileAnswers.front());
+        s.fileAnswers.pop_front();
+        if (!chosen) return static_cast<int>(IDCANCEL);
+        path = *chosen;
+        return static_cast<int>(IDOK);
+    };
+    return headless::Open().empty() ? answer() : headless::Open().back()->Away(answer);
 }
 
 bool Open(CDialog& dlg) {

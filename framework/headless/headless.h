@@ -3,10 +3,12 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "framework/window.h"
+#include "platform/fs.h"
 
 namespace fw::headless {
 
@@ -17,6 +19,19 @@ struct MessageBoxCall {
 };
 
 class User;
+
+struct FileDialogCall {
+    bool open = false;
+    std::string defExt, fileName, filter;
+    unsigned flags = 0;
+};
+
+// Where directory lists come from; null for the real file system.
+void UseFileSystem(platform::FileSystem* fs);
+// What the next file dialog returns: a path (IDOK) or nothing (IDCANCEL).
+void AnswerFileDialog(std::optional<std::string> path);
+// Every file dialog shown since the last call.
+std::vector<FileDialogCall> TakeFileDialogs();
 
 // Who answers message boxes: the handler, if set; otherwise the scripted answers in order.
 void SetMessageBoxHandler(std::function<int(const MessageBoxCall&)> handler);
