@@ -5,6 +5,7 @@
 #include <functional>
 #include <thread>
 
+#include "platform/dirs.h"
 #include "platform/text.h"
 #include "tests/support/main_window.h"
 #include "tests/support/tempdir.h"
@@ -149,22 +150,31 @@ TEST_F(RunTest, SamePathsCompareNothing) {
 }
 
 TEST_F(RunTest, SamePathsRightAfterStartUp) {
+    // A second window, started in a small directory, with the start-up defaults.
+    std::string start;
+    platform::Error error;
+    ASSERT_TRUE(platform::GetCurrentDir(start, error));
+    ASSERT_TRUE(platform::SetCurrentDir(src, error));
+    root.WriteFile("src/a.txt", "abc");
     CCopyCheckDlg second;
     ASSERT_TRUE(second.Create());
     fw::headless::User u(second);
     fw::headless::AnswerMessageBox(IDOK);
     u.Click(IDOK);
+    platform::SetCurrentDir(start, error);
     std::vector<std::string> lines;
     for (int k = 0; k < 32; ++k) {
         const std::string& slot = second.m_strResultLines[(second.m_nNextLine + k) & 31];
         if (!slot.empty()) lines.push_back(slot.substr(2));
     }
-    ASSERT_GE(lines.size(), 20u);
-    EXPECT_EQ(lines[2], "コピー元パス：" + second.m_strSrcPath);
-    EXPECT_EQ(lines[3], "コピー先パス：" + second.m_strSrcPath);
+    ASSERT_EQ(lines.size(), 21u);
+    EXPECT_EQ(lines[2], "コピー元パス：" + src);
+    EXPECT_EQ(lines[3], "コピー先パス：" + src);
     EXPECT_EQ(lines[4], "結果ログファイルは作成しません");
+    EXPECT_EQ(lines[11], "トータルサイズ：3");
     EXPECT_EQ(lines[13], "コピー元とコピー先のパスが同じです。");
     EXPECT_EQ(lines[16], "比較は実行されませんでした。");
+    EXPECT_EQ(lines[20], "dir:0  file:0  error:0");
     second.DestroyWindow();
 }
 
