@@ -343,8 +343,9 @@ bool FakeFileSystem::List(const std::string& dir, std::vector<platform::DirEntry
             if (entry.isRegular) {
                 entry.size = named->listedSize.value_or(found->ContentSize());
             }
-            entry.id = {1, found->id};
             entry.hasId = !named->hideId && !found->hideId;
+            if (entry.hasId)
+                entry.id = {1, found->id};
         }
         entries.push_back(std::move(entry));
     }
