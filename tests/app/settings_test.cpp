@@ -63,7 +63,9 @@ TEST_F(SettingsTest, DifferenceLimitIsCorrectedOnLeaving) {
         EXPECT_EQ(dlg.m_nDiffLimit, c.member);
         auto lines = Entries();
         ASSERT_EQ(lines.size(), before + (c.notice ? 1 : 0));
-        if (c.notice) EXPECT_EQ(lines.back(), kDiffNotice);
+        if (c.notice) {
+            EXPECT_EQ(lines.back(), kDiffNotice);
+        }
     }
 }
 
@@ -82,7 +84,9 @@ TEST_F(SettingsTest, BlockSizeIsCorrectedOnLeaving) {
         EXPECT_EQ(dlg.m_nBlockKB, c.member);
         auto lines = Entries();
         ASSERT_EQ(lines.size(), before + (c.notice ? 1 : 0));
-        if (c.notice) EXPECT_EQ(lines.back(), kBlockNotice);
+        if (c.notice) {
+            EXPECT_EQ(lines.back(), kBlockNotice);
+        }
     }
 }
 
