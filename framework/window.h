@@ -48,11 +48,9 @@ public:
     virtual std::string ListGetText(int id, int index) = 0;
     // Fills a list with the drives or the subdirectories of the directory pathSpec names, in
     // the system's bracketed forms ("[-c-]", "[..]", "[name]"); false when it cannot.
-    virtual bool DirList(std::string& /*pathSpec*/, int /*listId*/, unsigned /*type*/) {
-        return false;
-    }
+    virtual bool DirList(std::string& pathSpec, int listId, unsigned type) = 0;
     // The selected entry without brackets: "name" + separator, or a drive letter and ":".
-    virtual bool DirSelect(int /*listId*/, std::string& /*selection*/) { return false; }
+    virtual bool DirSelect(int listId, std::string& selection) = 0;
     virtual int MessageBox(const std::string& text, const std::string& caption,
                            unsigned type) = 0;
     virtual void EndDialog(int result) = 0;

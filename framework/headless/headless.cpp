@@ -48,10 +48,17 @@ void Fail(const std::string& message) {
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// A sorted list box's order: without regard to case.
+// A sorted list box's order, as the system's: without regard to case, punctuation before
+// digits before letters, other characters after.
+int SortKey(char c) {
+    unsigned char u = static_cast<unsigned char>(Lower(c));
+    int rank = u >= 0x80 ? 3 : (u >= 'a' && u <= 'z') ? 2 : (u >= '0' && u <= '9') ? 1 : 0;
+    return rank << 8 | u;
+}
+
 bool LessNoCase(const std::string& a, const std::string& b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return Lower(x) < Lower(y); });
+                                        [](char x, char y) { return SortKey(x) < SortKey(y); });
 }
 
 bool StartsWithNoCase(const std::string& text, const std::string& prefix) {

@@ -192,6 +192,25 @@ public:
         text.resize(len == LB_ERR ? 0 : static_cast<size_t>(len));
         return platform::FromWide(text);
     }
+    // The system's own list filling. It may rewrite the specification, and it makes the
+    // directory it lists the current one.
+    bool DirList(std::string& pathSpec, int listId, unsigned type) override {
+        std::wstring spec = platform::ToWide(pathSpec);
+        spec.resize(std::max<size_t>(spec.size(), MAX_PATH) + 1, L'\0');
+        int ok = DlgDirListW(m_hwnd, spec.data(), listId, 0, type);
+        pathSpec = platform::FromWide(spec.c_str(), wcslen(spec.c_str()));
+        return ok != 0;
+    }
+    bool DirSelect(int listId, std::string& selection) override {
+        LRESULT sel = Send(listId, LB_GETCURSEL);
+        if (sel == LB_ERR) return false;
+        LRESULT len = Send(listId, LB_GETTEXTLEN, static_cast<WPARAM>(sel));
+        if (len == LB_ERR) return false;
+        std::wstring text(static_cast<size_t>(len) + 2, L'\0');
+        DlgDirSelectExW(m_hwnd, text.data(), static_cast<int>(text.size()), listId);
+        selection = platform::FromWide(text.c_str(), wcslen(text.c_str()));
+        return true;
+    }
     int MessageBox(const std::string& text, const std::string& caption, unsigned type) override {
         return MessageBoxW(m_hwnd, platform::ToWide(text).c_str(),
                            platform::ToWide(caption).c_str(), type);

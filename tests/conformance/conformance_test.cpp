@@ -244,6 +244,17 @@ TEST_F(Conformance, ClickingOKReachesOnOK) {
     EXPECT_EQ(Take(), (Log{"EN_KILLFOCUS 1001", "OnOK"}));
 }
 
+// A click notifies even when it lands on the entry already selected.
+TEST_F(Conformance, ClickOnTheSelectedEntryNotifiesAgain) {
+    auto list = dlg.GetDlgItem<fw::CListBox>(kList);
+    for (const char* s : {"one", "two", "three"}) list.AddString(s);
+    user->Select(kList, 1);
+    Take();
+    user->Select(kList, 1);
+    EXPECT_EQ(list.GetCurSel(), 1);
+    EXPECT_EQ(Take(), (Log{"LBN_SELCHANGE 1005"}));
+}
+
 TEST_F(Conformance, ListNotifiesUserSelectionOnly) {
     auto list = dlg.GetDlgItem<fw::CListBox>(kList);
     for (const char* s : {"cherry", "Apple", "banana", "date", "elder", "fig", "grape"})
