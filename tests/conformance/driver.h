@@ -24,6 +24,7 @@ public:
     // The next message box is answered with button; "BOX <text>" goes to the log then.
     virtual void AnswerNextMessageBox(int button) = 0;
     virtual int Focused() = 0;  // the control with the focus, 0 for none
+    virtual bool Ended() = 0;   // the dialog was ended (EndDialog)
 };
 
 // A driver for the open dialog; log is where message boxes are recorded as they appear.

@@ -39,6 +39,7 @@ public:
     void Arrow(int scrollBarId, unsigned code) override { m_user.ScrollArrow(scrollBarId, code); }
     void AnswerNextMessageBox(int button) override { m_answers.push_back(button); }
     int Focused() override { return m_user.Focused(); }
+    bool Ended() override { return m_user.Ended(); }
 
 private:
     fw::headless::User m_user;

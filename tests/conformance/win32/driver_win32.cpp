@@ -80,6 +80,7 @@ public:
         Pump();
     }
     void AnswerNextMessageBox(int button) override { m_answers.push_back(button); }
+    bool Ended() override { return !IsWindowVisible(m_dlg); }
     int Focused() override {
         HWND focus = GetFocus();
         return focus && IsChild(m_dlg, focus) ? GetDlgCtrlID(focus) : 0;
