@@ -1,16 +1,14 @@
 // The main window: construction, event routing, start-up, painting, and the settings.
 #include "app/CopyCheckDlg.h"
 
-#include <new>
-
 #include "platform/dirs.h"
 
 using namespace fw;
 
 namespace {
 
-std::unique_ptr<unsigned char[]> AllocateBuffer(size_t bytes) {
-    return std::unique_ptr<unsigned char[]>(new (std::nothrow) unsigned char[bytes]);
+platform::AlignedBuffer AllocateBuffer(size_t bytes) {
+    return platform::AllocateAligned(bytes);
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include "framework/time.h"
 #include "framework/window.h"
 #include "platform/fs.h"
+#include "platform/medium.h"
+#include "platform/read_thread.h"
 #include "res/resource.h"
 #include "run/log.h"
 
@@ -36,8 +38,9 @@ public:
     void SetResultListener(std::function<void(const std::string&)> listener) {
         m_onResult = std::move(listener);
     }
-    // How a run gets its two buffers: null when memory is short, never an exception.
-    using Allocator = std::unique_ptr<unsigned char[]> (*)(size_t bytes);
+    // How a run gets its two buffers: null when memory is short, never an exception. Aligned
+    // to platform::kMinAlignment, so that uncached reads go straight into them.
+    using Allocator = platform::AlignedBuffer (*)(size_t bytes);
     void SetAllocator(Allocator allocate) { m_allocate = allocate; }
 
     bool OnWndEvent(const fw::Event& event, fw::EventReply& reply) override;
@@ -77,8 +80,8 @@ public:
     fw::CTimeSpan m_spanElapsed;
     fw::CTime m_timeEnd;
     fw::CTime m_timeStart;
-    std::unique_ptr<unsigned char[]> m_pDstBuf;
-    std::unique_ptr<unsigned char[]> m_pSrcBuf;
+    platform::AlignedBuffer m_pDstBuf;
+    platform::AlignedBuffer m_pSrcBuf;
     uint64_t m_nDoneBytes = 0;
     uint64_t m_nTotalBytes = 0;
     bool m_bLogOpen = false;
@@ -95,6 +98,8 @@ public:
     unsigned m_nBlockKB = 0;
     int m_bKeepLog = 0;
     int m_bNamesOnly = 0;
+    bool m_bCached = false;   // the copy is read through the system's cache, as the source is
+    bool m_bOverlap = true;   // a file's two blocks are read at the same time
     std::string m_strLogPath;
     fw::Icon m_hIcon = nullptr;
 
@@ -103,5 +108,7 @@ private:
     Allocator m_allocate;
     std::function<void(const std::string&)> m_onResult;
     bool m_bRunning = false;         // between the confirmation and the last line of a run
+    bool m_bReadThroughCache = false;  // some of the run's copy was read through the cache
+    std::unique_ptr<platform::ReadThread> m_dstReader;  // started by the first file that needs it
     int64_t m_nLastShownMs = 0;      // when the running window was last shown
 };

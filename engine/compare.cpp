@@ -31,7 +31,9 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     std::unique_ptr<platform::InputFile> dst;
     bool found;
     if (entry.isRegular) {
-        dst = m_fs->OpenRead(dstPath, error);
+        // A copy just written is still in the cache: read back from there, it would compare
+        // equal whatever reached the medium.
+        dst = m_bCached ? m_fs->OpenRead(dstPath, error) : m_fs->OpenReadFromMedium(dstPath, error);
         found = dst != nullptr;
     } else {
         found = m_fs->Exists(dstPath);
@@ -60,13 +62,22 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     }
 
     const size_t block = size_t{m_nBlockKB} * 1024;
+    // The two sides are read at the same time, from two devices often: a file of one block
+    // would gain less than the hand-over to the other thread costs.
+    const bool overlap = m_bOverlap && entry.size > block;
+    if (overlap && !m_dstReader)
+        m_dstReader = std::make_unique<platform::ReadThread>();
     for (;;) {
         size_t nSrc = 0;
         size_t nDst = 0;
         platform::Error srcError;
         platform::Error dstError;
+        if (overlap)
+            m_dstReader->Start(*dst, m_pDstBuf.get(), block);
         bool srcRead = src->Read(m_pSrcBuf.get(), block, nSrc, srcError);
-        bool dstRead = dst->Read(m_pDstBuf.get(), block, nDst, dstError);
+        bool dstRead = overlap ? m_dstReader->Wait(nDst, dstError)
+                               : dst->Read(m_pDstBuf.get(), block, nDst, dstError);
+        m_bReadThroughCache = m_bReadThroughCache || dst->ReadThroughCache();
         // Whatever the counts say, a block that could not be read was not compared.
         if (!srcRead || !dstRead) {
             SkipRestOfFile(done, total);

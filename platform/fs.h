@@ -35,6 +35,9 @@ public:
     // Reads up to n bytes into buf; fewer only at end of file. On failure returns false
     // with got holding the bytes placed before the failure.
     virtual bool Read(void* buf, size_t n, size_t& got, Error& error) = 0;
+    // Whether a file opened to be read from its medium was read through the system's cache
+    // all the same, because its file system refuses uncached reads.
+    virtual bool ReadThroughCache() const { return false; }
 };
 
 // A file open for writing, created or emptied. Closed by the destructor (result lost).
@@ -53,6 +56,11 @@ public:
     virtual bool List(const std::string& dir, std::vector<DirEntry>& entries, Error& error) = 0;
     // Opens a regular file read-only; a directory, FIFO, socket or device is refused.
     virtual std::unique_ptr<InputFile> OpenRead(const std::string& path, Error& error) = 0;
+    // As OpenRead, but reads what the medium holds, past the system's cache where the file
+    // system allows it: a copy just written is otherwise read back from memory.
+    virtual std::unique_ptr<InputFile> OpenReadFromMedium(const std::string& path, Error& error) {
+        return OpenRead(path, error);
+    }
     // Whether something exists at path, without opening it.
     virtual bool Exists(const std::string& path) = 0;
     // The identity of what path leads to.

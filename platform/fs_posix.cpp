@@ -3,12 +3,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/medium.h"
 
 namespace platform {
 namespace {
@@ -131,6 +134,96 @@ private:
     std::string path_;
 };
 
+// Non-blocking so that opening a FIFO returns at once, to be refused by CheckRegular.
+constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+
+// Without updating the access time where the system allows it (the owner, or root): a check
+// leaves the backup medium as it found it.
+int OpenNoAtime(const std::string& path, int flags) {
+    int fd = open(path.c_str(), flags | O_NOATIME);
+    if (fd < 0 && errno == EPERM) {
+        fd = open(path.c_str(), flags);
+    }
+    return fd;
+}
+
+// Refuses what is not a regular file, then lets reads block.
+bool CheckRegular(int fd, const std::string& path, Error& error) {
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+        error = Failure(errno, "fstat", path);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = Failure(S_ISDIR(st.st_mode) ? EISDIR : ENOTSUP, "open", path);
+        return false;
+    }
+    int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        error = Failure(errno, "fcntl", path);
+        return false;
+    }
+    return true;
+}
+
+// What direct reads of the file must be aligned to, as the system reports it.
+size_t DirectAlignment(int fd) {
+    size_t alignment = kMinAlignment;
+#ifdef STATX_DIOALIGN
+    struct statx stx;
+    if (statx(fd, "", AT_EMPTY_PATH, STATX_DIOALIGN, &stx) == 0 &&
+        (stx.stx_mask & STATX_DIOALIGN) != 0) {
+        size_t asked = std::max(stx.stx_dio_mem_align, stx.stx_dio_offset_align);
+        if (std::has_single_bit(asked)) {
+            alignment = std::max(alignment, asked);
+        }
+    }
+#endif
+    return alignment;
+}
+
+// Clean pages of the file leave the cache, so that reads through it come from the medium
+// unless something else reads the file meanwhile. Only a hint: nothing to do if refused.
+void DropCachedPages(int fd) {
+    posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+}
+
+// Read with O_DIRECT, turned off when the file system refuses it.
+class MediumFile : public AlignedReader {
+public:
+    MediumFile(int fd, const std::string& path, BouncePool& pool, size_t alignment, bool cached)
+        : AlignedReader(pool, path, alignment, cached), fd_(fd) {}
+
+protected:
+    Chunk ReadChunk(uint64_t offset, void* buf, size_t n, size_t& got, Error& error) override {
+        for (;;) {
+            ssize_t r = pread(fd_.get(), buf, n, static_cast<off_t>(offset));
+            if (r >= 0) {
+                got = static_cast<size_t>(r);
+                return Chunk::kRead;
+            }
+            int code = errno;
+            if (code != EINTR) {
+                error = Failure(code, "read", path());
+                return code == EINVAL ? Chunk::kRefused : Chunk::kFailed;
+            }
+        }
+    }
+
+    bool UseCache(Error& error) override {
+        int flags = fcntl(fd_.get(), F_GETFL);
+        if (flags < 0 || fcntl(fd_.get(), F_SETFL, flags & ~O_DIRECT) != 0) {
+            error = Failure(errno, "fcntl", path());
+            return false;
+        }
+        DropCachedPages(fd_.get());
+        return true;
+    }
+
+private:
+    Descriptor fd_;
+};
+
 class PosixFileSystem : public FileSystem {
 public:
     bool List(const std::string& dir, std::vector<DirEntry>& entries, Error& error) override {
@@ -171,26 +264,35 @@ public:
     }
 
     std::unique_ptr<InputFile> OpenRead(const std::string& path, Error& error) override {
-        // Non-blocking so that opening a FIFO returns at once, to be refused below.
-        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        int fd = OpenNoAtime(path, kReadFlags);
         if (fd < 0) {
             error = Failure(errno, "open", path);
             return nullptr;
         }
         auto file = std::make_unique<PosixInputFile>(fd, path);
-        struct stat st;
-        if (fstat(fd, &st) != 0) {
-            error = Failure(errno, "fstat", path);
+        if (!CheckRegular(fd, path, error)) {
             return nullptr;
         }
-        if (!S_ISREG(st.st_mode)) {
-            error = Failure(S_ISDIR(st.st_mode) ? EISDIR : ENOTSUP, "open", path);
+        return file;
+    }
+
+    std::unique_ptr<InputFile> OpenReadFromMedium(const std::string& path, Error& error) override {
+        bool cached = false;
+        int fd = OpenNoAtime(path, kReadFlags | O_DIRECT);
+        if (fd < 0 && errno == EINVAL) {
+            cached = true;
+            fd = OpenNoAtime(path, kReadFlags);
+        }
+        if (fd < 0) {
+            error = Failure(errno, "open", path);
             return nullptr;
         }
-        int flags = fcntl(fd, F_GETFL);
-        if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-            error = Failure(errno, "fcntl", path);
+        auto file = std::make_unique<MediumFile>(fd, path, pool_, DirectAlignment(fd), cached);
+        if (!CheckRegular(fd, path, error)) {
             return nullptr;
+        }
+        if (cached) {
+            DropCachedPages(fd);
         }
         return file;
     }
@@ -218,6 +320,9 @@ public:
         }
         return std::make_unique<PosixOutputFile>(fd, path);
     }
+
+private:
+    BouncePool pool_;
 };
 
 }  // namespace

@@ -1,8 +1,11 @@
+#include <algorithm>
+#include <bit>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/medium.h"
 #include "platform/wide_win32.h"
 
 #include <windows.h>
@@ -30,6 +33,12 @@ public:
     Handle& operator=(const Handle&) = delete;
     HANDLE get() const { return handle_; }
     bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+    void Reset(HANDLE handle) {
+        if (valid()) {
+            CloseHandle(handle_);
+        }
+        handle_ = handle;
+    }
     // Closes now, for callers that need to know whether the data reached the file.
     bool Close() {
         HANDLE handle = handle_;
@@ -106,6 +115,65 @@ public:
 private:
     Handle handle_;
     std::string path_;
+};
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open.
+HANDLE OpenForReading(const std::string& path, DWORD flags) {
+    return CreateFileW(SystemPath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                       flags, nullptr);
+}
+
+// What unbuffered reads of the file must be aligned to: its volume's sector size.
+size_t SectorAlignment(HANDLE handle) {
+    FILE_STORAGE_INFO info;
+    if (GetFileInformationByHandleEx(handle, FileStorageInfo, &info, sizeof info) &&
+        std::has_single_bit(info.LogicalBytesPerSector)) {
+        return std::max<size_t>(kMinAlignment, info.LogicalBytesPerSector);
+    }
+    return kMinAlignment;
+}
+
+// Read with FILE_FLAG_NO_BUFFERING, reopened without it when the file system refuses it.
+class MediumFile : public AlignedReader {
+public:
+    MediumFile(HANDLE handle, const std::string& path, BouncePool& pool, size_t alignment,
+               bool cached)
+        : AlignedReader(pool, path, alignment, cached), handle_(handle) {}
+
+protected:
+    Chunk ReadChunk(uint64_t offset, void* buf, size_t n, size_t& got, Error& error) override {
+        OVERLAPPED at = {};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD read = 0;
+        if (!ReadFile(handle_.get(), buf, static_cast<DWORD>(n), &read, &at)) {
+            DWORD code = GetLastError();
+            if (code == ERROR_HANDLE_EOF) {
+                got = 0;
+                return Chunk::kRead;
+            }
+            error = Failure(code, "ReadFile", path());
+            return code == ERROR_INVALID_PARAMETER ? Chunk::kRefused : Chunk::kFailed;
+        }
+        got = read;
+        return Chunk::kRead;
+    }
+
+    bool UseCache(Error& error) override {
+        HANDLE cached =
+            ReOpenFile(handle_.get(), GENERIC_READ, kShareAll, FILE_FLAG_SEQUENTIAL_SCAN);
+        if (cached == INVALID_HANDLE_VALUE) {
+            error = Failure(GetLastError(), "ReOpenFile", path());
+            return false;
+        }
+        handle_.Reset(cached);
+        return true;
+    }
+
+private:
+    Handle handle_;
 };
 
 class Win32OutputFile : public OutputFile {
@@ -190,15 +258,32 @@ public:
     }
 
     std::unique_ptr<InputFile> OpenRead(const std::string& path, Error& error) override {
-        // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open.
-        HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        HANDLE handle = OpenForReading(path, FILE_FLAG_SEQUENTIAL_SCAN);
         if (handle == INVALID_HANDLE_VALUE) {
             error = Failure(GetLastError(), "CreateFileW", path);
             return nullptr;
         }
         auto file = std::make_unique<Win32InputFile>(handle, path);
+        if (GetFileType(handle) != FILE_TYPE_DISK) {
+            error = Failure(ERROR_NOT_SUPPORTED, "CreateFileW", path);
+            return nullptr;
+        }
+        return file;
+    }
+
+    std::unique_ptr<InputFile> OpenReadFromMedium(const std::string& path, Error& error) override {
+        bool cached = false;
+        HANDLE handle = OpenForReading(path, FILE_FLAG_NO_BUFFERING);
+        if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
+            cached = true;
+            handle = OpenForReading(path, FILE_FLAG_SEQUENTIAL_SCAN);
+        }
+        if (handle == INVALID_HANDLE_VALUE) {
+            error = Failure(GetLastError(), "CreateFileW", path);
+            return nullptr;
+        }
+        auto file =
+            std::make_unique<MediumFile>(handle, path, pool_, SectorAlignment(handle), cached);
         if (GetFileType(handle) != FILE_TYPE_DISK) {
             error = Failure(ERROR_NOT_SUPPORTED, "CreateFileW", path);
             return nullptr;
@@ -227,6 +312,9 @@ public:
         }
         return std::make_unique<Win32OutputFile>(handle, path);
     }
+
+private:
+    BouncePool pool_;
 };
 
 }  // namespace

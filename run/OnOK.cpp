@@ -22,6 +22,7 @@ void CCopyCheckDlg::OnOK() {
     m_nDiffCount = 0;
     m_nTotalBytes = 0;
     m_nDoneBytes = 0;
+    m_bReadThroughCache = false;
 
     if (MessageBox("ファイルの比較を開始するんですね？", "確認", MB_OKCANCEL) == IDCANCEL) return;
     m_bRunning = true;
@@ -91,8 +92,11 @@ void CCopyCheckDlg::OnOK() {
 
     AddResult(kSeparatorLine);
     AddResult("チェック終了");
+    if (m_bReadThroughCache)
+        AddResult("Notice>コピー先の一部のファイルはOSのキャッシュを経由して読み込まれました");
     m_pSrcBuf.reset();
     m_pDstBuf.reset();
+    m_dstReader.reset();
 
     if (!walked)
         AddResult("比較は実行されませんでした。");

@@ -32,8 +32,8 @@ protected:
 
     void SetBlockKB(unsigned kb) {
         dlg.m_nBlockKB = kb;
-        dlg.m_pSrcBuf = std::make_unique<unsigned char[]>(size_t{kb} * 1024);
-        dlg.m_pDstBuf = std::make_unique<unsigned char[]>(size_t{kb} * 1024);
+        dlg.m_pSrcBuf = platform::AllocateAligned(size_t{kb} * 1024);
+        dlg.m_pDstBuf = platform::AllocateAligned(size_t{kb} * 1024);
     }
 
     // Empties the result window's ring, so that Lines() gives what is added from now on.

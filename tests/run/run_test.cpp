@@ -212,12 +212,12 @@ TEST_F(RunTest, LimitAndBlockSizeShowInTheHeader) {
     EXPECT_EQ(got.substr(0, LogOf(header).size()), LogOf(header));
 }
 
-std::unique_ptr<unsigned char[]> NoMemory(size_t) { return nullptr; }
+platform::AlignedBuffer NoMemory(size_t) { return nullptr; }
 
 int g_allocations = 0;
-std::unique_ptr<unsigned char[]> SecondFails(size_t n) {
+platform::AlignedBuffer SecondFails(size_t n) {
     if (++g_allocations == 2) return nullptr;
-    return std::make_unique<unsigned char[]>(n);
+    return platform::AllocateAligned(n);
 }
 
 TEST_F(RunTest, NoMemorySwitchesToNamesOnly) {

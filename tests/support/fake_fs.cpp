@@ -308,6 +308,7 @@ bool FakeFileSystem::Fault(std::map<std::string, unsigned>& faults, const std::s
 }
 
 bool FakeFileSystem::ReadFails(const std::string& key) {
+    std::lock_guard<std::mutex> lock(m_readMutex);
     unsigned nth = ++m_reads[key];
     auto it = m_failRead.find(key);
     return it != m_failRead.end() &&
@@ -315,6 +316,7 @@ bool FakeFileSystem::ReadFails(const std::string& key) {
 }
 
 void FakeFileSystem::Record(const char* call, const std::string& path) {
+    std::lock_guard<std::mutex> lock(m_readMutex);
     m_calls.push_back(std::string(call) + " " + path);
 }
 

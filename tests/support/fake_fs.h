@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,7 @@ namespace test {
 // Paths are split at '/' and at the platform separator; empty parts are dropped, so "a/b",
 // "a/b/" and "/a/b" name the same entry. Each call is recorded as "<Call> <path as given>",
 // e.g. "List src/", "OpenRead src/f", "Read src/f", and "Close src/f" when a file that was
-// opened for reading is closed.
+// opened for reading is closed. Files may be read on two threads at once.
 class FakeFileSystem : public platform::FileSystem {
 public:
     static constexpr unsigned kAlways = UINT_MAX;
@@ -89,6 +90,7 @@ private:
     std::map<std::string, unsigned> m_failList;
     std::map<std::string, unsigned> m_failOpen;
     std::map<std::string, unsigned> m_failCreate;
+    std::mutex m_readMutex;  // the call log and the read counts, which reads on any thread change
     std::map<std::string, std::vector<unsigned>> m_failRead;
     std::map<std::string, unsigned> m_reads;
     std::vector<std::string> m_allowCreate;
