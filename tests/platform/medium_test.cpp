@@ -263,7 +263,7 @@ protected:
         delete temp;
         temp = nullptr;
     }
-    static std::string Name(size_t size) { return "f" + std::to_string(size); }
+    static std::string Name(size_t size) { return std::to_string(size) + ".bin"; }
 
     static TempDir* temp;
 };
