@@ -30,6 +30,7 @@ struct Options {
     std::optional<std::string> diffLimit;
     std::optional<std::string> log;
     bool quiet = false;
+    bool cached = false;
 };
 
 std::string WithLineFeeds(const std::string& text) {
@@ -99,10 +100,14 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const Te
     if (terminal.errIsTerminal)
         progress.emplace(err, terminal.columns);
     std::string currentFile;
+    // When the line naming a file arrives, the file bar still shows the file before it: the
+    // new one is at 0 until the window paints again without a line in between.
+    bool fileStarting = false;
+    int linesSincePaint = 0;
     auto showProgress = [&] {
         if (progress)
-            progress->Update(user.Pos(IDC_TOTAL_PROGRESS), user.Pos(IDC_FILE_PROGRESS),
-                             currentFile);
+            progress->Update(user.Pos(IDC_TOTAL_PROGRESS),
+                             fileStarting ? 0 : user.Pos(IDC_FILE_PROGRESS), currentFile);
     };
 
     int status = kTrouble;
@@ -110,6 +115,8 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const Te
         bool isFile = line.starts_with(kFileLine);
         if (isFile)
             currentFile = line.substr(sizeof kFileLine - 1, line.size() - sizeof kFileLine);
+        fileStarting = isFile;
+        ++linesSincePaint;
         if (line == kNoDifference)
             status = kSame;
         if (line == kDifferences)
@@ -121,7 +128,12 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const Te
         }
         showProgress();
     });
-    fw::headless::SetPaintHook(showProgress);
+    fw::headless::SetPaintHook([&] {
+        if (linesSincePaint == 0)
+            fileStarting = false;
+        linesSincePaint = 0;
+        showProgress();
+    });
     fw::headless::SetMessageBoxHandler([&](const fw::headless::MessageBoxCall& box) {
         if (box.text == kConfirmation)
             return static_cast<int>(IDOK);
@@ -133,6 +145,11 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const Te
         return static_cast<int>(IDOK);
     });
 
+    dlg.m_bCached = options.cached;
+    // For measuring what reading a file's two sides at once gains.
+    if (const char* overlap = std::getenv("COPYCHECK_OVERLAP");
+        overlap && std::string(overlap) == "0")
+        dlg.m_bOverlap = false;
     user.Type(IDC_SRC_PATH, options.source);
     user.Type(IDC_DST_PATH, options.destination);
     if (options.namesOnly)
@@ -190,6 +207,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         ->type_name("FILE");
     app.add_flag("-q,--quiet", options.quiet,
                  "Leave the line for each directory and file out of standard output");
+    app.add_flag("--cached", options.cached,
+                 "Read DESTINATION through the system's cache, as SOURCE is (by default it is "
+                 "read from its medium: a copy just written is still in memory)");
     app.set_version_flag("-V,--version", std::string("copycheck-cli ") + COPYCHECK_VERSION,
                          "Print the version and exit");
     app.add_option("SOURCE", options.source, "The directory that was copied")

@@ -1,9 +1,7 @@
 // Whole runs on real file systems: the copy is read from the medium, not from the page cache;
 // where the file system refuses that, the run says so once; access times stay as they were.
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -13,10 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/run/page_cache.h"
 #include "tests/support/main_window.h"
 #include "tests/support/tempdir.h"
 
 namespace {
+
+using test::DropFromCache;
+using test::ResidentPages;
+using test::TakesDirectReads;
 
 const char kNotice[] = "Notice>コピー先の一部のファイルはOSのキャッシュを経由して読み込まれました";
 
@@ -25,50 +28,6 @@ std::string Bytes(size_t n, unsigned salt = 0) {
     for (size_t i = 0; i < n; ++i)
         bytes[i] = static_cast<char>(i * 13 + i / 256 + salt);
     return bytes;
-}
-
-// Whether the file system under dir takes O_DIRECT reads.
-bool TakesDirectReads(const std::string& file) {
-    int fd = open(file.c_str(), O_RDONLY | O_DIRECT);
-    if (fd < 0)
-        return false;
-    void* buf = nullptr;
-    bool ok = posix_memalign(&buf, 4096, 4096) == 0 && pread(fd, buf, 4096, 0) >= 0;
-    free(buf);
-    close(fd);
-    return ok;
-}
-
-// Writes the file's pages out and asks the system to forget them.
-void DropFromCache(const std::string& path) {
-    int fd = open(path.c_str(), O_RDWR);
-    ASSERT_GE(fd, 0) << path;
-    EXPECT_EQ(fsync(fd), 0);
-    EXPECT_EQ(posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED), 0);
-    close(fd);
-}
-
-// How many of the file's pages are in the page cache, and how many it has.
-std::pair<size_t, size_t> ResidentPages(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY);
-    EXPECT_GE(fd, 0) << path;
-    struct stat st;
-    fstat(fd, &st);
-    size_t size = static_cast<size_t>(st.st_size);
-    size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-    size_t pages = (size + page - 1) / page;
-    size_t resident = 0;
-    void* map = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
-    close(fd);
-    EXPECT_NE(map, MAP_FAILED) << path;
-    if (map == MAP_FAILED)
-        return {0, pages};
-    std::vector<unsigned char> in(pages);
-    EXPECT_EQ(mincore(map, size, in.data()), 0);
-    munmap(map, size);
-    for (unsigned char p : in)
-        resident += p & 1;
-    return {resident, pages};
 }
 
 class MediumRunTest : public MainWindowTest {
