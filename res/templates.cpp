@@ -37,7 +37,9 @@ const DialogTemplate kMainWindow{
         {Edit, IDC_BLOCK_KB, "", 258, 108, 40, 14, kEdit},
         {Static, IDC_STATIC, "Kbyte", 308, 110, 18, 8, kLabel},
         {Static, IDC_STATIC, "一度に比較するサイズ", 258, 98, 67, 8, kLabel},
-        {Static, IDC_STATIC, "Result Window", 7, 59, 44, 8, kLabel},
+        // 52 units: at 44 the label wraps and loses "Window" in fonts a little wider than the
+        // one it was laid out in.
+        {Static, IDC_STATIC, "Result Window", 7, 59, 52, 8, kLabel},
         {Static, IDC_STATIC, "結果ログ", 10, 44, 27, 8, kLabel},
         {Edit, IDC_LOG_PATH, "", 39, 40, 162, 14, kEdit | WS_DISABLED},
         {Button, IDC_LOG_BROWSE, "参照", 207, 41, 50, 14, BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED},
