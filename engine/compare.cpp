@@ -62,9 +62,10 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     }
 
     const size_t block = size_t{m_nBlockKB} * 1024;
-    // The two sides are read at the same time, from two devices often: a file of one block
-    // would gain less than the hand-over to the other thread costs.
-    const bool overlap = m_bOverlap && entry.size > block;
+    // The two sides are read at the same time when they are on two devices. A file of one
+    // block would gain less than the hand-over to the other thread costs, and one device
+    // asked for both sides at once is slower than asked for one after the other.
+    const bool overlap = m_bOverlap && entry.size > block && !m_fs->SameVolume(srcPath, dstPath);
     if (overlap && !m_dstReader)
         m_dstReader = std::make_unique<platform::ReadThread>();
     for (;;) {

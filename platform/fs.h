@@ -61,6 +61,9 @@ public:
     virtual std::unique_ptr<InputFile> OpenReadFromMedium(const std::string& path, Error& error) {
         return OpenRead(path, error);
     }
+    // Whether both paths lie on one file system, where reading them at the same time only
+    // makes its device go back and forth between them. Unknown (false) by default.
+    virtual bool SameVolume(const std::string& /*a*/, const std::string& /*b*/) { return false; }
     // Whether something exists at path, without opening it.
     virtual bool Exists(const std::string& path) = 0;
     // The identity of what path leads to.

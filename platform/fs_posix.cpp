@@ -297,6 +297,12 @@ public:
         return file;
     }
 
+    bool SameVolume(const std::string& a, const std::string& b) override {
+        struct stat sa;
+        struct stat sb;
+        return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
+    }
+
     bool Exists(const std::string& path) override {
         struct stat st;
         return lstat(path.c_str(), &st) == 0;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -302,6 +303,19 @@ TEST_F(MediumReadTest, RefusesWhatOpenReadRefuses) {
     error = {};
     EXPECT_EQ(platform::RealFileSystem().OpenReadFromMedium(temp->Path("missing"), error), nullptr);
     EXPECT_TRUE(error.failed());
+}
+
+TEST_F(MediumReadTest, SameVolumeForTwoFilesOfOneTree) {
+    platform::FileSystem& fs = platform::RealFileSystem();
+    EXPECT_TRUE(fs.SameVolume(temp->Path(Name(0)), temp->Path(Name(1))));
+    EXPECT_TRUE(fs.SameVolume(temp->path(), temp->Path(Name(1))));
+    EXPECT_FALSE(fs.SameVolume(temp->Path(Name(0)), temp->Path("missing")));
+#ifndef _WIN32
+    // A tmpfs of its own.
+    if (std::filesystem::is_directory("/dev/shm") && !temp->path().starts_with("/dev/shm")) {
+        EXPECT_FALSE(fs.SameVolume(temp->path(), "/dev/shm"));
+    }
+#endif
 }
 
 // Answers from a script, noting the thread each Read runs on.
