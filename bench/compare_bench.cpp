@@ -10,6 +10,7 @@
 
 #include "app/CopyCheckDlg.h"
 #include "framework/headless/headless.h"
+#include "platform/medium.h"
 
 namespace {
 
@@ -44,8 +45,9 @@ public:
     }
 };
 
-std::unique_ptr<unsigned char[]> Filled(size_t bytes) {
-    auto buffer = std::make_unique<unsigned char[]>(bytes);
+// The window's buffers, filled with the same bytes.
+platform::AlignedBuffer Filled(size_t bytes) {
+    platform::AlignedBuffer buffer = platform::AllocateAligned(bytes);
     for (size_t i = 0; i < bytes; ++i)
         buffer[i] = static_cast<unsigned char>(i * 7 + i / 251);
     return buffer;
