@@ -38,9 +38,10 @@ TEST_F(MainWindowConformance, RunStartedWithTheButton) {
 
     EXPECT_EQ(boxes, (std::vector<std::string>{"BOX ファイルの比較を開始するんですね？"}));
     EXPECT_EQ(dlg.m_nDiffCount, 1u);
-    std::string finding = "[" + root.Path("src/報告.txt") + "]：ファイルの内容が異なっています";
+    std::string finding =
+        std::string("[") + root.Path("src/報告.txt") + "]：ファイルの内容が異なっています";
     std::string text = dlg.GetDlgItemText(IDC_RESULT);
-    EXPECT_NE(text.find("\r\n" + finding + "\r\n"), std::string::npos);
+    EXPECT_NE(text.find(std::string("\r\n") + finding + "\r\n"), std::string::npos);
     EXPECT_TRUE(text.ends_with("\r\ndir:0  file:1  error:1"));
     std::string log = root.ReadFile("check.log");
     EXPECT_NE(log.find(platform::Utf8ToCp932(finding) + "\r\n"), std::string::npos);
@@ -49,9 +50,9 @@ TEST_F(MainWindowConformance, RunStartedWithTheButton) {
 }
 
 TEST_F(MainWindowConformance, FortyEntriesShowTheNewestThirtyTwo) {
-    for (int i = 1; i <= 40; ++i) dlg.AddResult("entry " + std::to_string(i));
+    for (int i = 1; i <= 40; ++i) dlg.AddResult(std::string("entry ") + std::to_string(i));
     std::string expected;
-    for (int i = 9; i <= 40; ++i) expected += "\r\nentry " + std::to_string(i);
+    for (int i = 9; i <= 40; ++i) expected += std::string("\r\nentry ") + std::to_string(i);
     EXPECT_EQ(dlg.GetDlgItemText(IDC_RESULT), expected);
     auto edit = dlg.GetDlgItem<fw::CEdit>(IDC_RESULT);
     EXPECT_EQ(edit.GetLineCount(), 33);
