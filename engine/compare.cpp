@@ -69,6 +69,7 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     if (overlap && !m_dstReader)
         m_dstReader = std::make_unique<platform::ReadThread>();
     for (;;) {
+        if (m_bRunning) KeepWindowAlive();  // a long file must not freeze the window
         size_t nSrc = 0;
         size_t nDst = 0;
         platform::Error srcError;
@@ -116,7 +117,8 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
 // adds exactly its listed size to the total unless it compares equal.
 void CCopyCheckDlg::SkipRestOfFile(uint64_t& done, uint64_t total) {
     ++m_nDiffCount;
-    uint64_t rest = total - done;
+    // A file that grew since it was listed can have more bytes compared than listed.
+    uint64_t rest = total > done ? total - done : 0;
     done = total;
     SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
     StepTotalProgress(rest);

@@ -147,7 +147,8 @@ int OpenNoAtime(const std::string& path, int flags) {
     return fd;
 }
 
-// Refuses what is not a regular file, then lets reads block.
+// Refuses what is not a regular file. O_NONBLOCK can stay: reads of a regular file ignore it,
+// and clearing it would cost two more calls for every file.
 bool CheckRegular(int fd, const std::string& path, Error& error) {
     struct stat st;
     if (fstat(fd, &st) != 0) {
@@ -156,11 +157,6 @@ bool CheckRegular(int fd, const std::string& path, Error& error) {
     }
     if (!S_ISREG(st.st_mode)) {
         error = Failure(S_ISDIR(st.st_mode) ? EISDIR : ENOTSUP, "open", path);
-        return false;
-    }
-    int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        error = Failure(errno, "fcntl", path);
         return false;
     }
     return true;

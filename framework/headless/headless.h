@@ -67,7 +67,8 @@ public:
     bool Enabled(int id) const;
     int Check(int id) const;
     unsigned Pos(int id) const;
-    std::vector<unsigned> PositionsSent(int id) const;  // every position set, unclamped
+    // Every position set, unclamped; the first 100,000 of them.
+    std::vector<unsigned> PositionsSent(int id) const;
     int FirstVisibleLine(int id) const;
     int LineCount(int id) const;
     std::vector<std::string> Items(int listId) const;
