@@ -15,5 +15,7 @@ struct Error {
 
 // "call path: reason", for messages to a person.
 std::string Describe(const Error& error);
+// The system's own text for an error code.
+std::string Reason(int code);
 
 }  // namespace platform

@@ -1,3 +1,4 @@
+// The system's text for an errno code.
 #include <cstring>
 #include <string>
 
@@ -15,20 +16,12 @@ namespace {
     return status == 0 ? buffer : "";
 }
 
+}  // namespace
+
 std::string Reason(int code) {
     char buffer[256] = {};
     std::string text = Text(strerror_r(code, buffer, sizeof buffer), buffer);
     return text.empty() ? "error " + std::to_string(code) : text;
-}
-
-}  // namespace
-
-std::string Describe(const Error& error) {
-    std::string head = error.call;
-    if (!error.path.empty()) {
-        head += " " + error.path;
-    }
-    return head + ": " + Reason(error.code);
 }
 
 }  // namespace platform

@@ -1,3 +1,4 @@
+// The system's text for a Windows error code.
 #include <string>
 
 #include "platform/error.h"
@@ -6,7 +7,6 @@
 #include <windows.h>
 
 namespace platform {
-namespace {
 
 std::string Reason(int code) {
     wchar_t* text = nullptr;
@@ -24,16 +24,6 @@ std::string Reason(int code) {
     std::string reason = FromWide(text, length);
     LocalFree(text);
     return reason;
-}
-
-}  // namespace
-
-std::string Describe(const Error& error) {
-    std::string head = error.call;
-    if (!error.path.empty()) {
-        head += " " + error.path;
-    }
-    return head + ": " + Reason(error.code);
 }
 
 }  // namespace platform

@@ -17,10 +17,23 @@ struct Correction {
 
 class SettingsTest : public MainWindowTest {
 protected:
-    // Types into a field, then moves the focus to the other path field.
-    void TypeAndLeave(int id, const std::string& text) {
-        user->Type(id, text);
-        user->Focus(IDC_SRC_PATH);
+    // Types each value into the field, then moves the focus away, and checks the field, its
+    // member and whether the notice was added.
+    void CheckCorrections(int id, const unsigned& member, const char* notice,
+                          std::initializer_list<Correction> cases) {
+        for (const Correction& c : cases) {
+            SCOPED_TRACE(c.typed);
+            auto before = Entries().size();
+            user->Type(id, c.typed);
+            user->Focus(IDC_SRC_PATH);
+            EXPECT_EQ(user->Text(id), c.shown);
+            EXPECT_EQ(member, c.member);
+            auto lines = Entries();
+            ASSERT_EQ(lines.size(), before + (c.notice ? 1 : 0));
+            if (c.notice) {
+                EXPECT_EQ(lines.back(), notice);
+            }
+        }
     }
 };
 
@@ -50,44 +63,27 @@ TEST_F(SettingsTest, StartUpState) {
 }
 
 TEST_F(SettingsTest, DifferenceLimitIsCorrectedOnLeaving) {
-    const Correction cases[] = {
-        {"0", "1", 1, true},       {"1", "1", 1, false},      {"999", "999", 999, false},
-        {"1000", "999", 999, true}, {"-5", "999", 999, true}, {"", "1", 1, true},
-        {"abc", "1", 1, true},     {"007", "007", 7, false},  {"4294967296", "1", 1, true},
-    };
-    for (const Correction& c : cases) {
-        SCOPED_TRACE(c.typed);
-        auto before = Entries().size();
-        TypeAndLeave(IDC_DIFF_LIMIT, c.typed);
-        EXPECT_EQ(user->Text(IDC_DIFF_LIMIT), c.shown);
-        EXPECT_EQ(dlg.m_nDiffLimit, c.member);
-        auto lines = Entries();
-        ASSERT_EQ(lines.size(), before + (c.notice ? 1 : 0));
-        if (c.notice) {
-            EXPECT_EQ(lines.back(), kDiffNotice);
-        }
-    }
+    CheckCorrections(IDC_DIFF_LIMIT, dlg.m_nDiffLimit, kDiffNotice,
+                     {{"0", "1", 1, true},
+                      {"1", "1", 1, false},
+                      {"999", "999", 999, false},
+                      {"1000", "999", 999, true},
+                      {"-5", "999", 999, true},
+                      {"", "1", 1, true},
+                      {"abc", "1", 1, true},
+                      {"007", "007", 7, false},
+                      {"4294967296", "1", 1, true}});
 }
 
 TEST_F(SettingsTest, BlockSizeIsCorrectedOnLeaving) {
-    const Correction cases[] = {
-        {"0", "1", 1, true},           {"1", "1", 1, false},
-        {"10240", "10240", 10240, false}, {"10241", "10240", 10240, true},
-        {"-1", "10240", 10240, true},  {"", "1", 1, true},
-        {"12x", "1", 1, true},
-    };
-    for (const Correction& c : cases) {
-        SCOPED_TRACE(c.typed);
-        auto before = Entries().size();
-        TypeAndLeave(IDC_BLOCK_KB, c.typed);
-        EXPECT_EQ(user->Text(IDC_BLOCK_KB), c.shown);
-        EXPECT_EQ(dlg.m_nBlockKB, c.member);
-        auto lines = Entries();
-        ASSERT_EQ(lines.size(), before + (c.notice ? 1 : 0));
-        if (c.notice) {
-            EXPECT_EQ(lines.back(), kBlockNotice);
-        }
-    }
+    CheckCorrections(IDC_BLOCK_KB, dlg.m_nBlockKB, kBlockNotice,
+                     {{"0", "1", 1, true},
+                      {"1", "1", 1, false},
+                      {"10240", "10240", 10240, false},
+                      {"10241", "10240", 10240, true},
+                      {"-1", "10240", 10240, true},
+                      {"", "1", 1, true},
+                      {"12x", "1", 1, true}});
 }
 
 TEST_F(SettingsTest, NoCorrectionWhileTyping) {
@@ -103,11 +99,11 @@ TEST_F(SettingsTest, SpinnerStepsByWholeMegabytes) {
         unsigned to;
     };
     const Step steps[] = {
-        {"1024", SB_LINEUP, 2048},   {"1024", SB_LINEDOWN, 1},    {"500", SB_LINEUP, 1024},
-        {"500", SB_LINEDOWN, 1},     {"1", SB_LINEUP, 1024},      {"1", SB_LINEDOWN, 1},
-        {"9300", SB_LINEUP, 10240},  {"9300", SB_LINEDOWN, 9216}, {"10240", SB_LINEUP, 10240},
+        {"1024", SB_LINEUP, 2048},    {"1024", SB_LINEDOWN, 1},    {"500", SB_LINEUP, 1024},
+        {"500", SB_LINEDOWN, 1},      {"1", SB_LINEUP, 1024},      {"1", SB_LINEDOWN, 1},
+        {"9300", SB_LINEUP, 10240},   {"9300", SB_LINEDOWN, 9216}, {"10240", SB_LINEUP, 10240},
         {"10240", SB_LINEDOWN, 9216}, {"2048", SB_LINEDOWN, 1024}, {"0", SB_LINEDOWN, 1},
-        {"", SB_LINEDOWN, 1},        {"", SB_LINEUP, 1024},
+        {"", SB_LINEDOWN, 1},         {"", SB_LINEUP, 1024},
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(std::string(s.from) + (s.code == SB_LINEUP ? " up" : " down"));

@@ -5,6 +5,7 @@
 
 #include "dirpick/DirSelectDlg.h"
 #include "platform/dirs.h"
+#include "tests/support/forwarding_fs.h"
 #include "tests/support/main_window.h"
 #include "tests/support/tempdir.h"
 
@@ -14,7 +15,7 @@ using fw::headless::User;
 
 // The real file system, with chosen directories that cannot be entered or listed and a
 // drive that cannot be made current.
-class PickyFileSystem : public platform::FileSystem {
+class PickyFileSystem : public ForwardingFileSystem {
 public:
     std::set<std::string> unlistable, unenterable;
     bool drivesFail = false;
@@ -22,28 +23,18 @@ public:
     bool List(const std::string& dir, std::vector<platform::DirEntry>& entries,
               platform::Error& error) override {
         std::string d = dir;
-        while (d.size() > 1 && d.back() == platform::kSeparator) d.pop_back();
+        while (d.size() > 1 && d.back() == platform::kSeparator)
+            d.pop_back();
         if (unlistable.count(d)) {
             error = {13, "opendir", dir};
             return false;
         }
         return real.List(dir, entries, error);
     }
-    std::unique_ptr<platform::InputFile> OpenRead(const std::string& path,
-                                                  platform::Error& error) override {
-        return real.OpenRead(path, error);
-    }
-    bool Exists(const std::string& path) override { return real.Exists(path); }
-    bool Identify(const std::string& path, platform::FileId& id, platform::Error& error) override {
-        return real.Identify(path, id, error);
-    }
-    std::unique_ptr<platform::OutputFile> Create(const std::string& path,
-                                                 platform::Error& error) override {
-        return real.Create(path, error);
-    }
     bool ChangeDir(const std::string& dir, platform::Error& error) override {
         std::string d = platform::FullPath(dir);
-        while (d.size() > 1 && d.back() == platform::kSeparator) d.pop_back();
+        while (d.size() > 1 && d.back() == platform::kSeparator)
+            d.pop_back();
         if (unenterable.count(d)) {
             error = {13, "chdir", dir};
             return false;
@@ -57,9 +48,6 @@ public:
         }
         return real.ChangeDrive(drive, error);
     }
-
-private:
-    platform::FileSystem& real = platform::RealFileSystem();
 };
 
 std::string Cwd() {
@@ -102,7 +90,8 @@ protected:
     static int IndexOf(User& u, const std::string& entry) {
         auto items = u.Items(IDC_DIR_LIST);
         for (size_t i = 0; i < items.size(); ++i)
-            if (items[i] == entry) return static_cast<int>(i);
+            if (items[i] == entry)
+                return static_cast<int>(i);
         ADD_FAILURE() << "no entry " << entry;
         return 0;
     }

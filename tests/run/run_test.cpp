@@ -7,6 +7,7 @@
 
 #include "platform/dirs.h"
 #include "platform/text.h"
+#include "tests/support/forwarding_fs.h"
 #include "tests/support/main_window.h"
 #include "tests/support/tempdir.h"
 
@@ -41,7 +42,8 @@ protected:
         std::string out;
         for (const std::string& l : lines) {
             for (char c : platform::Utf8ToCp932(l)) {
-                if (c == '\n') out += '\r';
+                if (c == '\n')
+                    out += '\r';
                 out += c;
             }
             out += "\r\n";
@@ -56,7 +58,8 @@ protected:
             kSep,
             "コピー元パス：" + src,
             "コピー先パス：" + dst,
-            dlg.m_bKeepLog ? "結果ログファイルを作成します：" + log : "結果ログファイルは作成しません",
+            dlg.m_bKeepLog ? "結果ログファイルを作成します：" + log
+                           : "結果ログファイルは作成しません",
         };
         if (namesOnly) {
             h.push_back("ファイル名のみの比較を行います。");
@@ -78,14 +81,15 @@ protected:
                 dlg.m_timeEnd.Format("チェック終了時刻：%H時%M分%S秒"),
                 dlg.m_spanElapsed.Format("所用時間：%H時%M分%S秒"),
                 "File total size：" + std::to_string(dlg.m_nTotalBytes),
-                "dir:" + std::to_string(dlg.m_nDirCount) + "  file:" +
-                    std::to_string(dlg.m_nFileCount) + "  error:" +
-                    std::to_string(dlg.m_nDiffCount)};
+                "dir:" + std::to_string(dlg.m_nDirCount) +
+                    "  file:" + std::to_string(dlg.m_nFileCount) +
+                    "  error:" + std::to_string(dlg.m_nDiffCount)};
     }
 
     static std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
         std::vector<std::string> all;
-        for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+        for (const auto& p : parts)
+            all.insert(all.end(), p.begin(), p.end());
         return all;
     }
 
@@ -142,10 +146,10 @@ TEST_F(RunTest, SamePathsCompareNothing) {
     user->Type(IDC_DST_PATH, src);
     dst = src;
     Run();
-    auto expected = Join({Header(),
-                          {"トータルサイズ：1", "＜チェックを開始します＞",
-                           "コピー元とコピー先のパスが同じです。"},
-                          Closing("比較は実行されませんでした。")});
+    auto expected = Join(
+        {Header(),
+         {"トータルサイズ：1", "＜チェックを開始します＞", "コピー元とコピー先のパスが同じです。"},
+         Closing("比較は実行されませんでした。")});
     EXPECT_EQ(root.ReadFile("check.log"), LogOf(expected));
 }
 
@@ -165,7 +169,8 @@ TEST_F(RunTest, SamePathsRightAfterStartUp) {
     std::vector<std::string> lines;
     for (int k = 0; k < 32; ++k) {
         const std::string& slot = second.m_strResultLines[(second.m_nNextLine + k) & 31];
-        if (!slot.empty()) lines.push_back(slot.substr(2));
+        if (!slot.empty())
+            lines.push_back(slot.substr(2));
     }
     ASSERT_EQ(lines.size(), 21u);
     EXPECT_EQ(lines[2], "コピー元パス：" + src);
@@ -212,11 +217,14 @@ TEST_F(RunTest, LimitAndBlockSizeShowInTheHeader) {
     EXPECT_EQ(got.substr(0, LogOf(header).size()), LogOf(header));
 }
 
-platform::AlignedBuffer NoMemory(size_t) { return nullptr; }
+platform::AlignedBuffer NoMemory(size_t) {
+    return nullptr;
+}
 
 int g_allocations = 0;
 platform::AlignedBuffer SecondFails(size_t n) {
-    if (++g_allocations == 2) return nullptr;
+    if (++g_allocations == 2)
+        return nullptr;
     return platform::AllocateAligned(n);
 }
 
@@ -226,15 +234,15 @@ TEST_F(RunTest, NoMemorySwitchesToNamesOnly) {
     for (auto allocator : {&NoMemory, &SecondFails}) {
         g_allocations = 0;
         dlg.SetAllocator(allocator);
-        if (user->Check(IDC_NAMES_ONLY)) user->Click(IDC_NAMES_ONLY);
+        if (user->Check(IDC_NAMES_ONLY))
+            user->Click(IDC_NAMES_ONLY);
         Run();
-        auto expected = Join({{"チェック用のバッファの確保ができませんでした",
-                               "名前のみのチェックに切り替えます"},
-                              Header(true),
-                              {"トータルサイズ：5", "＜チェックを開始します＞",
-                               "Diredtory [ " + src + Sep() + " ]",
-                               "File [" + src + Sep() + "a.txt]"},
-                              Closing("双方のパスの内容に差違はありませんでした。")});
+        auto expected = Join(
+            {{"チェック用のバッファの確保ができませんでした", "名前のみのチェックに切り替えます"},
+             Header(true),
+             {"トータルサイズ：5", "＜チェックを開始します＞", "Diredtory [ " + src + Sep() + " ]",
+              "File [" + src + Sep() + "a.txt]"},
+             Closing("双方のパスの内容に差違はありませんでした。")});
         EXPECT_EQ(root.ReadFile("check.log"), LogOf(expected));
         EXPECT_EQ(user->Check(IDC_NAMES_ONLY), 1);
         EXPECT_EQ(dlg.m_bNamesOnly, 1);
@@ -284,33 +292,19 @@ TEST_F(RunTest, SecondRunReplacesTheLog) {
 }
 
 // Lists slowly, so that a run takes long enough to let paint through.
-class SlowFileSystem : public platform::FileSystem {
+class SlowFileSystem : public ForwardingFileSystem {
 public:
     bool List(const std::string& dir, std::vector<platform::DirEntry>& entries,
               platform::Error& error) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(120));
         return real.List(dir, entries, error);
     }
-    std::unique_ptr<platform::InputFile> OpenRead(const std::string& path,
-                                                  platform::Error& error) override {
-        return real.OpenRead(path, error);
-    }
-    bool Exists(const std::string& path) override { return real.Exists(path); }
-    bool Identify(const std::string& path, platform::FileId& id, platform::Error& error) override {
-        return real.Identify(path, id, error);
-    }
-    std::unique_ptr<platform::OutputFile> Create(const std::string& path,
-                                                 platform::Error& error) override {
-        return real.Create(path, error);
-    }
-
-private:
-    platform::FileSystem& real = platform::RealFileSystem();
 };
 
 std::string WindowTextOf(const std::vector<std::string>& entries) {
     std::string text;
-    for (const std::string& e : entries) text += "\r\n" + e;
+    for (const std::string& e : entries)
+        text += "\r\n" + e;
     return text;
 }
 
