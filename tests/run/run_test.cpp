@@ -330,4 +330,41 @@ TEST_F(RunTest, WindowIsRefreshedWhenPaintIsLetThrough) {
     EXPECT_EQ(user->Text(IDC_RESULT), WindowTextOf(Entries()));
 }
 
+// Creates files whose writes all fail, as on a full disk.
+class FullDiskFileSystem : public ForwardingFileSystem {
+public:
+    std::unique_ptr<platform::OutputFile> Create(const std::string& path,
+                                                 platform::Error& error) override {
+        auto file = real.Create(path, error);
+        return file ? std::make_unique<Full>(std::move(file)) : nullptr;
+    }
+
+private:
+    struct Full : platform::OutputFile {
+        explicit Full(std::unique_ptr<platform::OutputFile> f) : file(std::move(f)) {}
+        bool Write(const void*, size_t, platform::Error& error) override {
+            error = {28, "write", "check.log"};
+            return false;
+        }
+        bool Close(platform::Error& error) override { return file->Close(error); }
+        std::unique_ptr<platform::OutputFile> file;
+    };
+};
+
+TEST_F(RunTest, LogThatCouldNotBeWrittenIsReported) {
+    root.WriteFile("src/a.txt", "hello");
+    root.WriteFile("dst/a.txt", "hello");
+    FullDiskFileSystem full;
+    dlg.SetFileSystem(full);
+    Run();
+    auto lines = Entries();
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_EQ(lines[lines.size() - 6], "双方のパスの内容に差違はありませんでした。");
+    EXPECT_EQ(lines[lines.size() - 2], "dir:0  file:1  error:0");
+    EXPECT_EQ(lines.back(), "Notice>ログファイルの書き込みに失敗しました：" + log);
+    EXPECT_FALSE(dlg.m_bLogOpen);
+    // The notice reaches the window only.
+    EXPECT_EQ(root.ReadFile("check.log"), "");
+}
+
 }  // namespace
