@@ -1,3 +1,4 @@
+// The command-line front end: the main window driven headless, as a person would.
 #include "cli/cli.h"
 
 #include <chrono>

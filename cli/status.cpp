@@ -1,3 +1,4 @@
+// The progress line: two percentages and a file name, fitted to the terminal.
 #include "cli/status.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The local time, from the C library.
 #include <chrono>
 #include <ctime>
 

@@ -1,3 +1,4 @@
+// Current directory, absolute paths and the one root, on POSIX.
 #include <unistd.h>
 
 #include <cerrno>

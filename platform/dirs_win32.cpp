@@ -1,3 +1,4 @@
+// Current directory and drive, absolute paths and the drives, on Windows.
 #include <string>
 #include <vector>
 

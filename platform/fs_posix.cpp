@@ -1,3 +1,4 @@
+// Listings and files on POSIX.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>

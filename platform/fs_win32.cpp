@@ -1,3 +1,4 @@
+// Listings and files on Windows, through the W APIs and long-path-safe names.
 #include <algorithm>
 #include <bit>
 #include <memory>

@@ -1,3 +1,4 @@
+// Reading a file from its medium: aligned chunks, handed out in blocks of any size.
 #include "platform/medium.h"
 
 #include <algorithm>

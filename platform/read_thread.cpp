@@ -1,3 +1,4 @@
+// A thread that reads one side's block while the caller reads the other.
 #include "platform/read_thread.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// UTF-8, UTF-16 and code page 932.
 #include "platform/text.h"
 
 #include <cstdint>

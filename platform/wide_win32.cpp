@@ -1,3 +1,4 @@
+// UTF-16 for W APIs, and extended-length paths.
 #include <string>
 
 #include "platform/text.h"
