@@ -45,7 +45,7 @@ std::string FullPath(const std::string& path) {
         std::string current;
         Error ignored;
         if (!GetCurrentDir(current, ignored)) {
-            current = "/";
+            current.clear();
         }
         joined = current + "/" + path;
     }

@@ -52,7 +52,7 @@ class CliMediumTest : public ::testing::Test {
 protected:
     void SetUp() override {
         for (int i = 0; i < 3; ++i) {
-            std::string name = "f" + std::to_string(i);
+            std::string name = std::string("f") + std::to_string(i);
             root.WriteFile("src/" + name, Bytes(200000 + i, i));
             root.WriteFile("dst/" + name, Bytes(200000 + i, i == 2 ? 9 : i));
             names.push_back(name);
