@@ -74,6 +74,10 @@ class PosixInputFile : public InputFile {
 public:
     PosixInputFile(int fd, const std::string& path) : fd_(fd), path_(path) {}
 
+    // The size the file had when it was opened: a short read that ends there is the end of
+    // the file, without one more read to hear it. A file that grew is read on to its end.
+    void SetSizeAtOpen(uint64_t size) { sizeAtOpen_ = size; }
+
     bool Read(void* buf, size_t n, size_t& got, Error& error) override {
         got = 0;
         auto* bytes = static_cast<char*>(buf);
@@ -91,6 +95,10 @@ public:
                 break;
             }
             got += static_cast<size_t>(r);
+            offset_ += static_cast<uint64_t>(r);
+            if (got < n && offset_ == sizeAtOpen_) {
+                break;
+            }
         }
         return true;
     }
@@ -98,6 +106,8 @@ public:
 private:
     Descriptor fd_;
     std::string path_;
+    uint64_t sizeAtOpen_ = UINT64_MAX;
+    uint64_t offset_ = 0;
 };
 
 class PosixOutputFile : public OutputFile {
@@ -150,7 +160,7 @@ int OpenNoAtime(const std::string& path, int flags) {
 
 // Refuses what is not a regular file. O_NONBLOCK can stay: reads of a regular file ignore it,
 // and clearing it would cost two more calls for every file.
-bool CheckRegular(int fd, const std::string& path, Error& error) {
+bool CheckRegular(int fd, const std::string& path, Error& error, uint64_t* size = nullptr) {
     struct stat st;
     if (fstat(fd, &st) != 0) {
         error = Failure(errno, "fstat", path);
@@ -159,6 +169,9 @@ bool CheckRegular(int fd, const std::string& path, Error& error) {
     if (!S_ISREG(st.st_mode)) {
         error = Failure(S_ISDIR(st.st_mode) ? EISDIR : ENOTSUP, "open", path);
         return false;
+    }
+    if (size) {
+        *size = static_cast<uint64_t>(st.st_size);
     }
     return true;
 }
@@ -267,9 +280,11 @@ public:
             return nullptr;
         }
         auto file = std::make_unique<PosixInputFile>(fd, path);
-        if (!CheckRegular(fd, path, error)) {
+        uint64_t size = 0;
+        if (!CheckRegular(fd, path, error, &size)) {
             return nullptr;
         }
+        file->SetSizeAtOpen(size);
         return file;
     }
 

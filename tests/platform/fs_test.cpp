@@ -260,6 +260,23 @@ TEST(OpenRead, OneReadLargerThanTheFileGetsAllOfIt) {
     EXPECT_EQ(buffer.substr(0, got), bytes);
 }
 
+// The end of a file is where it ends when read, not where it ended when opened.
+TEST(OpenRead, FileThatGrowsAfterOpeningIsReadToItsEnd) {
+    TempDir temp;
+    temp.WriteFile("file", std::string(5000, 'a'));
+    Error error;
+    auto file = RealFileSystem().OpenRead(temp.Path("file"), error);
+    ASSERT_NE(file, nullptr);
+    temp.WriteFile("file", std::string(9000, 'b'));  // rewritten in place, longer
+    std::string buffer(20000, '\0');
+    size_t got = 0;
+    ASSERT_TRUE(file->Read(buffer.data(), buffer.size(), got, error));
+    EXPECT_EQ(got, 9000u);
+    EXPECT_EQ(buffer.substr(0, got), std::string(9000, 'b'));
+    ASSERT_TRUE(file->Read(buffer.data(), buffer.size(), got, error));
+    EXPECT_EQ(got, 0u);
+}
+
 TEST(OpenRead, RefusesDirectoriesAndMissingFiles) {
     TempDir temp;
     temp.MakeDir("dir");
