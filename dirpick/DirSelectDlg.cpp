@@ -46,7 +46,7 @@ int CDirSelectDlg::RefreshLists() {
     std::string current;
     platform::Error error;
     platform::GetCurrentDir(current, error);
-    // Each listing may rewrite the specification it is given.
+    // Each listing may rewrite the path it is given.
     std::string driveSpec = current, dirSpec = current;
 
     CListBox drives = GetDlgItem<CListBox>(IDC_DRIVE_LIST);

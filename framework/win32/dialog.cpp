@@ -192,13 +192,13 @@ public:
         text.resize(len == LB_ERR ? 0 : static_cast<size_t>(len));
         return platform::FromWide(text);
     }
-    // The system's own list filling. It may rewrite the specification, and it makes the
+    // The system's own list filling. It may rewrite the path it is given, and it makes the
     // directory it lists the current one.
     bool DirList(std::string& pathSpec, int listId, unsigned type) override {
-        std::wstring spec = platform::ToWide(pathSpec);
-        spec.resize(std::max<size_t>(spec.size(), MAX_PATH) + 1, L'\0');
-        int ok = DlgDirListW(m_hwnd, spec.data(), listId, 0, type);
-        pathSpec = platform::FromWide(spec.c_str(), wcslen(spec.c_str()));
+        std::wstring path = platform::ToWide(pathSpec);
+        path.resize(std::max<size_t>(path.size(), MAX_PATH) + 1, L'\0');
+        int ok = DlgDirListW(m_hwnd, path.data(), listId, 0, type);
+        pathSpec = platform::FromWide(path.c_str(), wcslen(path.c_str()));
         return ok != 0;
     }
     bool DirSelect(int listId, std::string& selection) override {

@@ -9,6 +9,7 @@
 
 #include "cli/cli.h"
 #include "tests/run/page_cache.h"
+#include "tests/support/bytes.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -23,13 +24,6 @@ Result Cli(const std::vector<std::string>& args) {
     std::ostringstream out, err;
     int status = cli::RunCli(args, out, err, {});
     return {status, out.str(), err.str()};
-}
-
-std::string Bytes(size_t n, unsigned salt) {
-    std::string bytes(n, '\0');
-    for (size_t i = 0; i < n; ++i)
-        bytes[i] = static_cast<char>(i * 11 + i / 253 + salt);
-    return bytes;
 }
 
 // The output without the lines that tell the time.

@@ -2,20 +2,13 @@
 #include <vector>
 
 #include "tests/engine/engine_fixture.h"
+#include "tests/support/bytes.h"
 
 namespace test {
 namespace {
 
 using Calls = std::vector<std::string>;
 using Positions = std::vector<unsigned>;
-
-// Bytes that differ from their neighbours, so that a shifted compare would notice.
-std::string Bytes(size_t n, unsigned char salt = 0) {
-    std::string bytes(n, '\0');
-    for (size_t i = 0; i < n; ++i)
-        bytes[i] = static_cast<char>((i * 7 + i / 251 + salt) & 0xFF);
-    return bytes;
-}
 
 class CompareFileTest : public EngineTest {
 protected:

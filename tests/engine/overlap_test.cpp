@@ -13,6 +13,7 @@
 #include "app/CopyCheckDlg.h"
 #include "framework/headless/headless.h"
 #include "platform/dirs.h"
+#include "tests/support/bytes.h"
 #include "tests/support/fake_fs.h"
 #include "tests/support/tempdir.h"
 
@@ -132,18 +133,6 @@ Outcome ExpectSameBothWays(const std::function<void(FakeFileSystem&)>& build,
     EXPECT_EQ(overlapped.reads, single.reads);
     EXPECT_TRUE(overlapped == single);
     return overlapped;
-}
-
-std::string Bytes(size_t n, unsigned char salt = 0) {
-    std::string bytes(n, '\0');
-    for (size_t i = 0; i < n; ++i)
-        bytes[i] = static_cast<char>((i * 7 + i / 251 + salt) & 0xFF);
-    return bytes;
-}
-
-std::string Flip(std::string bytes, size_t at) {
-    bytes[at] = static_cast<char>(~bytes[at]);
-    return bytes;
 }
 
 const std::string S{platform::kSeparator};

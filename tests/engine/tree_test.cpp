@@ -7,6 +7,7 @@
 
 #include "platform/text.h"
 #include "tests/engine/engine_fixture.h"
+#include "tests/support/bytes.h"
 #include "tests/support/tempdir.h"
 
 #ifndef _WIN32
@@ -41,18 +42,6 @@ std::map<std::string, std::string> Snapshot(const TempDir& tmp, const std::strin
         }
     }
     return entries;
-}
-
-std::string Bytes(size_t n) {
-    std::string bytes(n, '\0');
-    for (size_t i = 0; i < n; ++i)
-        bytes[i] = static_cast<char>(i * 13 + i / 256);
-    return bytes;
-}
-
-std::string Flip(std::string bytes, size_t at) {
-    bytes[at] = static_cast<char>(~bytes[at]);
-    return bytes;
 }
 
 Lines_ Sorted(Lines_ lines) {

@@ -12,6 +12,7 @@
 #include "platform/fs.h"
 #include "platform/medium.h"
 #include "platform/read_thread.h"
+#include "tests/support/bytes.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -20,13 +21,6 @@ using platform::AlignedReader;
 using platform::BouncePool;
 using platform::Error;
 using platform::InputFile;
-
-std::string Pattern(size_t n, unsigned salt = 0) {
-    std::string bytes(n, '\0');
-    for (size_t i = 0; i < n; ++i)
-        bytes[i] = static_cast<char>(i * 7 + i / 251 + salt);
-    return bytes;
-}
 
 // A file in memory behind the reader, checking that every uncached chunk is aligned.
 class MemoryMedium : public AlignedReader {
@@ -130,7 +124,7 @@ TEST(AlignedReader, GivesWholeBlocksOfAnySizeFromAlignedChunks) {
     for (size_t kb : kBlocksKB) {
         size_t block = kb * 1024;
         for (size_t size : SizesFor(block)) {
-            std::string bytes = Pattern(size);
+            std::string bytes = Bytes(size);
             for (size_t skew : {0, 1}) {
                 SCOPED_TRACE(testing::Message()
                              << kb << " KB blocks, " << size << " bytes, skew " << skew);
@@ -150,7 +144,7 @@ TEST(AlignedReader, ReadsPastShortChunksOfWholeSectors) {
     BouncePool pool;
     for (size_t block : {size_t{1024}, size_t{3 * 1024}, size_t{64 * 1024}}) {
         SCOPED_TRACE(block);
-        std::string bytes = Pattern(5 * 4096 + 7);
+        std::string bytes = Bytes(5 * 4096 + 7);
         MemoryMedium file(pool, bytes, {.most = 4096});
         Blocks got = ReadBlocks(file, block);
         EXPECT_EQ(got.counts, ExpectedCounts(bytes.size(), block));
@@ -160,7 +154,7 @@ TEST(AlignedReader, ReadsPastShortChunksOfWholeSectors) {
 
 TEST(AlignedReader, LargerSectorsAreRespected) {
     BouncePool pool;
-    std::string bytes = Pattern(3 * 8192 + 100);
+    std::string bytes = Bytes(3 * 8192 + 100);
     for (size_t block : {size_t{4096}, size_t{8192}, size_t{12 * 1024}}) {
         SCOPED_TRACE(block);
         MemoryMedium file(pool, bytes, {.alignment = 8192});
@@ -173,7 +167,7 @@ TEST(AlignedReader, LargerSectorsAreRespected) {
 TEST(AlignedReader, AlignedBlocksNeedNoBounceBuffer) {
     // Each Read of whole sectors into the run's buffer is one chunk, and the end one more.
     BouncePool pool;
-    MemoryMedium file(pool, Pattern(3 * 65536), {});
+    MemoryMedium file(pool, Bytes(3 * 65536), {});
     Blocks got = ReadBlocks(file, 65536);
     EXPECT_EQ(got.counts, ExpectedCounts(3 * 65536, 65536));
     EXPECT_EQ(file.chunks, 4u);
@@ -182,7 +176,7 @@ TEST(AlignedReader, AlignedBlocksNeedNoBounceBuffer) {
 TEST(AlignedReader, SmallBlocksComeFromFewLargeChunks) {
     BouncePool pool;
     size_t size = 2 * BouncePool::kBytes + 10;
-    MemoryMedium file(pool, Pattern(size), {});
+    MemoryMedium file(pool, Bytes(size), {});
     Blocks got = ReadBlocks(file, 1024);
     EXPECT_EQ(got.bytes.size(), size);
     EXPECT_EQ(file.chunks, 3u);
@@ -193,7 +187,7 @@ TEST(AlignedReader, RefusalTurnsToTheCacheAtTheSamePlace) {
     for (unsigned refuseAt : {1u, 2u, 3u}) {
         for (size_t block : {size_t{1024}, size_t{8192}}) {
             SCOPED_TRACE(testing::Message() << "refused at " << refuseAt << ", block " << block);
-            std::string bytes = Pattern(BouncePool::kBytes * 2 + 3 * 8192 + 5);
+            std::string bytes = Bytes(BouncePool::kBytes * 2 + 3 * 8192 + 5);
             MemoryMedium file(pool, bytes, {.most = 8192, .refuseAt = refuseAt});
             Blocks got = ReadBlocks(file, block);
             EXPECT_FALSE(got.failed);
@@ -207,21 +201,21 @@ TEST(AlignedReader, RefusalTurnsToTheCacheAtTheSamePlace) {
 
 TEST(AlignedReader, ThroughTheCacheOnlyOnceReadSo) {
     BouncePool pool;
-    MemoryMedium opened(pool, Pattern(10), {.cached = true});
+    MemoryMedium opened(pool, Bytes(10), {.cached = true});
     EXPECT_FALSE(opened.ReadThroughCache()) << "nothing read yet";
     Blocks got = ReadBlocks(opened, 4096);
     EXPECT_EQ(got.counts, (std::vector<size_t>{10}));
     EXPECT_TRUE(opened.ReadThroughCache());
 
     // Refused after the last byte: the empty read that finds the end goes through the cache.
-    MemoryMedium refusedAtEnd(pool, Pattern(4096), {.refuseAt = 2});
+    MemoryMedium refusedAtEnd(pool, Bytes(4096), {.refuseAt = 2});
     ReadBlocks(refusedAtEnd, 4096);
     EXPECT_TRUE(refusedAtEnd.ReadThroughCache());
 }
 
 TEST(AlignedReader, FailureKeepsTheBytesPlacedBefore) {
     BouncePool pool;
-    std::string bytes = Pattern(10 * 4096);
+    std::string bytes = Bytes(10 * 4096);
     // Second chunk of a block of 8 sectors: the first 4 sectors are in.
     MemoryMedium direct(pool, bytes, {.most = 4 * 4096, .failAt = 2});
     Blocks got = ReadBlocks(direct, 8 * 4096);
@@ -230,7 +224,7 @@ TEST(AlignedReader, FailureKeepsTheBytesPlacedBefore) {
     EXPECT_FALSE(direct.ReadThroughCache());
 
     // Through the bounce buffer: what it held before the failure is handed out first.
-    MemoryMedium bounced(pool, Pattern(BouncePool::kBytes + 1), {.failAt = 2});
+    MemoryMedium bounced(pool, Bytes(BouncePool::kBytes + 1), {.failAt = 2});
     got = ReadBlocks(bounced, 3000);
     EXPECT_TRUE(got.failed);
     EXPECT_EQ(got.bytes.size(), BouncePool::kBytes);
@@ -258,7 +252,7 @@ protected:
         temp = new TempDir;
         for (size_t kb : kBlocksKB)
             for (size_t size : SizesFor(kb * 1024))
-                temp->WriteFile(Name(size), Pattern(size, static_cast<unsigned>(size)));
+                temp->WriteFile(Name(size), Bytes(size, static_cast<unsigned>(size)));
     }
     static void TearDownTestSuite() {
         delete temp;

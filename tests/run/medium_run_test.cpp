@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/run/page_cache.h"
+#include "tests/support/bytes.h"
 #include "tests/support/main_window.h"
 #include "tests/support/tempdir.h"
 
@@ -22,13 +23,6 @@ using test::ResidentPages;
 using test::TakesDirectReads;
 
 const char kNotice[] = "Notice>コピー先の一部のファイルはOSのキャッシュを経由して読み込まれました";
-
-std::string Bytes(size_t n, unsigned salt = 0) {
-    std::string bytes(n, '\0');
-    for (size_t i = 0; i < n; ++i)
-        bytes[i] = static_cast<char>(i * 13 + i / 256 + salt);
-    return bytes;
-}
 
 class MediumRunTest : public MainWindowTest {
 protected:
