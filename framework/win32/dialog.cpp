@@ -311,7 +311,7 @@ std::vector<std::unique_ptr<DialogHost>>& ModelessHosts() {
 HWND OwnerFor(const CDialog& dlg) {
     if (dlg.Owner() && dlg.Owner()->GetHost())
         return static_cast<DialogHost*>(dlg.Owner()->GetHost())->Hwnd();
-    return OpenHosts().empty() ? nullptr : OpenHosts().back()->Hwnd();
+    return static_cast<HWND>(NewestWindow());
 }
 
 }  // namespace
@@ -319,6 +319,8 @@ HWND OwnerFor(const CDialog& dlg) {
 void* WindowHandle(const CWnd& wnd) {
     return wnd.GetHost() ? static_cast<DialogHost*>(wnd.GetHost())->Hwnd() : nullptr;
 }
+
+void* NewestWindow() { return OpenHosts().empty() ? nullptr : OpenHosts().back()->Hwnd(); }
 
 }  // namespace fw::win32
 

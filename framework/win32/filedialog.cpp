@@ -14,6 +14,8 @@ namespace fw::backend {
 
 int RunFileDialog(const CFileDialog& dlg, std::string& path) {
     CWnd* owner = dlg.m_pParent ? dlg.m_pParent : (AfxGetApp() ? AfxGetApp()->m_pMainWnd : nullptr);
+    HWND ownerWindow = owner ? static_cast<HWND>(win32::WindowHandle(*owner))
+                             : static_cast<HWND>(win32::NewestWindow());
     std::wstring defExt = platform::ToWide(dlg.m_strDefExt);
     std::wstring filter = platform::ToWide(dlg.m_strFilter);
     for (wchar_t& c : filter)
@@ -25,7 +27,7 @@ int RunFileDialog(const CFileDialog& dlg, std::string& path) {
 
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = owner ? static_cast<HWND>(win32::WindowHandle(*owner)) : nullptr;
+    ofn.hwndOwner = ownerWindow;
     ofn.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
     ofn.lpstrFile = file.data();
     ofn.nMaxFile = static_cast<DWORD>(file.size());

@@ -7,5 +7,8 @@ namespace fw::win32 {
 
 // The HWND of the open window, or null when it is not open.
 void* WindowHandle(const CWnd& wnd);
+// The HWND of the window opened last and still open, or null: the owner of a dialog that
+// names none.
+void* NewestWindow();
 
 }  // namespace fw::win32

@@ -23,6 +23,8 @@ public:
     virtual void Arrow(int scrollBarId, unsigned code) = 0;  // SB_LINEUP or SB_LINEDOWN
     // The next message box is answered with button; "BOX <text>" goes to the log then.
     virtual void AnswerNextMessageBox(int button) = 0;
+    // The next file dialog is cancelled.
+    virtual void CancelNextFileDialog() = 0;
     virtual int Focused() = 0;  // the control with the focus, 0 for none
     virtual bool Ended() = 0;   // the dialog was ended (EndDialog)
 };

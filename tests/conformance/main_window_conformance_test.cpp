@@ -81,6 +81,17 @@ TEST_F(MainWindowConformance, EnterInAFieldStartsARun) {
     EXPECT_FALSE(user->Ended());
 }
 
+TEST_F(MainWindowConformance, CancelledLogBrowseLeavesTheField) {
+    user->Click(IDC_KEEP_LOG);
+    std::string path = dlg.GetDlgItemText(IDC_LOG_PATH);
+    user->CancelNextFileDialog();
+    user->Click(IDC_LOG_BROWSE);
+    EXPECT_EQ(dlg.GetDlgItemText(IDC_LOG_PATH), path);
+    EXPECT_EQ(dlg.m_strLogPath, path);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_FALSE(user->Ended());
+}
+
 TEST_F(MainWindowConformance, EscCloses) {
     user->PressEsc();
     EXPECT_TRUE(user->Ended());

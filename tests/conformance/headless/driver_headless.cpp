@@ -38,6 +38,7 @@ public:
     void DoubleClick(int listId, int index) override { m_user.DoubleClick(listId, index); }
     void Arrow(int scrollBarId, unsigned code) override { m_user.ScrollArrow(scrollBarId, code); }
     void AnswerNextMessageBox(int button) override { m_answers.push_back(button); }
+    void CancelNextFileDialog() override { fw::headless::AnswerFileDialog(std::nullopt); }
     int Focused() override { return m_user.Focused(); }
     bool Ended() override { return m_user.Ended(); }
 

@@ -80,6 +80,8 @@ public:
         Pump();
     }
     void AnswerNextMessageBox(int button) override { m_answers.push_back(button); }
+    // The file dialog is a dialog owned by the window too; it is not logged as a box.
+    void CancelNextFileDialog() override { m_answers.push_back(kCancelFileDialog); }
     bool Ended() override { return !IsWindowVisible(m_dlg); }
     int Focused() override {
         HWND focus = GetFocus();
@@ -155,9 +157,13 @@ private:
             Press(box, GetDlgItem(box, IDCANCEL) ? IDCANCEL : IDOK);
             return;
         }
-        m_log.push_back("BOX " + BoxText(box));
         int button = m_answers.front();
         m_answers.pop_front();
+        if (button == kCancelFileDialog) {
+            Press(box, IDCANCEL);
+            return;
+        }
+        m_log.push_back("BOX " + BoxText(box));
         Press(box, button);
     }
 
@@ -174,6 +180,8 @@ private:
         s.resize(static_cast<size_t>(GetWindowTextW(text, s.data(), static_cast<int>(s.size()))));
         return platform::FromWide(s);
     }
+
+    static constexpr int kCancelFileDialog = -1;
 
     HWND m_dlg;
     std::vector<std::string>& m_log;
