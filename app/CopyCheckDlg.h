@@ -100,6 +100,9 @@ public:
     int m_bNamesOnly = 0;
     bool m_bCached = false;   // the copy is read through the system's cache, as the source is
     bool m_bOverlap = true;   // a file's two blocks are read at the same time
+    // Smaller blocks are read one side after the other: handing a block to the other thread
+    // and back costs more than reading it.
+    size_t m_nOverlapMinBlock = 64 * 1024;
     std::string m_strLogPath;
     fw::Icon m_hIcon = nullptr;
 

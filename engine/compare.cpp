@@ -65,7 +65,8 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     // The two sides are read at the same time when they are on two devices. A file of one
     // block would gain less than the hand-over to the other thread costs, and one device
     // asked for both sides at once is slower than asked for one after the other.
-    const bool overlap = m_bOverlap && entry.size > block && !m_fs->SameVolume(srcPath, dstPath);
+    const bool overlap = m_bOverlap && block >= m_nOverlapMinBlock && entry.size > block &&
+                         !m_fs->SameVolume(srcPath, dstPath);
     if (overlap && !m_dstReader)
         m_dstReader = std::make_unique<platform::ReadThread>();
     for (;;) {

@@ -82,6 +82,7 @@ struct Outcome {
 struct Settings {
     unsigned blockKB = 1;
     unsigned limit = 999;
+    size_t overlapMinBlock = 0;  // small blocks keep the trees small
 };
 
 Outcome RunOnce(bool overlap, const std::function<void(FakeFileSystem&)>& build, Settings settings,
@@ -96,6 +97,7 @@ Outcome RunOnce(bool overlap, const std::function<void(FakeFileSystem&)>& build,
     dlg.SetResultListener([&](const std::string& line) { out.lines.push_back(line); });
     dlg.SetFileSystem(real ? *real : fake);
     dlg.m_bOverlap = overlap;
+    dlg.m_nOverlapMinBlock = settings.overlapMinBlock;
     dlg.m_nDiffLimit = settings.limit;
     dlg.m_nBlockKB = settings.blockKB;
     dlg.m_pSrcBuf = platform::AllocateAligned(size_t{settings.blockKB} * 1024);
@@ -180,6 +182,13 @@ TEST(OverlapTest, MixedTreeWithEveryKindOfFinding) {
     EXPECT_TRUE(run.readElsewhere.contains("dst" + S + "listed" + S + "large"));
     for (const std::string& path : run.readElsewhere)
         EXPECT_TRUE(path.starts_with("dst")) << path;
+}
+
+TEST(OverlapTest, BlocksBelowTheThresholdAreReadOneSideAfterTheOther) {
+    CCopyCheckDlg dlg;
+    Outcome run = RunOnce(true, MixedTree, {.overlapMinBlock = dlg.m_nOverlapMinBlock});
+    EXPECT_TRUE(run.readElsewhere.empty());
+    EXPECT_EQ(run.lines, RunOnce(false, MixedTree).lines);
 }
 
 TEST(OverlapTest, OtherBlockSizes) {
