@@ -188,7 +188,7 @@ TEST(OverlapTest, BlocksBelowTheThresholdAreReadOneSideAfterTheOther) {
     CCopyCheckDlg dlg;
     Outcome run = RunOnce(true, MixedTree, {.overlapMinBlock = dlg.m_nOverlapMinBlock});
     EXPECT_TRUE(run.readElsewhere.empty());
-    EXPECT_EQ(run.lines, RunOnce(false, MixedTree).lines);
+    EXPECT_EQ(run.lines, RunOnce(false, MixedTree, {}).lines);
 }
 
 TEST(OverlapTest, OtherBlockSizes) {
