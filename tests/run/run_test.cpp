@@ -166,12 +166,7 @@ TEST_F(RunTest, SamePathsRightAfterStartUp) {
     fw::headless::AnswerMessageBox(IDOK);
     u.Click(IDOK);
     platform::SetCurrentDir(start, error);
-    std::vector<std::string> lines;
-    for (int k = 0; k < 32; ++k) {
-        const std::string& slot = second.m_strResultLines[(second.m_nNextLine + k) & 31];
-        if (!slot.empty())
-            lines.push_back(slot.substr(2));
-    }
+    std::vector<std::string> lines = ResultEntries(second);
     ASSERT_EQ(lines.size(), 21u);
     EXPECT_EQ(lines[2], "コピー元パス：" + src);
     EXPECT_EQ(lines[3], "コピー先パス：" + src);
