@@ -3,10 +3,12 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "framework/ddx.h"
 #include "framework/time.h"
@@ -23,6 +25,10 @@ public:
 
     // Output: one entry in the result window and, while a run's log is open, one log line.
     void AddResult(const std::string& text);
+    // The same, for a line that names a path: before + path + after. Listeners learn where
+    // the path stands, so that a front end can show it escaped.
+    void AddPathResult(const std::string& before, const std::string& path,
+                       const std::string& after);
 
     // Comparison engine.
     static uint64_t CalcPercent(uint64_t done, uint64_t total);
@@ -34,10 +40,29 @@ public:
 
     // Where files and listings come from; tests put a fake in its place.
     void SetFileSystem(platform::FileSystem& fs) { m_fs = &fs; }
+    // Where a path stands in a result line: [offset, offset + length).
+    struct PathSpan {
+        size_t offset = 0;
+        size_t length = 0;
+    };
+    using ResultListener =
+        std::function<void(const std::string& line, const std::vector<PathSpan>& paths)>;
     // Told of every result line as it is added (the command line prints them).
-    void SetResultListener(std::function<void(const std::string&)> listener) {
-        m_onResult = std::move(listener);
-    }
+    void SetResultListener(ResultListener listener) { m_onResult = std::move(listener); }
+
+    // What the last confirmed run did, for a front end that reports it by other means than
+    // the lines (the command line's exit status).
+    struct RunOutcome {
+        bool walked = false;             // the trees were walked and compared
+        bool namesOnlyFallback = false;  // the buffers could not be had: names only
+        bool interrupted = false;        // a stop request ended it early
+        bool logFailed = false;          // the log asked for could not be opened or written
+        uint64_t differences = 0;
+    };
+    const RunOutcome& LastRun() const { return m_lastRun; }
+    // A flag another thread or a signal handler may raise: the run then stops at the next
+    // file or block and writes its closing lines.
+    void SetStopFlag(const std::atomic<bool>* stop) { m_pStop = stop; }
     // How a run gets its two buffers: null when memory is short, never an exception. Aligned
     // to platform::kMinAlignment, so that uncached reads go straight into them.
     using Allocator = platform::AlignedBuffer (*)(size_t bytes);
@@ -69,6 +94,7 @@ private:
     // Reads a numeric field and corrects it into 1..upper, with the notice when it moved.
     void CorrectNumber(int id, unsigned& member, unsigned upper, const std::string& notice);
     void BrowseDirectory(int id);
+    void AddLine(const std::string& text, const std::vector<PathSpan>& paths);
     void SetProgress(int id, uint64_t percent);
     void SkipRestOfFile(uint64_t& done, uint64_t total);
     void ShowResultLines();
@@ -98,8 +124,8 @@ public:
     unsigned m_nBlockKB = 0;
     int m_bKeepLog = 0;
     int m_bNamesOnly = 0;
-    bool m_bCached = false;   // the copy is read through the system's cache, as the source is
-    bool m_bOverlap = true;   // a file's two blocks are read at the same time
+    bool m_bCached = false;  // the copy is read through the system's cache, as the source is
+    bool m_bOverlap = true;  // a file's two blocks are read at the same time
     // Smaller blocks are read one side after the other: handing a block to the other thread
     // and back costs more than reading it.
     size_t m_nOverlapMinBlock = 64 * 1024;
@@ -109,9 +135,11 @@ public:
 private:
     platform::FileSystem* m_fs;
     Allocator m_allocate;
-    std::function<void(const std::string&)> m_onResult;
-    bool m_bRunning = false;         // between the confirmation and the last line of a run
+    ResultListener m_onResult;
+    RunOutcome m_lastRun;
+    const std::atomic<bool>* m_pStop = nullptr;
+    bool m_bRunning = false;           // between the confirmation and the last line of a run
     bool m_bReadThroughCache = false;  // some of the run's copy was read through the cache
     std::unique_ptr<platform::ReadThread> m_dstReader;  // started by the first file that needs it
-    int64_t m_nLastShownMs = 0;      // when the running window was last shown
+    int64_t m_nLastShownMs = 0;                         // when the running window was last shown
 };

@@ -112,7 +112,7 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const Te
     };
 
     int status = kTrouble;
-    dlg.SetResultListener([&](const std::string& line) {
+    dlg.SetResultListener([&](const std::string& line, const auto&) {
         bool isFile = line.starts_with(kFileLine);
         if (isFile)
             currentFile = line.substr(sizeof kFileLine - 1, line.size() - sizeof kFileLine);

@@ -39,7 +39,7 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
         found = m_fs->Exists(dstPath);
     }
     if (!found) {
-        AddResult("[" + dstPath + "]：コピー先に存在しません");
+        AddPathResult("[", dstPath, "]：コピー先に存在しません");
         ++m_nDiffCount;
         StepTotalProgress(entry.size);
         return;
@@ -54,7 +54,7 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
     std::unique_ptr<platform::InputFile> src = m_fs->OpenRead(srcPath, error);
     if (!src) {
-        AddResult("なぜかコピー元のファイル[" + srcPath + "]が開けませんでした");
+        AddPathResult("なぜかコピー元のファイル[", srcPath, "]が開けませんでした");
         dst.reset();
         ++m_nDiffCount;
         StepTotalProgress(entry.size);
@@ -70,7 +70,8 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     if (overlap && !m_dstReader)
         m_dstReader = std::make_unique<platform::ReadThread>();
     for (;;) {
-        if (m_bRunning) KeepWindowAlive();  // a long file must not freeze the window
+        if (m_bRunning)
+            KeepWindowAlive();  // a long file must not freeze the window
         size_t nSrc = 0;
         size_t nDst = 0;
         platform::Error srcError;
@@ -84,12 +85,12 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
         // Whatever the counts say, a block that could not be read was not compared.
         if (!srcRead || !dstRead) {
             SkipRestOfFile(done, total);
-            AddResult("[" + (srcRead ? dstPath : srcPath) + "]：ファイルの読み込みに失敗しました");
+            AddPathResult("[", srcRead ? dstPath : srcPath, "]：ファイルの読み込みに失敗しました");
             break;
         }
         if (nSrc != nDst) {
             SkipRestOfFile(done, total);
-            AddResult("[" + srcPath + "]：ファイルのサイズが異なっています");
+            AddPathResult("[", srcPath, "]：ファイルのサイズが異なっています");
             break;
         }
         SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
@@ -101,7 +102,7 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
             SkipRestOfFile(done, total);
             src.reset();
             dst.reset();
-            AddResult("[" + srcPath + "]：ファイルの内容が異なっています");
+            AddPathResult("[", srcPath, "]：ファイルの内容が異なっています");
             return;
         }
         done += nSrc;

@@ -54,8 +54,8 @@ void CCopyCheckDlg::CheckTotalSize(std::string dir) {
         AddSeparator(dir);
         platform::Error error;
         if (!m_fs->List(dir, level.entries, error)) {
-            AddResult("CheckTotalSize:ディレクトリ[" + dir +
-                      "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
+            AddPathResult("CheckTotalSize:ディレクトリ[", dir,
+                          "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
             return;
         }
         level.srcLength = dir.size();
@@ -88,11 +88,11 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
             return;
         AddSeparator(srcDir);
         AddSeparator(dstDir);
-        AddResult("Diredtory [ " + srcDir + " ]");
+        AddPathResult("Diredtory [ ", srcDir, " ]");
         platform::Error error;
         if (!m_fs->List(srcDir, level.entries, error)) {
-            AddResult("ディレクトリ[" + srcDir +
-                      "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
+            AddPathResult("ディレクトリ[", srcDir,
+                          "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
             ++m_nDiffCount;
             return;
         }
@@ -121,11 +121,11 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
                 enter(LevelOf(entry));
             } else if (m_nDiffCount < m_nDiffLimit) {
                 AddSeparator(srcDir);
-                AddResult("ディレクトリ[" + srcDir +
-                          "]は上位のディレクトリと同じため、無視されます");
+                AddPathResult("ディレクトリ[", srcDir,
+                              "]は上位のディレクトリと同じため、無視されます");
             }
         } else {
-            AddResult("File [" + srcDir + entry.name + "]");
+            AddPathResult("File [", srcDir + entry.name, "]");
             ++m_nFileCount;
             CompareFile(srcDir, dstDir, entry);
             SetProgress(IDC_TOTAL_PROGRESS, CalcPercent(m_nDoneBytes, m_nTotalBytes));

@@ -12,10 +12,12 @@
 
 namespace platform {
 
-// What an entry leads to: device and inode on POSIX, volume serial and file index on Windows.
+// What an entry leads to: device and inode on POSIX; on Windows the volume serial and the
+// 128-bit file id, whose upper half is indexHigh.
 struct FileId {
     uint64_t volume = 0;
     uint64_t index = 0;
+    uint64_t indexHigh = 0;
     bool operator==(const FileId&) const = default;
 };
 
@@ -26,6 +28,9 @@ struct DirEntry {
     uint64_t size = 0;       // for regular files
     FileId id;               // valid when hasId
     bool hasId = false;
+    // What the entry leads to could not be examined (no search permission on the directory,
+    // a failing disk): neither its kind nor its size is known.
+    bool unreadable = false;
 };
 
 // A file open for reading, in binary. Closed by the destructor.
@@ -68,10 +73,20 @@ public:
     virtual bool Exists(const std::string& path) = 0;
     // The identity of what path leads to.
     virtual bool Identify(const std::string& path, FileId& id, Error& error) = 0;
+    // The absolute path with every link, "." and ".." resolved, as the system names what
+    // path leads to. A last component that does not exist is kept as given, after its
+    // resolved directory. False when the directory cannot be resolved.
+    virtual bool Resolve(const std::string& /*path*/, std::string& /*resolved*/, Error& error) {
+        error.code = -1;
+        error.call = "resolve";
+        return false;
+    }
     // Creates path, or empties it if it exists.
     virtual std::unique_ptr<OutputFile> Create(const std::string& path, Error& error) = 0;
     // The process's current directory and drive, which the directory picker moves.
-    virtual bool ChangeDir(const std::string& dir, Error& error) { return SetCurrentDir(dir, error); }
+    virtual bool ChangeDir(const std::string& dir, Error& error) {
+        return SetCurrentDir(dir, error);
+    }
     virtual bool ChangeDrive(int drive, Error& error) { return SetCurrentDrive(drive, error); }
 };
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -327,6 +328,39 @@ public:
             return false;
         }
         id = IdOf(st);
+        return true;
+    }
+
+    bool Resolve(const std::string& path, std::string& resolved, Error& error) override {
+        if (char* real = realpath(path.c_str(), nullptr)) {
+            resolved = real;
+            free(real);
+            return true;
+        }
+        if (errno != ENOENT) {
+            error = Failure(errno, "realpath", path);
+            return false;
+        }
+        // A name still to be made: its directory resolved, the name as given.
+        std::string trimmed = path;
+        while (trimmed.size() > 1 && trimmed.back() == '/') {
+            trimmed.pop_back();
+        }
+        size_t slash = trimmed.rfind('/');
+        std::string dir = slash == std::string::npos ? "." : trimmed.substr(0, slash + 1);
+        std::string name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+        char* real = realpath(dir.c_str(), nullptr);
+        if (real == nullptr || name.empty() || name == "." || name == "..") {
+            error = Failure(real ? ENOENT : errno, "realpath", path);
+            free(real);
+            return false;
+        }
+        resolved = real;
+        free(real);
+        if (resolved != "/") {
+            resolved += '/';
+        }
+        resolved += name;
         return true;
     }
 

@@ -312,6 +312,53 @@ public:
         return IdentifySystemPath(SystemPath(path), path, id, error);
     }
 
+    bool Resolve(const std::string& path, std::string& resolved, Error& error) override {
+        std::wstring system = SystemPath(path);
+        Handle handle(CreateFileW(system.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!handle.valid()) {
+            DWORD code = GetLastError();
+            if (code != ERROR_FILE_NOT_FOUND) {
+                error = Failure(code, "CreateFileW", path);
+                return false;
+            }
+            // A name still to be made: its directory resolved, the name as given.
+            size_t cut = system.find_last_of(L'\\');
+            if (cut == std::wstring::npos || cut + 1 == system.size()) {
+                error = Failure(code, "CreateFileW", path);
+                return false;
+            }
+            std::string dir;
+            if (!Resolve(FromWide(system.substr(0, cut + 1)), dir, error)) {
+                return false;
+            }
+            resolved = dir + (dir.ends_with('\\') ? "" : "\\") + FromWide(system.substr(cut + 1));
+            return true;
+        }
+        std::wstring name(MAX_PATH, L'\0');
+        for (;;) {
+            DWORD length = GetFinalPathNameByHandleW(handle.get(), name.data(),
+                                                     static_cast<DWORD>(name.size()),
+                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+            if (length == 0) {
+                error = Failure(GetLastError(), "GetFinalPathNameByHandleW", path);
+                return false;
+            }
+            if (length < name.size()) {
+                name.resize(length);
+                break;
+            }
+            name.resize(length);
+        }
+        if (name.starts_with(L"\\\\?\\UNC\\")) {
+            name = L"\\\\" + name.substr(8);
+        } else if (name.starts_with(L"\\\\?\\")) {
+            name = name.substr(4);
+        }
+        resolved = FromWide(name);
+        return true;
+    }
+
     std::unique_ptr<OutputFile> Create(const std::string& path, Error& error) override {
         HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                     nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -2,10 +2,21 @@
 #include "app/CopyCheckDlg.h"
 
 void CCopyCheckDlg::AddResult(const std::string& text) {
+    AddLine(text, {});
+}
+
+void CCopyCheckDlg::AddPathResult(const std::string& before, const std::string& path,
+                                  const std::string& after) {
+    AddLine(before + path + after, {{before.size(), path.size()}});
+}
+
+void CCopyCheckDlg::AddLine(const std::string& text, const std::vector<PathSpan>& paths) {
     int slot = m_nNextLine++;
     m_strResultLines[slot] = "\r\n" + text;
-    if (m_bLogOpen) m_fpLog.WriteLine(text);
-    if (m_onResult) m_onResult(text);
+    if (m_bLogOpen)
+        m_fpLog.WriteLine(text);
+    if (m_onResult)
+        m_onResult(text, paths);
     m_nNextLine &= 31;
     // A run shows the window from the ring when it lets paint through, and at its end.
     if (m_bRunning)
@@ -21,7 +32,8 @@ void CCopyCheckDlg::ShowResultLines() {
     int count = 0;
     for (int k = 0; k < 32; ++k) {
         const std::string& entry = m_strResultLines[(m_nNextLine + k) & 31];
-        if (entry.empty()) continue;
+        if (entry.empty())
+            continue;
         display += entry;
         ++count;
     }

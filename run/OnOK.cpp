@@ -24,14 +24,19 @@ void CCopyCheckDlg::OnOK() {
     m_nDoneBytes = 0;
     m_bReadThroughCache = false;
 
-    if (MessageBox("ファイルの比較を開始するんですね？", "確認", MB_OKCANCEL) == IDCANCEL) return;
+    if (MessageBox("ファイルの比較を開始するんですね？", "確認", MB_OKCANCEL) == IDCANCEL)
+        return;
+    m_lastRun = {};
     m_bRunning = true;
     m_nLastShownMs = NowMs();
 
     m_bLogOpen = false;
     if (m_bKeepLog) {
         m_bLogOpen = m_fpLog.Open(*m_fs, m_strLogPath);
-        if (!m_bLogOpen) MessageBox("ログファイルのオープンに失敗しました。", "Notice", MB_OK);
+        if (!m_bLogOpen) {
+            m_lastRun.logFailed = true;
+            MessageBox("ログファイルのオープンに失敗しました。", "Notice", MB_OK);
+        }
     }
 
     unsigned bufferKB = 0;
@@ -40,7 +45,8 @@ void CCopyCheckDlg::OnOK() {
         m_pSrcBuf = m_allocate(bytes);
         if (m_pSrcBuf) {
             m_pDstBuf = m_allocate(bytes);
-            if (!m_pDstBuf) m_pSrcBuf.reset();
+            if (!m_pDstBuf)
+                m_pSrcBuf.reset();
         }
         if (m_pSrcBuf) {
             bufferKB = m_nBlockKB;
@@ -48,21 +54,23 @@ void CCopyCheckDlg::OnOK() {
             AddResult("チェック用のバッファの確保ができませんでした");
             AddResult("名前のみのチェックに切り替えます");
             m_bNamesOnly = 1;
+            m_lastRun.namesOnlyFallback = true;
             GetDlgItem<CButton>(IDC_NAMES_ONLY).SetCheck(BST_CHECKED);
         }
     }
 
     UpdateData(true);
     // The comparison reads blocks into the buffers: their size is the block size.
-    if (bufferKB) m_nBlockKB = bufferKB;
+    if (bufferKB)
+        m_nBlockKB = bufferKB;
 
     m_timeStart = CTime::GetCurrentTime();
     AddResult(m_timeStart.Format("チェック開始時刻：%H時%M分%S秒"));
     AddResult(kSeparatorLine);
-    AddResult("コピー元パス：" + m_strSrcPath);
-    AddResult("コピー先パス：" + m_strDstPath);
+    AddPathResult("コピー元パス：", m_strSrcPath, "");
+    AddPathResult("コピー先パス：", m_strDstPath, "");
     if (m_bKeepLog)
-        AddResult("結果ログファイルを作成します：" + m_strLogPath);
+        AddPathResult("結果ログファイルを作成します：", m_strLogPath, "");
     else
         AddResult("結果ログファイルは作成しません");
     if (m_bNamesOnly) {
@@ -116,16 +124,21 @@ void CCopyCheckDlg::OnOK() {
     if (m_bLogOpen) {
         bool written = m_fpLog.Close();
         m_bLogOpen = false;
+        m_lastRun.logFailed = !written;
         // Window only: the log is closed.
-        if (!written) AddResult("Notice>ログファイルの書き込みに失敗しました：" + m_strLogPath);
+        if (!written)
+            AddPathResult("Notice>ログファイルの書き込みに失敗しました：", m_strLogPath, "");
     }
+    m_lastRun.walked = walked;
+    m_lastRun.differences = m_nDiffCount;
     m_bRunning = false;
     ShowResultLines();
 }
 
 void CCopyCheckDlg::KeepWindowAlive() {
     int64_t now = NowMs();
-    if (now - m_nLastShownMs < 100) return;
+    if (now - m_nLastShownMs < 100)
+        return;
     m_nLastShownMs = now;
     ShowResultLines();
     GetHost()->LetPaintThrough();

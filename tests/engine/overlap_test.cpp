@@ -94,7 +94,7 @@ Outcome RunOnce(bool overlap, const std::function<void(FakeFileSystem&)>& build,
     dlg.Create();
     fw::headless::User user(dlg);
     Outcome out;
-    dlg.SetResultListener([&](const std::string& line) { out.lines.push_back(line); });
+    dlg.SetResultListener([&](const std::string& line, const auto&) { out.lines.push_back(line); });
     dlg.SetFileSystem(real ? *real : fake);
     dlg.m_bOverlap = overlap;
     dlg.m_nOverlapMinBlock = settings.overlapMinBlock;

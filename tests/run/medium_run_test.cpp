@@ -28,7 +28,8 @@ class MediumRunTest : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        dlg.SetResultListener([this](const std::string& line) { lines.push_back(line); });
+        dlg.SetResultListener(
+            [this](const std::string& line, const auto&) { lines.push_back(line); });
     }
 
     // Starts a run from src to dst with the given block size and confirms it.

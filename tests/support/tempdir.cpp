@@ -9,6 +9,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/dirs.h"
 #include "platform/fs.h"
 
 namespace fs = std::filesystem;
@@ -65,6 +66,13 @@ std::string Sep() {
 #else
     return "/";
 #endif
+}
+
+std::string Cwd() {
+    std::string dir;
+    platform::Error error;
+    platform::GetCurrentDir(dir, error);
+    return dir;
 }
 
 TempDir::TempDir() {

@@ -5,6 +5,8 @@
 
 // The platform's path separator, as a string to join with.
 std::string Sep();
+// The process's current directory; empty when it cannot be named.
+std::string Cwd();
 
 class TempDir {
 public:
