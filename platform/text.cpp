@@ -32,11 +32,14 @@ bool IsContinuation(unsigned char c) {
     return (c & 0xC0) == 0x80;
 }
 
-// Decodes one sequence starting at a non-ASCII byte and returns its length. A byte that
-// does not start a whole, shortest-form sequence counts alone, as U+FFFD, so that each bad
-// byte gives one replacement. Surrogates (ED A0..BF xx) decode like any other code point.
-size_t DecodeSequence(const unsigned char* p, const unsigned char* end, char32_t& cp) {
+}  // namespace
+
+size_t DecodeUtf8(const unsigned char* p, const unsigned char* end, char32_t& cp) {
     const unsigned char lead = p[0];
+    if (lead < 0x80) {
+        cp = lead;
+        return 1;
+    }
     size_t length;
     unsigned char low = 0x80;  // the range allowed for the second byte
     unsigned char high = 0xBF;
@@ -74,6 +77,8 @@ size_t DecodeSequence(const unsigned char* p, const unsigned char* end, char32_t
     }
     return length;
 }
+
+namespace {
 
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
@@ -119,7 +124,7 @@ std::u16string Utf8ToUtf16(const std::string& text) {
             break;
         }
         char32_t cp;
-        p += DecodeSequence(p, end, cp);
+        p += DecodeUtf8(p, end, cp);
         if (cp >= 0x10000) {
             out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
             out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
@@ -177,11 +182,11 @@ std::string Utf8ToCp932(const std::string& text) {
             break;
         }
         char32_t cp;
-        p += DecodeSequence(p, end, cp);
+        p += DecodeUtf8(p, end, cp);
         if (cp >= 0xD800 && cp <= 0xDBFF && p < end) {
             // A pair given as two three-byte forms is one character, so one '?'.
             char32_t next;
-            const size_t length = DecodeSequence(p, end, next);
+            const size_t length = DecodeUtf8(p, end, next);
             if (next >= 0xDC00 && next <= 0xDFFF) {
                 p += length;
             }
