@@ -27,8 +27,10 @@ public:
     void AddResult(const std::string& text);
     // The same, for a line that names a path: before + path + after. Listeners learn where
     // the path stands, so that a front end can show it escaped.
-    void AddPathResult(const std::string& before, const std::string& path,
-                       const std::string& after);
+    // What a line is, for front ends that show some lines differently.
+    enum class LineKind { kOther, kDirectory, kFile };
+    void AddPathResult(const std::string& before, const std::string& path, const std::string& after,
+                       LineKind kind = LineKind::kOther);
 
     // Comparison engine.
     static uint64_t CalcPercent(uint64_t done, uint64_t total);
@@ -45,8 +47,11 @@ public:
         size_t offset = 0;
         size_t length = 0;
     };
-    using ResultListener =
-        std::function<void(const std::string& line, const std::vector<PathSpan>& paths)>;
+    struct LineInfo {
+        std::vector<PathSpan> paths;
+        LineKind kind = LineKind::kOther;
+    };
+    using ResultListener = std::function<void(const std::string& line, const LineInfo& info)>;
     // Told of every result line as it is added (the command line prints them).
     void SetResultListener(ResultListener listener) { m_onResult = std::move(listener); }
 
@@ -94,7 +99,8 @@ private:
     // Reads a numeric field and corrects it into 1..upper, with the notice when it moved.
     void CorrectNumber(int id, unsigned& member, unsigned upper, const std::string& notice);
     void BrowseDirectory(int id);
-    void AddLine(const std::string& text, const std::vector<PathSpan>& paths);
+    void AddLine(const std::string& text, const LineInfo& info);
+    bool StopRequested() const { return m_pStop && m_pStop->load(); }
     void SetProgress(int id, uint64_t percent);
     void SkipRestOfFile(uint64_t& done, uint64_t total);
     void ShowResultLines();

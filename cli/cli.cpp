@@ -112,7 +112,7 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const Te
     };
 
     int status = kTrouble;
-    dlg.SetResultListener([&](const std::string& line, const auto&) {
+    dlg.SetResultListener([&](const std::string& line, const CCopyCheckDlg::LineInfo&) {
         bool isFile = line.starts_with(kFileLine);
         if (isFile)
             currentFile = line.substr(sizeof kFileLine - 1, line.size() - sizeof kFileLine);

@@ -72,6 +72,9 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     for (;;) {
         if (m_bRunning)
             KeepWindowAlive();  // a long file must not freeze the window
+        // Stopped mid-file: nothing more of it is compared, and nothing found.
+        if (StopRequested())
+            break;
         size_t nSrc = 0;
         size_t nDst = 0;
         platform::Error srcError;

@@ -63,7 +63,7 @@ void CCopyCheckDlg::CheckTotalSize(std::string dir) {
     };
 
     enter(RootLevel(*m_fs, dir));
-    while (!levels.empty()) {
+    while (!levels.empty() && !StopRequested()) {
         Level& level = levels.back();
         if (level.next == level.entries.size()) {
             levels.pop_back();
@@ -88,7 +88,7 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
             return;
         AddSeparator(srcDir);
         AddSeparator(dstDir);
-        AddPathResult("Diredtory [ ", srcDir, " ]");
+        AddPathResult("Diredtory [ ", srcDir, " ]", LineKind::kDirectory);
         platform::Error error;
         if (!m_fs->List(srcDir, level.entries, error)) {
             AddPathResult("ディレクトリ[", srcDir,
@@ -104,7 +104,7 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
     if (m_nDiffCount >= m_nDiffLimit)
         return;
     enter(RootLevel(*m_fs, srcDir));
-    while (!levels.empty()) {
+    while (!levels.empty() && !StopRequested()) {
         Level& level = levels.back();
         if (level.next == level.entries.size()) {
             levels.pop_back();
@@ -125,7 +125,7 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
                               "]は上位のディレクトリと同じため、無視されます");
             }
         } else {
-            AddPathResult("File [", srcDir + entry.name, "]");
+            AddPathResult("File [", srcDir + entry.name, "]", LineKind::kFile);
             ++m_nFileCount;
             CompareFile(srcDir, dstDir, entry);
             SetProgress(IDC_TOTAL_PROGRESS, CalcPercent(m_nDoneBytes, m_nTotalBytes));

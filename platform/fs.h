@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +57,8 @@ public:
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
+    // Called now and then from inside a long listing, so that a window can repaint.
+    void SetPulse(std::function<void()> pulse) { pulse_ = std::move(pulse); }
     // Every entry of the directory dir (with or without a trailing separator) except "." and
     // "..", in the order the system delivers them, hidden entries included.
     virtual bool List(const std::string& dir, std::vector<DirEntry>& entries, Error& error) = 0;
@@ -84,10 +87,21 @@ public:
     // Creates path, or empties it if it exists.
     virtual std::unique_ptr<OutputFile> Create(const std::string& path, Error& error) = 0;
     // The process's current directory and drive, which the directory picker moves.
+    virtual bool CurrentDir(std::string& dir, Error& error) { return GetCurrentDir(dir, error); }
     virtual bool ChangeDir(const std::string& dir, Error& error) {
         return SetCurrentDir(dir, error);
     }
     virtual bool ChangeDrive(int drive, Error& error) { return SetCurrentDrive(drive, error); }
+
+protected:
+    // Listings call it every so many entries.
+    void Pulse() const {
+        if (pulse_)
+            pulse_();
+    }
+
+private:
+    std::function<void()> pulse_;
 };
 
 // The operating system's own file system.

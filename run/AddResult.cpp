@@ -6,17 +6,17 @@ void CCopyCheckDlg::AddResult(const std::string& text) {
 }
 
 void CCopyCheckDlg::AddPathResult(const std::string& before, const std::string& path,
-                                  const std::string& after) {
-    AddLine(before + path + after, {{before.size(), path.size()}});
+                                  const std::string& after, LineKind kind) {
+    AddLine(before + path + after, {{{before.size(), path.size()}}, kind});
 }
 
-void CCopyCheckDlg::AddLine(const std::string& text, const std::vector<PathSpan>& paths) {
+void CCopyCheckDlg::AddLine(const std::string& text, const LineInfo& info) {
     int slot = m_nNextLine++;
     m_strResultLines[slot] = "\r\n" + text;
     if (m_bLogOpen)
         m_fpLog.WriteLine(text);
     if (m_onResult)
-        m_onResult(text, paths);
+        m_onResult(text, info);
     m_nNextLine &= 31;
     // A run shows the window from the ring when it lets paint through, and at its end.
     if (m_bRunning)

@@ -89,7 +89,9 @@ void CCopyCheckDlg::OnOK() {
     AddResult("＜チェックを開始します＞");
 
     bool walked = false;
-    if (m_strSrcPath == m_strDstPath) {
+    if (StopRequested()) {
+        // Stopped during the size scan: the walk is not begun.
+    } else if (m_strSrcPath == m_strDstPath) {
         AddResult("コピー元とコピー先のパスが同じです。");
     } else if (m_nTotalBytes == 0) {
         AddResult("ファイルが存在しないため、比較の必要がありません。");
@@ -98,6 +100,9 @@ void CCopyCheckDlg::OnOK() {
         walked = true;
     }
 
+    m_lastRun.interrupted = StopRequested();
+    if (m_lastRun.interrupted)
+        AddResult("＜チェックは中断されました＞");
     AddResult(kSeparatorLine);
     AddResult("チェック終了");
     if (m_bReadThroughCache)
@@ -106,7 +111,7 @@ void CCopyCheckDlg::OnOK() {
     m_pDstBuf.reset();
     m_dstReader.reset();
 
-    if (!walked)
+    if (!walked || (m_lastRun.interrupted && m_nDiffCount == 0))
         AddResult("比較は実行されませんでした。");
     else if (m_nDiffCount == 0)
         AddResult("双方のパスの内容に差違はありませんでした。");

@@ -15,19 +15,23 @@ bool CLogFile::Open(platform::FileSystem& fs, const std::string& path) {
 }
 
 void CLogFile::WriteLine(const std::string& text) {
-    if (!m_file) return;
+    if (!m_file)
+        return;
     // Code page 932 never uses 0x0A as the second byte of a character, so line feeds can
     // be found in the encoded bytes.
     for (char c : platform::Utf8ToCp932(text)) {
-        if (c == '\n') m_buffer += '\r';
+        if (c == '\n')
+            m_buffer += '\r';
         m_buffer += c;
     }
     m_buffer += "\r\n";
-    if (m_buffer.size() >= kBufferSize) Flush();
+    if (m_buffer.size() >= kBufferSize)
+        Flush();
 }
 
 void CLogFile::Flush() {
-    if (m_buffer.empty()) return;
+    if (m_buffer.empty())
+        return;
     platform::Error error;
     if (!m_file->Write(m_buffer.data(), m_buffer.size(), error) && !m_error.failed())
         m_error = error;
@@ -35,10 +39,12 @@ void CLogFile::Flush() {
 }
 
 bool CLogFile::Close() {
-    if (!m_file) return false;
+    if (!m_file)
+        return false;
     Flush();
     platform::Error error;
-    if (!m_file->Close(error) && !m_error.failed()) m_error = error;
+    if (!m_file->Close(error) && !m_error.failed())
+        m_error = error;
     m_file.reset();
     return !m_error.failed();
 }
