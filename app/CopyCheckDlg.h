@@ -60,7 +60,7 @@ public:
     struct RunOutcome {
         bool walked = false;             // the trees were walked and compared
         bool namesOnlyFallback = false;  // the buffers could not be had: names only
-        bool interrupted = false;        // a stop request ended it early
+        bool interrupted = false;        // a stop request or a failure ended it early
         bool logFailed = false;          // the log asked for could not be opened or written
         uint64_t differences = 0;
     };
@@ -99,7 +99,13 @@ private:
     // Reads a numeric field and corrects it into 1..upper, with the notice when it moved.
     void CorrectNumber(int id, unsigned& member, unsigned upper, const std::string& notice);
     void BrowseDirectory(int id);
+    bool CheckTrees();
+    void OpenLog();
+    bool LiesInside(const std::string& resolved, const std::string& root);
+    bool SameDirectory(const std::string& a, const std::string& b);
+    void CloseRun(bool walked, bool failed);
     void AddLine(const std::string& text, const LineInfo& info);
+    bool ListDirectory(const std::string& dir, std::vector<platform::DirEntry>& entries);
     bool StopRequested() const { return m_pStop && m_pStop->load(); }
     void SetProgress(int id, uint64_t percent);
     void SkipRestOfFile(uint64_t& done, uint64_t total);
@@ -147,5 +153,7 @@ private:
     bool m_bRunning = false;           // between the confirmation and the last line of a run
     bool m_bReadThroughCache = false;  // some of the run's copy was read through the cache
     std::unique_ptr<platform::ReadThread> m_dstReader;  // started by the first file that needs it
-    int64_t m_nLastShownMs = 0;                         // when the running window was last shown
+    int64_t m_nLastShownMs = 0;
+    int64_t m_nLastFlushMs = 0;  // when the log's buffer was last written out // when the running
+                                 // window was last shown
 };

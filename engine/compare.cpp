@@ -25,6 +25,13 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     SetProgress(IDC_FILE_PROGRESS, 0);
     std::string srcPath = srcDir + entry.name;
     std::string dstPath = dstDir + entry.name;
+    // Not knowing what the entry is, nothing can be said of its copy: never a pass by name.
+    if (entry.unreadable) {
+        AddPathResult("[", srcPath, "]：ファイルの読み込みに失敗しました");
+        ++m_nDiffCount;
+        StepTotalProgress(entry.size);
+        return;
+    }
 
     // A FIFO, socket or device is checked by name: opening or reading one could block.
     platform::Error error;
@@ -65,10 +72,17 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     // The two sides are read at the same time when they are on two devices. A file of one
     // block would gain less than the hand-over to the other thread costs, and one device
     // asked for both sides at once is slower than asked for one after the other.
-    const bool overlap = m_bOverlap && block >= m_nOverlapMinBlock && entry.size > block &&
-                         !m_fs->SameVolume(srcPath, dstPath);
-    if (overlap && !m_dstReader)
-        m_dstReader = std::make_unique<platform::ReadThread>();
+    bool overlap = m_bOverlap && block >= m_nOverlapMinBlock && entry.size > block &&
+                   !m_fs->SameVolume(srcPath, dstPath);
+    if (overlap && !m_dstReader) {
+        try {
+            m_dstReader = std::make_unique<platform::ReadThread>();
+        } catch (const std::exception&) {
+            // No thread to be had (a limit, little address space): one side after the other.
+            m_bOverlap = false;
+            overlap = false;
+        }
+    }
     for (;;) {
         if (m_bRunning)
             KeepWindowAlive();  // a long file must not freeze the window

@@ -4,7 +4,8 @@
 // one pass before handling its first entry: no depth can exhaust the call stack or the
 // process's handles. A directory that is already on the path being walked (a link back to
 // an ancestor) is not entered again, or the walk would never end.
-#include <algorithm>
+#include <new>
+#include <optional>
 
 #include "app/CopyCheckDlg.h"
 #include "platform/dirs.h"
@@ -22,38 +23,72 @@ struct Level {
     size_t next = 0;  // the entry to handle next
     platform::FileId id;
     bool hasId = false;
-    size_t srcLength = 0;  // where its paths end, separator included
+    std::optional<std::string> resolved;  // found when a loop is suspected
+    size_t srcLength = 0;                 // where its paths end, separator included
     size_t dstLength = 0;
 };
 
-bool OnPath(const std::vector<Level>& levels, const platform::DirEntry& entry) {
-    return entry.hasId && std::any_of(levels.begin(), levels.end(), [&](const Level& level) {
-               return level.hasId && level.id == entry.id;
-           });
+bool HasId(const platform::DirEntry& entry) {
+    return entry.hasId && (entry.id.index != 0 || entry.id.indexHigh != 0);
+}
+
+// Whether the directory at path, the entry of the deepest level, is one of the levels being
+// walked, whose paths are prefixes of path. Identities alone can collide (file systems that
+// reuse or lack them), so a match is confirmed by the resolved paths; without an identity
+// the paths alone decide.
+bool OnPath(platform::FileSystem& fs, std::vector<Level>& levels, const platform::DirEntry& entry,
+            const std::string& path) {
+    std::optional<std::string> mine;
+    platform::Error error;
+    for (Level& level : levels) {
+        bool sameId = HasId(entry) && level.hasId && level.id == entry.id;
+        if (!sameId && HasId(entry))
+            continue;
+        if (!mine) {
+            mine.emplace();
+            if (!fs.Resolve(path, *mine, error))
+                return sameId;  // nothing better to go by
+        }
+        if (!level.resolved) {
+            level.resolved.emplace();
+            if (!fs.Resolve(path.substr(0, level.srcLength), *level.resolved, error))
+                level.resolved->clear();
+        }
+        if (level.resolved->empty() ? sameId : *level.resolved == *mine)
+            return true;
+    }
+    return false;
 }
 
 Level LevelOf(const platform::DirEntry& entry) {
     Level level;
     level.id = entry.id;
-    level.hasId = entry.hasId;
+    level.hasId = HasId(entry);
     return level;
-}
-
-Level RootLevel(platform::FileSystem& fs, const std::string& dir) {
-    Level root;
-    platform::Error error;
-    root.hasId = fs.Identify(dir, root.id, error);
-    return root;
 }
 
 }  // namespace
 
+// A listing that runs out of memory is one that could not be had.
+bool CCopyCheckDlg::ListDirectory(const std::string& dir,
+                                  std::vector<platform::DirEntry>& entries) {
+    platform::Error error;
+    try {
+        return m_fs->List(dir, entries, error);
+    } catch (const std::bad_alloc&) {
+        std::vector<platform::DirEntry>().swap(entries);
+        return false;
+    }
+}
+
 void CCopyCheckDlg::CheckTotalSize(std::string dir) {
     std::vector<Level> levels;
-    auto enter = [&](Level level) {
+    auto enter = [&](Level level, bool root) {
         AddSeparator(dir);
         platform::Error error;
-        if (!m_fs->List(dir, level.entries, error)) {
+        if (root)
+            level.hasId = m_fs->Identify(dir, level.id, error);
+        if (!ListDirectory(dir, level.entries)) {
             AddPathResult("CheckTotalSize:ディレクトリ[", dir,
                           "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
             return;
@@ -62,35 +97,40 @@ void CCopyCheckDlg::CheckTotalSize(std::string dir) {
         levels.push_back(std::move(level));
     };
 
-    enter(RootLevel(*m_fs, dir));
+    enter(Level(), true);
     while (!levels.empty() && !StopRequested()) {
+        if (m_bRunning)
+            KeepWindowAlive();
         Level& level = levels.back();
         if (level.next == level.entries.size()) {
             levels.pop_back();
             continue;
         }
         const platform::DirEntry& entry = level.entries[level.next++];
+        dir.resize(level.srcLength);
         if (!entry.isDir) {
             m_nTotalBytes += entry.size;
-        } else if (!OnPath(levels, entry)) {
-            // The walk does not enter it either, so the total stays what the walk deals with.
-            dir.resize(level.srcLength);
-            dir += entry.name;
-            enter(LevelOf(entry));
+            continue;
         }
+        dir += entry.name;
+        // The walk does not enter it either, so the total stays what the walk deals with.
+        if (!OnPath(*m_fs, levels, entry, dir))
+            enter(LevelOf(entry), false);
     }
 }
 
 void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
     std::vector<Level> levels;
-    auto enter = [&](Level level) {
+    auto enter = [&](Level level, bool root) {
         if (m_nDiffCount >= m_nDiffLimit)
             return;
         AddSeparator(srcDir);
         AddSeparator(dstDir);
         AddPathResult("Diredtory [ ", srcDir, " ]", LineKind::kDirectory);
         platform::Error error;
-        if (!m_fs->List(srcDir, level.entries, error)) {
+        if (root)
+            level.hasId = m_fs->Identify(srcDir, level.id, error);
+        if (!ListDirectory(srcDir, level.entries)) {
             AddPathResult("ディレクトリ[", srcDir,
                           "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
             ++m_nDiffCount;
@@ -103,7 +143,7 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
 
     if (m_nDiffCount >= m_nDiffLimit)
         return;
-    enter(RootLevel(*m_fs, srcDir));
+    enter(Level(), true);
     while (!levels.empty() && !StopRequested()) {
         Level& level = levels.back();
         if (level.next == level.entries.size()) {
@@ -117,8 +157,8 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
             ++m_nDirCount;
             srcDir += entry.name;
             dstDir += entry.name;
-            if (!OnPath(levels, entry)) {
-                enter(LevelOf(entry));
+            if (!OnPath(*m_fs, levels, entry, srcDir)) {
+                enter(LevelOf(entry), false);
             } else if (m_nDiffCount < m_nDiffLimit) {
                 AddSeparator(srcDir);
                 AddPathResult("ディレクトリ[", srcDir,

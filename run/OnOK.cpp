@@ -2,6 +2,7 @@
 #include <chrono>
 
 #include "app/CopyCheckDlg.h"
+#include "platform/dirs.h"
 
 using namespace fw;
 
@@ -12,6 +13,12 @@ const char kSeparatorLine[] = "-------------------------------------------";
 int64_t NowMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::string WithSeparator(std::string path) {
+    if (path.empty() || path.back() != platform::kSeparator)
+        path += platform::kSeparator;
+    return path;
 }
 
 }  // namespace
@@ -29,15 +36,42 @@ void CCopyCheckDlg::OnOK() {
     m_lastRun = {};
     m_bRunning = true;
     m_nLastShownMs = NowMs();
+    m_nLastFlushMs = m_nLastShownMs;
+    m_fs->SetPulse([this] { KeepWindowAlive(); });
 
-    m_bLogOpen = false;
-    if (m_bKeepLog) {
-        m_bLogOpen = m_fpLog.Open(*m_fs, m_strLogPath);
-        if (!m_bLogOpen) {
-            m_lastRun.logFailed = true;
-            MessageBox("ログファイルのオープンに失敗しました。", "Notice", MB_OK);
-        }
+    bool walked = false;
+    bool failed = false;
+    try {
+        walked = CheckTrees();
+    } catch (...) {
+        failed = true;  // the closing lines must come all the same
     }
+    try {
+        CloseRun(walked, failed);
+    } catch (...) {
+        m_lastRun.interrupted = true;
+    }
+    m_pSrcBuf.reset();
+    m_pDstBuf.reset();
+    m_dstReader.reset();
+    if (m_bLogOpen) {
+        bool written = m_fpLog.Close();
+        m_bLogOpen = false;
+        m_lastRun.logFailed = m_lastRun.logFailed || !written;
+        // Window only: the log is closed.
+        if (!written)
+            AddPathResult("Notice>ログファイルの書き込みに失敗しました：", m_strLogPath, "");
+    }
+    m_fs->SetPulse(nullptr);
+    m_bRunning = false;
+    ShowResultLines();
+}
+
+// From the log to the walk; whether the trees were walked.
+bool CCopyCheckDlg::CheckTrees() {
+    m_bLogOpen = false;
+    if (m_bKeepLog)
+        OpenLog();
 
     unsigned bufferKB = 0;
     if (!m_bNamesOnly) {
@@ -83,34 +117,81 @@ void CCopyCheckDlg::OnOK() {
     AddResult("以上の条件で比較を行います。");
     AddResult(kSeparatorLine);
     AddResult("コピー元のトータルサイズを取得中...");
+    // A run that is cut short keeps at least what it set out to do.
+    if (m_bLogOpen)
+        m_fpLog.Flush();
 
     CheckTotalSize(m_strSrcPath);
     AddResult("トータルサイズ：" + std::to_string(m_nTotalBytes));
     AddResult("＜チェックを開始します＞");
 
-    bool walked = false;
-    if (StopRequested()) {
-        // Stopped during the size scan: the walk is not begun.
-    } else if (m_strSrcPath == m_strDstPath) {
+    if (StopRequested())
+        return false;  // stopped during the size scan: the walk is not begun
+    if (SameDirectory(m_strSrcPath, m_strDstPath)) {
         AddResult("コピー元とコピー先のパスが同じです。");
-    } else if (m_nTotalBytes == 0) {
-        AddResult("ファイルが存在しないため、比較の必要がありません。");
-    } else {
-        CheckDirectory(m_strSrcPath, m_strDstPath);
-        walked = true;
+        return false;
     }
+    if (m_nTotalBytes == 0) {
+        AddResult("ファイルが存在しないため、比較の必要がありません。");
+        return false;
+    }
+    CheckDirectory(m_strSrcPath, m_strDstPath);
+    return true;
+}
 
-    m_lastRun.interrupted = StopRequested();
-    if (m_lastRun.interrupted)
+// Opens the log unless it would lie in either tree, where it would be checked, or replace
+// or add a file the check is about.
+void CCopyCheckDlg::OpenLog() {
+    std::string log;
+    platform::Error error;
+    bool inside = m_fs->Resolve(m_strLogPath, log, error) &&
+                  (LiesInside(log, m_strSrcPath) || LiesInside(log, m_strDstPath));
+    m_bLogOpen = !inside && m_fpLog.Open(*m_fs, m_strLogPath);
+    if (m_bLogOpen)
+        return;
+    m_lastRun.logFailed = true;
+    MessageBox("ログファイルのオープンに失敗しました。", "Notice", MB_OK);
+    if (inside)
+        AddPathResult("Notice>結果ログファイルはコピー元とコピー先の外に作成してください：",
+                      m_strLogPath, "");
+}
+
+// Whether resolved (a resolved path) is the directory root or lies below it.
+bool CCopyCheckDlg::LiesInside(const std::string& resolved, const std::string& root) {
+    std::string dir;
+    platform::Error error;
+    return m_fs->Resolve(root, dir, error) &&
+           WithSeparator(resolved).starts_with(WithSeparator(dir));
+}
+
+// The same string, or another spelling of the same directory: the same identity and the
+// same resolved path.
+bool CCopyCheckDlg::SameDirectory(const std::string& a, const std::string& b) {
+    if (a == b)
+        return true;
+    platform::FileId idA, idB;
+    std::string pathA, pathB;
+    platform::Error error;
+    return m_fs->Identify(WithSeparator(a), idA, error) &&
+           m_fs->Identify(WithSeparator(b), idB, error) && idA == idB &&
+           m_fs->Resolve(WithSeparator(a), pathA, error) &&
+           m_fs->Resolve(WithSeparator(b), pathB, error) && pathA == pathB;
+}
+
+// The lines after the walk: why it ended early if it did, the verdict, times and counts.
+void CCopyCheckDlg::CloseRun(bool walked, bool failed) {
+    m_lastRun.interrupted = failed || StopRequested();
+    if (failed)
+        AddResult("＜エラーのためチェックを中断しました＞");
+    else if (m_lastRun.interrupted)
         AddResult("＜チェックは中断されました＞");
     AddResult(kSeparatorLine);
     AddResult("チェック終了");
     if (m_bReadThroughCache)
         AddResult("Notice>コピー先の一部のファイルはOSのキャッシュを経由して読み込まれました");
-    m_pSrcBuf.reset();
-    m_pDstBuf.reset();
-    m_dstReader.reset();
 
+    m_lastRun.walked = walked;
+    m_lastRun.differences = m_nDiffCount;
     if (!walked || (m_lastRun.interrupted && m_nDiffCount == 0))
         AddResult("比較は実行されませんでした。");
     else if (m_nDiffCount == 0)
@@ -125,26 +206,20 @@ void CCopyCheckDlg::OnOK() {
     AddResult("File total size：" + std::to_string(m_nTotalBytes));
     AddResult("dir:" + std::to_string(m_nDirCount) + "  file:" + std::to_string(m_nFileCount) +
               "  error:" + std::to_string(m_nDiffCount));
-
-    if (m_bLogOpen) {
-        bool written = m_fpLog.Close();
-        m_bLogOpen = false;
-        m_lastRun.logFailed = !written;
-        // Window only: the log is closed.
-        if (!written)
-            AddPathResult("Notice>ログファイルの書き込みに失敗しました：", m_strLogPath, "");
-    }
-    m_lastRun.walked = walked;
-    m_lastRun.differences = m_nDiffCount;
-    m_bRunning = false;
-    ShowResultLines();
 }
 
 void CCopyCheckDlg::KeepWindowAlive() {
+    if (!m_bRunning)
+        return;
     int64_t now = NowMs();
     if (now - m_nLastShownMs < 100)
         return;
     m_nLastShownMs = now;
+    // A run that is cut short keeps its log up to its last second.
+    if (m_bLogOpen && now - m_nLastFlushMs >= 1000) {
+        m_nLastFlushMs = now;
+        m_fpLog.Flush();
+    }
     ShowResultLines();
     GetHost()->LetPaintThrough();
 }

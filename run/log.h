@@ -17,11 +17,11 @@ public:
     // Writes what is buffered and closes; false when any write since Open, or the close
     // itself, failed.
     bool Close();
+    // Writes out what is buffered.
+    void Flush();
     const platform::Error& FirstError() const { return m_error; }
 
 private:
-    void Flush();
-
     std::unique_ptr<platform::OutputFile> m_file;
     std::string m_buffer;
     platform::Error m_error;

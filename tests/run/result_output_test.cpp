@@ -20,14 +20,16 @@ TEST_F(ResultOutputTest, ThirtyThirdEntryPushesOutTheFirst) {
     std::string expected;
     for (int i = 1; i <= 33; ++i) {
         dlg.AddResult("line " + std::to_string(i));
-        if (i >= 2) expected += "\r\nline " + std::to_string(i);
+        if (i >= 2)
+            expected += "\r\nline " + std::to_string(i);
     }
     EXPECT_EQ(user->Text(IDC_RESULT), expected);
     EXPECT_EQ(dlg.m_nNextLine, 1);
 }
 
 TEST_F(ResultOutputTest, AfterFortyEntriesTheNewestIsTheFirstVisibleLine) {
-    for (int i = 1; i <= 40; ++i) dlg.AddResult("line " + std::to_string(i));
+    for (int i = 1; i <= 40; ++i)
+        dlg.AddResult("line " + std::to_string(i));
     EXPECT_EQ(user->LineCount(IDC_RESULT), 33);
     EXPECT_EQ(user->FirstVisibleLine(IDC_RESULT), 32);
     EXPECT_EQ(Entries().front(), "line 9");

@@ -1,365 +1,414 @@
-// Whole check runs, line by line, through the window as a user drives it.
+// Whole check runs through the window as a user drives it, over the in-memory file system:
+// every line, the log's bytes, and what the run leaves behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
-#include <functional>
 #include <thread>
 
-#include "platform/dirs.h"
 #include "platform/text.h"
-#include "tests/support/forwarding_fs.h"
+#include "tests/support/bytes.h"
+#include "tests/support/fake_fs.h"
 #include "tests/support/main_window.h"
-#include "tests/support/tempdir.h"
 
+namespace test {
 namespace {
 
-const char kSep[] = "-------------------------------------------";
+using Lines = std::vector<std::string>;
+const std::string kSep = "-------------------------------------------";
+
+// The time lines with their digits masked.
+std::string Masked(std::string line) {
+    if (line.find("時刻：") != line.npos || line.starts_with("所用時間："))
+        std::replace_if(
+            line.begin(), line.end(), [](char c) { return c >= '0' && c <= '9'; }, '#');
+    return line;
+}
+
+// The log's bytes for these lines: code page 932, CR LF, an embedded LF stored as CR LF.
+std::string LogOf(const Lines& lines) {
+    std::string out;
+    for (const std::string& line : lines) {
+        for (char c : platform::Utf8ToCp932(line)) {
+            if (c == '\n')
+                out += '\r';
+            out += c;
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+Lines Header(const std::string& log, const Lines& mode, const std::string& limit = "1") {
+    Lines h = {
+        "チェック開始時刻：##時##分##秒", kSep, "コピー元パス：src", "コピー先パス：dst",
+        log.empty() ? "結果ログファイルは作成しません" : "結果ログファイルを作成します：" + log};
+    h.insert(h.end(), mode.begin(), mode.end());
+    h.insert(h.end(),
+             {"差違が " + limit + " 個発見されたら中断します", "以上の条件で比較を行います。", kSep,
+              "コピー元のトータルサイズを取得中..."});
+    return h;
+}
+
+const Lines kContents = {"ファイル名と、ファイルの内容の比較を行います",
+                         "ファイルの比較は 1024 KByteずつ行います"};
+const Lines kNamesOnly = {"ファイル名のみの比較を行います。"};
+
+Lines Closing(const std::string& verdict, const std::string& total, const std::string& counts) {
+    return {kSep,
+            "チェック終了",
+            verdict,
+            "チェック終了時刻：##時##分##秒",
+            "所用時間：##時##分##秒",
+            "File total size：" + total,
+            counts};
+}
+
+Lines Join(std::initializer_list<Lines> parts) {
+    Lines all;
+    for (const Lines& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
 
 class RunTest : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        root.MakeDir("src");
-        root.MakeDir("dst");
-        src = root.Path("src");
-        dst = root.Path("dst");
-        log = root.Path("check.log");
-        user->Type(IDC_SRC_PATH, src);
-        user->Type(IDC_DST_PATH, dst);
-        user->Click(IDC_KEEP_LOG);
-        user->Type(IDC_LOG_PATH, log);
+        dlg.SetFileSystem(fs);
+        dlg.SetStopFlag(&stop);
+        dlg.SetResultListener(
+            [this](const std::string& line, const auto&) { lines.push_back(Masked(line)); });
+        user->Type(IDC_SRC_PATH, "src");
+        user->Type(IDC_DST_PATH, "dst");
     }
-
-    // Presses the start button and confirms.
-    void Run() {
-        fw::headless::AnswerMessageBox(IDOK);
+    void KeepLog(const std::string& path) {
+        if (!user->Check(IDC_KEEP_LOG))
+            user->Click(IDC_KEEP_LOG);
+        user->Type(IDC_LOG_PATH, path);
+    }
+    // Presses the start button, confirms, and answers every other box with OK.
+    Lines Run() {
+        lines.clear();
+        fw::headless::TakeMessageBoxes();
+        fw::headless::SetMessageBoxHandler([](const auto&) { return static_cast<int>(IDOK); });
         user->Click(IDOK);
+        fw::headless::SetMessageBoxHandler(nullptr);
         EXPECT_FALSE(user->Ended());
+        EXPECT_FALSE(dlg.m_bLogOpen);
+        EXPECT_EQ(dlg.m_pSrcBuf, nullptr);
+        return lines;
     }
 
-    // The log's bytes for these lines.
-    static std::string LogOf(const std::vector<std::string>& lines) {
-        std::string out;
-        for (const std::string& l : lines) {
-            for (char c : platform::Utf8ToCp932(l)) {
-                if (c == '\n')
-                    out += '\r';
-                out += c;
-            }
-            out += "\r\n";
-        }
-        return out;
-    }
-
-    std::vector<std::string> Header(bool namesOnly = false, unsigned blockKB = 1024,
-                                    unsigned limit = 1) const {
-        std::vector<std::string> h = {
-            dlg.m_timeStart.Format("チェック開始時刻：%H時%M分%S秒"),
-            kSep,
-            "コピー元パス：" + src,
-            "コピー先パス：" + dst,
-            dlg.m_bKeepLog ? "結果ログファイルを作成します：" + log
-                           : "結果ログファイルは作成しません",
-        };
-        if (namesOnly) {
-            h.push_back("ファイル名のみの比較を行います。");
-        } else {
-            h.push_back("ファイル名と、ファイルの内容の比較を行います");
-            h.push_back("ファイルの比較は " + std::to_string(blockKB) + " KByteずつ行います");
-        }
-        h.push_back("差違が " + std::to_string(limit) + " 個発見されたら中断します");
-        h.push_back("以上の条件で比較を行います。");
-        h.push_back(kSep);
-        h.push_back("コピー元のトータルサイズを取得中...");
-        return h;
-    }
-
-    std::vector<std::string> Closing(const std::string& verdict) const {
-        return {kSep,
-                "チェック終了",
-                verdict,
-                dlg.m_timeEnd.Format("チェック終了時刻：%H時%M分%S秒"),
-                dlg.m_spanElapsed.Format("所用時間：%H時%M分%S秒"),
-                "File total size：" + std::to_string(dlg.m_nTotalBytes),
-                "dir:" + std::to_string(dlg.m_nDirCount) +
-                    "  file:" + std::to_string(dlg.m_nFileCount) +
-                    "  error:" + std::to_string(dlg.m_nDiffCount)};
-    }
-
-    static std::vector<std::string> Join(std::initializer_list<std::vector<std::string>> parts) {
-        std::vector<std::string> all;
-        for (const auto& p : parts)
-            all.insert(all.end(), p.begin(), p.end());
-        return all;
-    }
-
-    TempDir root;
-    std::string src, dst, log;
+    FakeFileSystem fs;
+    std::atomic<bool> stop = false;
+    Lines lines;
 };
 
-TEST_F(RunTest, CleanCopy) {
-    root.WriteFile("src/a.txt", "hello");
-    root.WriteFile("dst/a.txt", "hello");
-    Run();
-    auto expected = Join({Header(),
-                          {"トータルサイズ：5", "＜チェックを開始します＞",
-                           "Diredtory [ " + src + Sep() + " ]", "File [" + src + Sep() + "a.txt]"},
-                          Closing("双方のパスの内容に差違はありませんでした。")});
-    EXPECT_EQ(root.ReadFile("check.log"), LogOf(expected));
-    EXPECT_EQ(dlg.m_nFileCount, 1u);
-    EXPECT_EQ(dlg.m_nDiffCount, 0u);
-    EXPECT_FALSE(dlg.m_bLogOpen);
-    EXPECT_EQ(dlg.m_pSrcBuf, nullptr);
-    EXPECT_EQ(dlg.m_pDstBuf, nullptr);
-    // The window shows the newest entries once the run is over.
-    auto shown = Entries();
-    EXPECT_EQ(std::vector<std::string>(expected.end() - shown.size(), expected.end()), shown);
+TEST_F(RunTest, CleanCopyLineForLineAndItsLog) {
+    fs.AddFile("src/a.txt", "hello");
+    fs.AddFile("dst/a.txt", "hello");
+    KeepLog("check.log");
+    Lines expected = Join(
+        {Header("check.log", kContents),
+         {"トータルサイズ：5", "＜チェックを開始します＞", "Diredtory [ src/ ]",
+          "File [src/a.txt]"},
+         Closing("双方のパスの内容に差違はありませんでした。", "5", "dir:0  file:1  error:0")});
+    EXPECT_EQ(Run(), expected);
+    std::string log = fs.Content("check.log");
+    std::string masked = LogOf(expected);
+    ASSERT_EQ(log.size(), masked.size());
+    for (size_t i = 0; i < log.size(); ++i)
+        if (masked[i] != '#')
+            ASSERT_EQ(log[i], masked[i]) << i;
+    EXPECT_FALSE(dlg.LastRun().logFailed);
+    // The window shows the newest entries once the run is over, the newest first visible.
+    Lines shown = Entries();
+    EXPECT_EQ(shown.back(), "dir:0  file:1  error:0");
     EXPECT_EQ(user->FirstVisibleLine(IDC_RESULT), static_cast<int>(shown.size()));
 }
 
-TEST_F(RunTest, DifferenceFound) {
-    root.WriteFile("src/a.txt", "hello");
-    root.WriteFile("dst/a.txt", "hellO");
-    Run();
-    auto expected = Join({Header(),
-                          {"トータルサイズ：5", "＜チェックを開始します＞",
-                           "Diredtory [ " + src + Sep() + " ]", "File [" + src + Sep() + "a.txt]",
-                           "[" + src + Sep() + "a.txt]：ファイルの内容が異なっています"},
-                          Closing("差違が発見されました。")});
-    EXPECT_EQ(root.ReadFile("check.log"), LogOf(expected));
-    EXPECT_EQ(dlg.m_nDiffCount, 1u);
+struct Verdict {
+    const char* name;
+    std::function<void(FakeFileSystem&, fw::headless::User&, std::atomic<bool>& stop)> setup;
+    Lines tail;  // the lines from the total size on
+};
+
+const Verdict kVerdicts[] = {
+    {"a difference",
+     [](FakeFileSystem& fs, auto&, auto&) {
+         fs.AddFile("src/a", "hello");
+         fs.AddFile("dst/a", "hellO");
+     },
+     Join({{"トータルサイズ：5", "＜チェックを開始します＞", "Diredtory [ src/ ]", "File [src/a]",
+            "[src/a]：ファイルの内容が異なっています"},
+           Closing("差違が発見されました。", "5", "dir:0  file:1  error:1")})},
+    {"the same path twice",
+     [](FakeFileSystem& fs, auto& user, auto&) {
+         fs.AddFile("src/a", "x");
+         user.Type(IDC_DST_PATH, "src");
+     },
+     Join(
+         {{"トータルサイズ：1", "＜チェックを開始します＞", "コピー元とコピー先のパスが同じです。"},
+          Closing("比較は実行されませんでした。", "1", "dir:0  file:0  error:0")})},
+    {"the same directory spelled another way, or through a link",
+     [](FakeFileSystem& fs, auto&, auto&) {
+         fs.AddFile("src/a", "x");
+         fs.AddLink("dst", "src");
+     },
+     Join(
+         {{"トータルサイズ：1", "＜チェックを開始します＞", "コピー元とコピー先のパスが同じです。"},
+          Closing("比較は実行されませんでした。", "1", "dir:0  file:0  error:0")})},
+    {"only empty files", [](FakeFileSystem& fs, auto&, auto&) { fs.AddFile("src/sub/empty", ""); },
+     Join({{"トータルサイズ：0", "＜チェックを開始します＞",
+            "ファイルが存在しないため、比較の必要がありません。"},
+           Closing("比較は実行されませんでした。", "0", "dir:0  file:0  error:0")})},
+    {"stopped during the size scan",
+     [](FakeFileSystem& fs, auto&, auto& stop) {
+         fs.AddFile("src/a", "x");
+         fs.onCall = [&stop](const std::string& call) { stop = stop || call == "List src/"; };
+     },
+     Join({{"トータルサイズ：0", "＜チェックを開始します＞", "＜チェックは中断されました＞"},
+           Closing("比較は実行されませんでした。", "0", "dir:0  file:0  error:0")})},
+    {"stopped mid-walk before any difference: not compared",
+     [](FakeFileSystem& fs, auto&, auto& stop) {
+         for (std::string name : {"a", "b", "c"}) {
+             fs.AddFile("src/" + name, "1");
+             fs.AddFile("dst/" + name, "1");
+         }
+         fs.onCall = [&stop](const std::string& call) { stop = stop || call == "OpenRead dst/b"; };
+     },
+     Join({{"トータルサイズ：3", "＜チェックを開始します＞", "Diredtory [ src/ ]", "File [src/a]",
+            "File [src/b]", "＜チェックは中断されました＞"},
+           Closing("比較は実行されませんでした。", "3", "dir:0  file:2  error:0")})},
+    {"stopped mid-file after a difference: differences found",
+     [](FakeFileSystem& fs, auto& user, auto& stop) {
+         user.Type(IDC_DIFF_LIMIT, "9");
+         fs.AddFile("src/a", "1");
+         fs.AddFile("src/b", Bytes(5000));
+         fs.AddFile("dst/b", Bytes(5000));
+         fs.onCall = [&stop](const std::string& call) { stop = stop || call == "Read dst/b"; };
+     },
+     Join(
+         {{"トータルサイズ：5001", "＜チェックを開始します＞", "Diredtory [ src/ ]", "File [src/a]",
+           "[dst/a]：コピー先に存在しません", "File [src/b]", "＜チェックは中断されました＞"},
+          Closing("差違が発見されました。", "5001", "dir:0  file:2  error:1")})},
+    {"a failure mid-walk still ends with the closing lines",
+     [](FakeFileSystem& fs, auto&, auto&) {
+         fs.AddFile("src/a", "1");
+         fs.AddFile("dst/a", "1");
+         fs.AddFile("src/sub/b", "2");
+         fs.onCall = [](const std::string& call) {
+             if (call == "OpenRead dst/sub/b")
+                 throw std::runtime_error("the unexpected");
+         };
+     },
+     Join({{"トータルサイズ：2", "＜チェックを開始します＞", "Diredtory [ src/ ]", "File [src/a]",
+            "Diredtory [ src/sub/ ]", "File [src/sub/b]", "＜エラーのためチェックを中断しました＞"},
+           Closing("比較は実行されませんでした。", "2", "dir:1  file:2  error:0")})},
+};
+
+class VerdictTest : public RunTest, public ::testing::WithParamInterface<Verdict> {};
+
+TEST_P(VerdictTest, EndsWith) {
+    GetParam().setup(fs, *user, stop);
+    Lines got = Run();
+    ASSERT_GE(got.size(), GetParam().tail.size());
+    EXPECT_EQ(Lines(got.end() - GetParam().tail.size(), got.end()), GetParam().tail);
 }
 
+INSTANTIATE_TEST_SUITE_P(Runs, VerdictTest, ::testing::ValuesIn(kVerdicts),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
+
 TEST_F(RunTest, CancelAtTheConfirmationDoesNothing) {
-    root.WriteFile("check.log", "previous");
+    KeepLog("check.log");
     dlg.AddResult("earlier");
     std::string window = user->Text(IDC_RESULT);
     fw::headless::AnswerMessageBox(IDCANCEL);
     user->Click(IDOK);
-    EXPECT_EQ(root.ReadFile("check.log"), "previous");
+    EXPECT_EQ(fs.Calls(), Lines{});
     EXPECT_EQ(user->Text(IDC_RESULT), window);
-    EXPECT_EQ(Entries().size(), 1u);
 }
 
-TEST_F(RunTest, SamePathsCompareNothing) {
-    root.WriteFile("src/a.txt", "x");
-    user->Type(IDC_DST_PATH, src);
-    dst = src;
-    Run();
-    auto expected = Join(
-        {Header(),
-         {"トータルサイズ：1", "＜チェックを開始します＞", "コピー元とコピー先のパスが同じです。"},
-         Closing("比較は実行されませんでした。")});
-    EXPECT_EQ(root.ReadFile("check.log"), LogOf(expected));
-}
-
-TEST_F(RunTest, SamePathsRightAfterStartUp) {
-    // A second window, started in a small directory, with the start-up defaults.
-    std::string start;
-    platform::Error error;
-    ASSERT_TRUE(platform::GetCurrentDir(start, error));
-    ASSERT_TRUE(platform::SetCurrentDir(src, error));
-    root.WriteFile("src/a.txt", "abc");
-    CCopyCheckDlg second;
-    ASSERT_TRUE(second.Create());
-    fw::headless::User u(second);
-    fw::headless::AnswerMessageBox(IDOK);
-    u.Click(IDOK);
-    platform::SetCurrentDir(start, error);
-    std::vector<std::string> lines = ResultEntries(second);
-    ASSERT_EQ(lines.size(), 21u);
-    EXPECT_EQ(lines[2], "コピー元パス：" + src);
-    EXPECT_EQ(lines[3], "コピー先パス：" + src);
-    EXPECT_EQ(lines[4], "結果ログファイルは作成しません");
-    EXPECT_EQ(lines[11], "トータルサイズ：3");
-    EXPECT_EQ(lines[13], "コピー元とコピー先のパスが同じです。");
-    EXPECT_EQ(lines[16], "比較は実行されませんでした。");
-    EXPECT_EQ(lines[20], "dir:0  file:0  error:0");
-    second.DestroyWindow();
-}
-
-TEST_F(RunTest, EmptyTreeAndEmptyFilesNeedNoComparison) {
-    root.MakeDir("src/sub");
-    root.WriteFile("src/sub/empty", "");
-    Run();
-    auto expected = Join({Header(),
-                          {"トータルサイズ：0", "＜チェックを開始します＞",
-                           "ファイルが存在しないため、比較の必要がありません。"},
-                          Closing("比較は実行されませんでした。")});
-    EXPECT_EQ(root.ReadFile("check.log"), LogOf(expected));
-}
-
-TEST_F(RunTest, NamesOnlyLeavesOutTheBlockLine) {
-    root.WriteFile("src/a.txt", "hello");
-    root.WriteFile("dst/a.txt", "other contents");
-    user->Click(IDC_NAMES_ONLY);
-    Run();
-    auto expected = Join({Header(true),
-                          {"トータルサイズ：5", "＜チェックを開始します＞",
-                           "Diredtory [ " + src + Sep() + " ]", "File [" + src + Sep() + "a.txt]"},
-                          Closing("双方のパスの内容に差違はありませんでした。")});
-    EXPECT_EQ(root.ReadFile("check.log"), LogOf(expected));
-}
-
-TEST_F(RunTest, LimitAndBlockSizeShowInTheHeader) {
-    root.WriteFile("src/a", "1");
-    root.WriteFile("dst/a", "1");
+TEST_F(RunTest, HeaderRestatesTheSettings) {
+    fs.AddFile("src/a", "hello");
+    fs.AddFile("dst/a", "other contents");
     user->Type(IDC_DIFF_LIMIT, "5");
     user->Type(IDC_BLOCK_KB, "3");
-    Run();
-    std::string got = root.ReadFile("check.log");
-    auto header = Header(false, 3, 5);
-    EXPECT_EQ(got.substr(0, LogOf(header).size()), LogOf(header));
+    Lines got = Run();
+    EXPECT_EQ(Lines(got.begin(), got.begin() + 11),
+              Header("",
+                     {"ファイル名と、ファイルの内容の比較を行います",
+                      "ファイルの比較は 3 KByteずつ行います"},
+                     "5"));
+    user->Click(IDC_NAMES_ONLY);
+    got = Run();
+    EXPECT_EQ(Lines(got.begin(), got.begin() + 10), Header("", kNamesOnly, "5"));
+    EXPECT_EQ(got.end()[-1], "dir:0  file:1  error:0");  // the contents are not compared
 }
 
 platform::AlignedBuffer NoMemory(size_t) {
     return nullptr;
 }
 
-int g_allocations = 0;
 platform::AlignedBuffer SecondFails(size_t n) {
-    if (++g_allocations == 2)
-        return nullptr;
-    return platform::AllocateAligned(n);
+    static int calls = 0;
+    return ++calls % 2 == 0 ? nullptr : platform::AllocateAligned(n);
 }
 
-TEST_F(RunTest, NoMemorySwitchesToNamesOnly) {
-    root.WriteFile("src/a.txt", "hello");
-    root.WriteFile("dst/a.txt", "HELLO");
+TEST_F(RunTest, NoMemorySwitchesToNamesOnlyForGood) {
+    fs.AddFile("src/a", "hello");
+    fs.AddFile("dst/a", "HELLO");
     for (auto allocator : {&NoMemory, &SecondFails}) {
-        g_allocations = 0;
         dlg.SetAllocator(allocator);
         if (user->Check(IDC_NAMES_ONLY))
             user->Click(IDC_NAMES_ONLY);
-        Run();
-        auto expected = Join(
-            {{"チェック用のバッファの確保ができませんでした", "名前のみのチェックに切り替えます"},
-             Header(true),
-             {"トータルサイズ：5", "＜チェックを開始します＞", "Diredtory [ " + src + Sep() + " ]",
-              "File [" + src + Sep() + "a.txt]"},
-             Closing("双方のパスの内容に差違はありませんでした。")});
-        EXPECT_EQ(root.ReadFile("check.log"), LogOf(expected));
+        Lines got = Run();
+        EXPECT_EQ(Lines(got.begin(), got.begin() + 12),
+                  Join({{"チェック用のバッファの確保ができませんでした",
+                         "名前のみのチェックに切り替えます"},
+                        Header("", kNamesOnly)}));
+        EXPECT_EQ(got.end()[-5], "双方のパスの内容に差違はありませんでした。");
+        EXPECT_TRUE(dlg.LastRun().namesOnlyFallback);
         EXPECT_EQ(user->Check(IDC_NAMES_ONLY), 1);
-        EXPECT_EQ(dlg.m_bNamesOnly, 1);
-        EXPECT_EQ(dlg.m_pSrcBuf, nullptr);
+        EXPECT_EQ(fs.Calls("Read "), Lines{});
     }
 }
 
-TEST_F(RunTest, UnopenableLogShowsOneNoticeAndTheRunGoesOn) {
-    root.WriteFile("src/a.txt", "hello");
-    root.WriteFile("dst/a.txt", "hello");
-    log = root.Path("missing/check.log");
-    user->Type(IDC_LOG_PATH, log);
-    fw::headless::AnswerMessageBox(IDOK);
-    fw::headless::AnswerMessageBox(IDOK);
-    fw::headless::TakeMessageBoxes();
-    user->Click(IDOK);
+struct LogCase {
+    const char* name;
+    std::string path;
+    std::function<void(FakeFileSystem&)> fault;
+    Lines notices;  // after the box, before the header
+    bool written;
+};
+
+const LogCase kLogCases[] = {
+    {"cannot be created",
+     "check.log",
+     [](FakeFileSystem& fs) { fs.Fail(FakeFileSystem::Op::Create, "check.log"); },
+     {},
+     false},
+    {"a new file in the source",
+     "src/new.log",
+     nullptr,
+     {"Notice>結果ログファイルはコピー元とコピー先の外に作成してください：src/new.log"},
+     false},
+    {"an existing file of the copy",
+     "dst/a",
+     nullptr,
+     {"Notice>結果ログファイルはコピー元とコピー先の外に作成してください：dst/a"},
+     false},
+    {"the copy's root itself",
+     "dst",
+     nullptr,
+     {"Notice>結果ログファイルはコピー元とコピー先の外に作成してください：dst"},
+     false},
+    {"beside the trees, under a name that begins like them", "src2.log", nullptr, {}, true},
+};
+
+class LogTest : public RunTest, public ::testing::WithParamInterface<LogCase> {};
+
+TEST_P(LogTest, OpensOrIsRefusedWithOneBox) {
+    const LogCase& c = GetParam();
+    fs.AddFile("src/a", "hello");
+    fs.AddFile("dst/a", "hello");
+    if (c.fault)
+        c.fault(fs);
+    KeepLog(c.path);
+    Lines got = Run();
     auto boxes = fw::headless::TakeMessageBoxes();
-    ASSERT_EQ(boxes.size(), 2u);
+    ASSERT_EQ(boxes.size(), c.written ? 1u : 2u);
+    EXPECT_EQ(dlg.LastRun().logFailed, !c.written);
+    EXPECT_EQ(fs.Content("dst/a"), "hello");
+    EXPECT_EQ(fs.Calls("Create ").size(), c.written || c.fault ? 1u : 0u);
+    EXPECT_EQ(Lines(got.begin(), got.begin() + c.notices.size()), c.notices);
+    EXPECT_EQ(got[c.notices.size() + 4], "結果ログファイルを作成します：" + c.path);
+    EXPECT_EQ(got.back(), "dir:0  file:1  error:0");
+    if (c.written)
+        return;
     EXPECT_EQ(boxes[1].text, "ログファイルのオープンに失敗しました。");
     EXPECT_EQ(boxes[1].caption, "Notice");
     EXPECT_EQ(boxes[1].type, MB_OK);
-    EXPECT_EQ(Entries()[4], "結果ログファイルを作成します：" + log);
-    EXPECT_EQ(Entries().back(), "dir:0  file:1  error:0");
-    EXPECT_FALSE(dlg.m_bLogOpen);
 }
 
-TEST_F(RunTest, KeepLogOffTouchesNothingAtTheLogPath) {
-    root.WriteFile("src/a.txt", "hello");
-    root.WriteFile("dst/a.txt", "hello");
-    root.WriteFile("check.log", "keep me");
-    user->Click(IDC_KEEP_LOG);
+INSTANTIATE_TEST_SUITE_P(Paths, LogTest, ::testing::ValuesIn(kLogCases),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+TEST_F(RunTest, LogIsReplacedByEachRunAndTouchedOnlyWhenKept) {
+    fs.AddFile("src/a", "hello");
+    fs.AddFile("dst/a", "hellO");
+    fs.AddFile("check.log", "keep me");
     Run();
-    EXPECT_EQ(root.ReadFile("check.log"), "keep me");
-    EXPECT_EQ(Entries()[4], "結果ログファイルは作成しません");
-}
-
-TEST_F(RunTest, SecondRunReplacesTheLog) {
-    root.WriteFile("src/a.txt", "hello");
-    root.WriteFile("dst/a.txt", "hellO");
+    EXPECT_EQ(fs.Content("check.log"), "keep me");
+    KeepLog("check.log");
     Run();
-    root.WriteFile("dst/a.txt", "hello");
+    fs.AddFile("dst/a", "hello");
     Run();
-    std::string second = root.ReadFile("check.log");
-    EXPECT_EQ(second.find("\x8D\xB7\x88\xE1\x82\xAA\x94\xAD\x8C\xA9"), std::string::npos);
-    EXPECT_TRUE(second.ends_with(LogOf({"dir:0  file:1  error:0"})));
-    EXPECT_EQ(second.substr(0, LogOf(Header()).size()), LogOf(Header()));
+    std::string log = fs.Content("check.log");
+    EXPECT_EQ(log.find(platform::Utf8ToCp932("差違が発見されました。")), std::string::npos);
+    EXPECT_TRUE(log.ends_with("dir:0  file:1  error:0\r\n"));
 }
 
-// Lists slowly, so that a run takes long enough to let paint through.
-class SlowFileSystem : public ForwardingFileSystem {
-public:
-    bool List(const std::string& dir, std::vector<platform::DirEntry>& entries,
-              platform::Error& error) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(120));
-        return real.List(dir, entries, error);
-    }
-};
-
-std::string WindowTextOf(const std::vector<std::string>& entries) {
-    std::string text;
-    for (const std::string& e : entries)
-        text += "\r\n" + e;
-    return text;
+TEST_F(RunTest, LogThatCouldNotBeWrittenIsReportedInTheWindowOnly) {
+    fs.AddFile("src/a", "hello");
+    fs.AddFile("dst/a", "hello");
+    fs.Fail(FakeFileSystem::Op::Write, "check.log");
+    KeepLog("check.log");
+    Lines got = Run();
+    EXPECT_EQ(got.end()[-2], "dir:0  file:1  error:0");
+    EXPECT_EQ(got.back(), "Notice>ログファイルの書き込みに失敗しました：check.log");
+    EXPECT_TRUE(dlg.LastRun().logFailed);
 }
 
-// During a run the window is shown from the ring when the run lets paint through, and
-// once more at the end.
-TEST_F(RunTest, WindowIsRefreshedWhenPaintIsLetThrough) {
-    root.WriteFile("src/a.txt", "hello");
-    root.WriteFile("dst/a.txt", "hello");
-    SlowFileSystem slow;
-    dlg.SetFileSystem(slow);
-    int refreshes = 0;
+// The header is in the file before the scan begins, and what follows at least once a
+// second: a run that is killed keeps what it did up to then.
+TEST_F(RunTest, LogReachesTheFileWhileTheRunGoesOn) {
+    fs.AddFile("src/a", "1");
+    fs.AddFile("dst/a", "1");
+    fs.AddFile("src/b", "2");
+    fs.AddFile("dst/b", "2");
+    KeepLog("check.log");
+    std::string atScan, afterPause;
+    fs.onCall = [&](const std::string& call) {
+        if (call == "List src/" && atScan.empty())
+            atScan = fs.Content("check.log");
+        if (call == "OpenRead dst/b")
+            std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        if (call == "Read src/b")
+            afterPause = fs.Content("check.log");
+    };
+    Run();
+    EXPECT_TRUE(atScan.ends_with(LogOf({"コピー元のトータルサイズを取得中..."}))) << atScan;
+    EXPECT_TRUE(afterPause.ends_with(LogOf({"File [src/b]"}))) << afterPause;
+}
+
+// During a run the window is rebuilt from the ring when paint is let through, the size
+// scan included, and at the end.
+TEST_F(RunTest, WindowPaintsDuringTheScanAndTheWalk) {
+    fs.AddFile("src/a", "1");
+    fs.AddFile("dst/a", "1");
+    fs.onCall = [](const std::string& call) {
+        if (call.starts_with("List "))
+            std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    };
+    Lines lastAtPaint;
     fw::headless::SetPaintHook([&] {
-        ++refreshes;
-        EXPECT_EQ(user->Text(IDC_RESULT), WindowTextOf(Entries()));
-        EXPECT_EQ(user->FirstVisibleLine(IDC_RESULT), static_cast<int>(Entries().size()));
+        EXPECT_EQ(user->Text(IDC_RESULT).substr(user->Text(IDC_RESULT).rfind("\r\n") + 2),
+                  Entries().back());
+        lastAtPaint.push_back(Entries().back());
     });
     Run();
     fw::headless::SetPaintHook(nullptr);
-    EXPECT_GE(refreshes, 1);
-    EXPECT_EQ(user->Text(IDC_RESULT), WindowTextOf(Entries()));
-    // Outside a run every line shows at once.
-    dlg.AddResult("after");
-    EXPECT_EQ(user->Text(IDC_RESULT), WindowTextOf(Entries()));
-}
-
-// Creates files whose writes all fail, as on a full disk.
-class FullDiskFileSystem : public ForwardingFileSystem {
-public:
-    std::unique_ptr<platform::OutputFile> Create(const std::string& path,
-                                                 platform::Error& error) override {
-        auto file = real.Create(path, error);
-        return file ? std::make_unique<Full>(std::move(file)) : nullptr;
-    }
-
-private:
-    struct Full : platform::OutputFile {
-        explicit Full(std::unique_ptr<platform::OutputFile> f) : file(std::move(f)) {}
-        bool Write(const void*, size_t, platform::Error& error) override {
-            error = {28, "write", "check.log"};
-            return false;
-        }
-        bool Close(platform::Error& error) override { return file->Close(error); }
-        std::unique_ptr<platform::OutputFile> file;
-    };
-};
-
-TEST_F(RunTest, LogThatCouldNotBeWrittenIsReported) {
-    root.WriteFile("src/a.txt", "hello");
-    root.WriteFile("dst/a.txt", "hello");
-    FullDiskFileSystem full;
-    dlg.SetFileSystem(full);
-    Run();
-    auto lines = Entries();
-    ASSERT_GE(lines.size(), 6u);
-    EXPECT_EQ(lines[lines.size() - 6], "双方のパスの内容に差違はありませんでした。");
-    EXPECT_EQ(lines[lines.size() - 2], "dir:0  file:1  error:0");
-    EXPECT_EQ(lines.back(), "Notice>ログファイルの書き込みに失敗しました：" + log);
-    EXPECT_FALSE(dlg.m_bLogOpen);
-    // The notice reaches the window only.
-    EXPECT_EQ(root.ReadFile("check.log"), "");
+    EXPECT_NE(
+        std::find(lastAtPaint.begin(), lastAtPaint.end(), "コピー元のトータルサイズを取得中..."),
+        lastAtPaint.end());
+    EXPECT_NE(std::find(lastAtPaint.begin(), lastAtPaint.end(), "Diredtory [ src/ ]"),
+              lastAtPaint.end());
+    dlg.AddResult("after");  // outside a run every line shows at once
+    EXPECT_TRUE(user->Text(IDC_RESULT).ends_with("\r\nafter"));
 }
 
 }  // namespace
+}  // namespace test

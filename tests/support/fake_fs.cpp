@@ -1,11 +1,10 @@
 #include "tests/support/fake_fs.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <thread>
 
 #include "platform/dirs.h"
 
@@ -16,49 +15,34 @@ struct FakeFileSystem::Node {
     Kind kind = Kind::Dir;
     uint64_t id = 0;
     bool hideId = false;
+    bool unreadable = false;
     std::vector<std::string> children;  // a directory's names, in listing order
-    std::string bytes;                  // a file's content
-    uint64_t size = 0;                  // a generated file's size, its phase and changes
+    std::string bytes;                  // a file's content; a generated one's size and phase
+    uint64_t size = 0;
     unsigned seed = 0;
     std::map<uint64_t, unsigned char> changed;
-    std::string target;  // a link's target, as a key
+    std::string target;  // a link's, as a key
     std::optional<uint64_t> listedSize;
 
-    uint64_t ContentSize() const { return kind == Kind::File ? bytes.size() : size; }
+    uint64_t Size() const { return kind == Kind::File ? bytes.size() : size; }
 };
 
 namespace {
 
 using Kind = FakeFileSystem::Node::Kind;
 
-constexpr unsigned kCycle = 251;
-constexpr size_t kChunk = 64 * 1024;
-
-// Bytes 0..250 repeated, long enough to copy a chunk from any phase.
-const unsigned char* CycleTable() {
-    static const std::vector<unsigned char> table = [] {
-        std::vector<unsigned char> t(kChunk + kCycle);
-        for (size_t i = 0; i < t.size(); ++i)
-            t[i] = static_cast<unsigned char>(i % kCycle);
-        return t;
-    }();
-    return table.data();
-}
-
 std::vector<std::string> Parts(const std::string& path) {
-    std::vector<std::string> parts;
-    std::string part;
+    std::vector<std::string> parts(1);
     for (char c : path) {
         if (c == '/' || c == platform::kSeparator) {
-            if (!part.empty())
-                parts.push_back(part);
-            part.clear();
+            if (!parts.back().empty())
+                parts.emplace_back();
         } else {
-            part += c;
+            parts.back() += c;
         }
     }
-    if (!part.empty())
-        parts.push_back(part);
+    if (parts.back().empty())
+        parts.pop_back();
     return parts;
 }
 
@@ -66,32 +50,18 @@ std::string Join(const std::string& key, const std::string& name) {
     return key.empty() ? name : key + "/" + name;
 }
 
-std::string Key(const std::string& path) {
-    std::string key;
-    for (const std::string& part : Parts(path))
-        key = Join(key, part);
-    return key;
-}
-
 platform::Error Failure(int code, const char* call, const std::string& path) {
-    platform::Error error;
-    error.code = code;
-    error.call = call;
-    error.path = path;
-    return error;
+    return {code, call, path};
 }
-
-// Links are followed this many times at most, as a system gives up on a loop of links.
-constexpr int kMaxLinks = 40;
 
 }  // namespace
 
-class FakeInputFile : public platform::InputFile {
+class FakeInput : public platform::InputFile {
 public:
-    FakeInputFile(FakeFileSystem& fs, const FakeFileSystem::Node& node, std::string key,
-                  std::string path)
+    FakeInput(FakeFileSystem& fs, const FakeFileSystem::Node& node, std::string key,
+              std::string path)
         : m_fs(fs), m_node(node), m_key(std::move(key)), m_path(std::move(path)) {}
-    ~FakeInputFile() override { m_fs.Record("Close", m_path); }
+    ~FakeInput() override { m_fs.Record("Close", m_path); }
 
     bool Read(void* buf, size_t n, size_t& got, platform::Error& error) override {
         m_fs.Record("Read", m_path);
@@ -100,115 +70,88 @@ public:
             error = Failure(EIO, "read", m_path);
             return false;
         }
-        uint64_t size = m_node.ContentSize();
-        uint64_t left = m_pos < size ? size - m_pos : 0;
-        got = static_cast<size_t>(std::min<uint64_t>(n, left));
+        uint64_t size = m_node.Size();
+        got = static_cast<size_t>(std::min<uint64_t>(n, m_pos < size ? size - m_pos : 0));
         auto* out = static_cast<unsigned char*>(buf);
         if (m_node.kind == Kind::File) {
             std::memcpy(out, m_node.bytes.data() + m_pos, got);
         } else {
-            Generate(out, got);
+            // A whole cycle per copy: gibibytes are generated in a moment.
+            static const std::string cycle = [] {
+                std::string c(4096 + 251, '\0');
+                for (size_t i = 0; i < c.size(); ++i)
+                    c[i] = static_cast<char>(i % 251);
+                return c;
+            }();
+            for (size_t at = 0; at < got; at += 4096)
+                std::memcpy(out + at, cycle.data() + (m_pos + at + m_node.seed) % 251,
+                            std::min<size_t>(4096, got - at));
+            for (auto it = m_node.changed.lower_bound(m_pos);
+                 it != m_node.changed.end() && it->first < m_pos + got; ++it)
+                out[it->first - m_pos] = it->second;
         }
         m_pos += got;
         return true;
     }
 
 private:
-    void Generate(unsigned char* out, size_t n) const {
-        for (size_t at = 0; at < n; at += kChunk) {
-            size_t phase = static_cast<size_t>((m_pos + at + m_node.seed) % kCycle);
-            std::memcpy(out + at, CycleTable() + phase, std::min(kChunk, n - at));
-        }
-        auto end = m_node.changed.lower_bound(m_pos + n);
-        for (auto it = m_node.changed.lower_bound(m_pos); it != end; ++it)
-            out[it->first - m_pos] = it->second;
-    }
-
     FakeFileSystem& m_fs;
     const FakeFileSystem::Node& m_node;
-    std::string m_key;
-    std::string m_path;
+    std::string m_key, m_path;
     uint64_t m_pos = 0;
 };
 
-namespace {
-
-class FakeOutputFile : public platform::OutputFile {
+class FakeOutput : public platform::OutputFile {
 public:
-    explicit FakeOutputFile(std::string& bytes) : m_bytes(bytes) {}
-    bool Write(const void* data, size_t n, platform::Error&) override {
-        m_bytes.append(static_cast<const char*>(data), n);
+    FakeOutput(FakeFileSystem& fs, FakeFileSystem::Node& node, std::string path)
+        : m_fs(fs), m_node(node), m_path(std::move(path)) {}
+
+    bool Write(const void* data, size_t n, platform::Error& error) override {
+        m_fs.Record("Write", m_path);
+        std::lock_guard<std::mutex> lock(m_fs.m_mutex);
+        if (m_fs.Faulty(FakeFileSystem::Op::Write, m_path)) {
+            error = Failure(ENOSPC, "write", m_path);
+            return false;
+        }
+        m_node.bytes.append(static_cast<const char*>(data), n);
         return true;
     }
-    bool Close(platform::Error&) override { return true; }
+    bool Close(platform::Error& error) override {
+        std::lock_guard<std::mutex> lock(m_fs.m_mutex);
+        if (!m_fs.Faulty(FakeFileSystem::Op::Close, m_path))
+            return true;
+        error = Failure(EIO, "close", m_path);
+        return false;
+    }
 
 private:
-    std::string& m_bytes;
+    FakeFileSystem& m_fs;
+    FakeFileSystem::Node& m_node;
+    std::string m_path;
 };
-
-}  // namespace
 
 FakeFileSystem::FakeFileSystem() {
     m_nodes[""] = std::make_unique<Node>();
 }
-
 FakeFileSystem::~FakeFileSystem() = default;
 
 FakeFileSystem::Node& FakeFileSystem::Put(const std::string& path) {
     std::string key;
-    Node* parent = m_nodes[""].get();
     for (const std::string& part : Parts(path)) {
-        if (parent->kind != Kind::Dir)
-            ADD_FAILURE() << "not a directory above " << path;
-        key = Join(key, part);
-        std::unique_ptr<Node>& node = m_nodes[key];
+        std::string child = Join(key, part);
+        auto& node = m_nodes[child];
         if (!node) {
             node = std::make_unique<Node>();
             node->id = m_nextId++;
-            parent->children.push_back(part);
+            m_nodes[key]->children.push_back(part);
         }
-        parent = node.get();
+        key = child;
     }
-    return *parent;
-}
-
-FakeFileSystem::Node* FakeFileSystem::Find(const std::string& key) {
-    auto it = m_nodes.find(key);
-    return it == m_nodes.end() ? nullptr : it->second.get();
-}
-
-const FakeFileSystem::Node* FakeFileSystem::Find(const std::string& key) const {
-    auto it = m_nodes.find(key);
-    return it == m_nodes.end() ? nullptr : it->second.get();
-}
-
-FakeFileSystem::Node* FakeFileSystem::Resolve(const std::string& path, bool followLast) {
-    // Most paths lead through no link: one look-up.
-    if (Node* direct = Find(Key(path)); direct && (!followLast || direct->kind != Kind::Link))
-        return direct;
-    std::vector<std::string> parts = Parts(path);
-    std::string key;
-    Node* node = Find("");
-    int links = 0;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        key = Join(key, parts[i]);
-        node = Find(key);
-        bool last = i + 1 == parts.size();
-        while (node && node->kind == Kind::Link && (!last || followLast)) {
-            if (++links > kMaxLinks)
-                return nullptr;
-            key = node->target;
-            node = Find(key);
-        }
-        if (!node || (!last && node->kind != Kind::Dir))
-            return nullptr;
-    }
-    return node;
+    return *m_nodes[key];
 }
 
 void FakeFileSystem::AddDir(const std::string& path) {
-    Node& node = Put(path);
-    node.kind = Kind::Dir;
+    Put(path).kind = Kind::Dir;
 }
 
 void FakeFileSystem::AddFile(const std::string& path, const std::string& bytes) {
@@ -217,7 +160,7 @@ void FakeFileSystem::AddFile(const std::string& path, const std::string& bytes) 
     node.bytes = bytes;
 }
 
-void FakeFileSystem::AddGeneratedFile(const std::string& path, uint64_t size, unsigned seed) {
+void FakeFileSystem::AddGenerated(const std::string& path, uint64_t size, unsigned seed) {
     Node& node = Put(path);
     node.kind = Kind::Generated;
     node.size = size;
@@ -225,72 +168,56 @@ void FakeFileSystem::AddGeneratedFile(const std::string& path, uint64_t size, un
 }
 
 void FakeFileSystem::SetByte(const std::string& path, uint64_t offset, unsigned char value) {
-    Node* node = Find(Key(path));
-    if (!node || node->kind != Kind::Generated || offset >= node->size) {
-        ADD_FAILURE() << "no generated byte " << offset << " in " << path;
-        return;
-    }
-    node->changed[offset] = value;
+    Put(path).changed[offset] = value;
 }
 
 void FakeFileSystem::AddSpecial(const std::string& path) {
     Put(path).kind = Kind::Special;
 }
 
-void FakeFileSystem::AddDirLink(const std::string& path, const std::string& target) {
+void FakeFileSystem::AddLink(const std::string& path, const std::string& target) {
     Node& node = Put(path);
     node.kind = Kind::Link;
-    node.target = Key(target);
+    std::string key;
+    for (const std::string& part : Parts(target))
+        key = Join(key, part);
+    node.target = key;
 }
 
 void FakeFileSystem::SetListedSize(const std::string& path, uint64_t size) {
-    Node* node = Find(Key(path));
-    if (!node) {
-        ADD_FAILURE() << "no entry " << path;
-        return;
-    }
-    node->listedSize = size;
+    Put(path).listedSize = size;
 }
-
 void FakeFileSystem::HideId(const std::string& path) {
-    Node* node = Find(Key(path));
-    if (!node) {
-        ADD_FAILURE() << "no entry " << path;
-        return;
-    }
-    node->hideId = true;
+    Put(path).hideId = true;
+}
+void FakeFileSystem::ShareId(const std::string& path, const std::string& with) {
+    Put(path).id = Put(with).id;
+}
+void FakeFileSystem::MakeUnreadable(const std::string& path) {
+    Put(path).unreadable = true;
 }
 
-void FakeFileSystem::FailList(const std::string& path, unsigned times) {
-    m_failList[Key(path)] = times;
-}
-
-void FakeFileSystem::FailOpen(const std::string& path, unsigned times) {
-    m_failOpen[Key(path)] = times;
-}
-
-void FakeFileSystem::FailCreate(const std::string& path, unsigned times) {
-    m_failCreate[Key(path)] = times;
+void FakeFileSystem::Fail(Op op, const std::string& path, unsigned times) {
+    m_faults[{op, path}] = times;
 }
 
 void FakeFileSystem::FailRead(const std::string& path, unsigned nth) {
-    m_failRead[Key(path)].push_back(nth);
-}
-
-void FakeFileSystem::AllowCreate(const std::string& path) {
-    m_allowCreate.push_back(Key(path));
+    std::string key;
+    Walk(path, true, &key);
+    m_failRead[key].push_back(nth);
 }
 
 std::string FakeFileSystem::Content(const std::string& path) const {
-    const Node* node = Find(Key(path));
-    if (!node || node->kind != Kind::File) {
-        ADD_FAILURE() << "no file " << path;
-        return "";
-    }
-    return node->bytes;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::string key;
+    for (const std::string& part : Parts(path))
+        key = Join(key, part);
+    auto it = m_nodes.find(key);
+    return it == m_nodes.end() ? "" : it->second->bytes;
 }
 
-std::vector<std::string> FakeFileSystem::CallsStartingWith(const std::string& prefix) const {
+std::vector<std::string> FakeFileSystem::Calls(const std::string& prefix) const {
+    std::lock_guard<std::mutex> lock(m_mutex);
     std::vector<std::string> calls;
     for (const std::string& call : m_calls)
         if (call.starts_with(prefix))
@@ -298,9 +225,37 @@ std::vector<std::string> FakeFileSystem::CallsStartingWith(const std::string& pr
     return calls;
 }
 
-bool FakeFileSystem::Fault(std::map<std::string, unsigned>& faults, const std::string& path) {
-    auto it = faults.find(Key(path));
-    if (it == faults.end() || it->second == 0)
+void FakeFileSystem::ClearCalls() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_calls.clear();
+}
+
+// Follows links on the way, and the last one too when asked; null when nothing is there.
+FakeFileSystem::Node* FakeFileSystem::Walk(const std::string& path, bool followLast,
+                                           std::string* key) {
+    std::string at;
+    std::vector<std::string> parts = Parts(path);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        auto it = m_nodes.find(Join(at, parts[i]));
+        if (it == m_nodes.end())
+            return nullptr;
+        at = it->first;
+        for (int hops = 0; it->second->kind == Kind::Link && (followLast || i + 1 < parts.size());
+             ++hops) {
+            it = m_nodes.find(it->second->target);
+            if (it == m_nodes.end() || hops == 40)
+                return nullptr;
+            at = it->first;
+        }
+    }
+    if (key)
+        *key = at;
+    return m_nodes[at].get();
+}
+
+bool FakeFileSystem::Faulty(Op op, const std::string& path) {
+    auto it = m_faults.find({op, path});
+    if (it == m_faults.end() || it->second == 0)
         return false;
     if (it->second != kAlways)
         --it->second;
@@ -308,48 +263,49 @@ bool FakeFileSystem::Fault(std::map<std::string, unsigned>& faults, const std::s
 }
 
 bool FakeFileSystem::ReadFails(const std::string& key) {
-    std::lock_guard<std::mutex> lock(m_readMutex);
-    unsigned nth = ++m_reads[key];
-    auto it = m_failRead.find(key);
-    return it != m_failRead.end() &&
-           std::find(it->second.begin(), it->second.end(), nth) != it->second.end();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    unsigned n = ++m_reads[key];
+    const auto& nths = m_failRead[key];
+    return std::find(nths.begin(), nths.end(), n) != nths.end();
 }
 
 void FakeFileSystem::Record(const char* call, const std::string& path) {
-    std::lock_guard<std::mutex> lock(m_readMutex);
-    m_calls.push_back(std::string(call) + " " + path);
+    std::string record = std::string(call) + " " + path;
+    if (onCall)
+        onCall(record);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (std::this_thread::get_id() != m_owner)
+        ++m_elsewhere;
+    m_calls.push_back(std::move(record));
 }
 
 bool FakeFileSystem::List(const std::string& dir, std::vector<platform::DirEntry>& entries,
                           platform::Error& error) {
     Record("List", dir);
     entries.clear();
-    if (Fault(m_failList, dir)) {
-        error = Failure(EACCES, "opendir", dir);
-        return false;
-    }
-    const Node* node = Resolve(dir, true);
-    if (!node || node->kind != Kind::Dir) {
-        error = Failure(node ? ENOTDIR : ENOENT, "opendir", dir);
+    std::string key;
+    Node* node = Walk(dir, true, &key);
+    if (!node || node->kind != Kind::Dir || node->unreadable || Faulty(Op::List, dir)) {
+        error = Failure(node ? EACCES : ENOENT, "opendir", dir);
         return false;
     }
     for (const std::string& name : node->children) {
-        std::string path = dir + platform::kSeparator + name;
-        const Node* named = Resolve(path, false);
-        const Node* found = Resolve(path, true);
         platform::DirEntry entry;
         entry.name = name;
-        if (found) {
-            entry.isDir = found->kind == Kind::Dir;
-            entry.isRegular = found->kind == Kind::File || found->kind == Kind::Generated;
-            if (entry.isRegular) {
-                entry.size = named->listedSize.value_or(found->ContentSize());
-            }
-            entry.hasId = !named->hideId && !found->hideId;
+        const Node& own = *m_nodes[Join(key, name)];
+        const Node* to = Walk(Join(key, name), true);
+        if (own.unreadable) {
+            entry.unreadable = true;
+        } else if (to && to->kind != Kind::Special) {
+            entry.isDir = to->kind == Kind::Dir;
+            entry.isRegular = !entry.isDir;
+            entry.size = entry.isRegular ? own.listedSize.value_or(to->Size()) : 0;
+            entry.hasId = !own.hideId;
             if (entry.hasId)
-                entry.id = {1, found->id};
+                entry.id = {1, to->id};
         }
-        entries.push_back(std::move(entry));
+        entries.push_back(entry);
+        Pulse();
     }
     return true;
 }
@@ -357,52 +313,59 @@ bool FakeFileSystem::List(const std::string& dir, std::vector<platform::DirEntry
 std::unique_ptr<platform::InputFile> FakeFileSystem::OpenRead(const std::string& path,
                                                               platform::Error& error) {
     Record("OpenRead", path);
-    if (Fault(m_failOpen, path)) {
-        error = Failure(EACCES, "open", path);
+    std::string key;
+    Node* node = Walk(path, true, &key);
+    if (!node || Faulty(Op::Open, path) ||
+        (node->kind != Kind::File && node->kind != Kind::Generated)) {
+        error = Failure(node ? EACCES : ENOENT, "open", path);
         return nullptr;
     }
-    const Node* node = Resolve(path, true);
-    if (!node || (node->kind != Kind::File && node->kind != Kind::Generated)) {
-        error = Failure(!node ? ENOENT : node->kind == Kind::Dir ? EISDIR : EACCES, "open", path);
-        return nullptr;
-    }
-    return std::make_unique<FakeInputFile>(*this, *node, Key(path), path);
+    return std::make_unique<FakeInput>(*this, *node, key, path);
 }
 
 bool FakeFileSystem::Exists(const std::string& path) {
     Record("Exists", path);
-    return Resolve(path, false) != nullptr;
+    return Walk(path, false) != nullptr;
 }
 
 bool FakeFileSystem::Identify(const std::string& path, platform::FileId& id,
                               platform::Error& error) {
-    Record("Identify", path);
-    const Node* named = Resolve(path, false);
-    const Node* found = Resolve(path, true);
-    if (!found || named->hideId || found->hideId) {
-        error = Failure(found ? EIO : ENOENT, "stat", path);
+    Node* node = Walk(path, true);
+    if (!node || node->hideId) {
+        error = Failure(ENOENT, "stat", path);
         return false;
     }
-    id = {1, found->id};
+    id = {1, node->id};
+    return true;
+}
+
+bool FakeFileSystem::Resolve(const std::string& path, std::string& resolved,
+                             platform::Error& error) {
+    std::string key;
+    if (!Walk(path, true, &key)) {
+        std::vector<std::string> parts = Parts(path);
+        if (parts.empty() || !Walk(path.substr(0, path.rfind(parts.back())), true, &key)) {
+            error = Failure(ENOENT, "realpath", path);
+            return false;
+        }
+        key = Join(key, parts.back());
+    }
+    resolved = "/" + key;
     return true;
 }
 
 std::unique_ptr<platform::OutputFile> FakeFileSystem::Create(const std::string& path,
                                                              platform::Error& error) {
     Record("Create", path);
-    if (Fault(m_failCreate, path)) {
-        error = Failure(EACCES, "open", path);
-        return nullptr;
-    }
-    if (std::find(m_allowCreate.begin(), m_allowCreate.end(), Key(path)) == m_allowCreate.end()) {
-        ADD_FAILURE() << "unexpected Create " << path;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (Faulty(Op::Create, path)) {
         error = Failure(EACCES, "open", path);
         return nullptr;
     }
     Node& node = Put(path);
     node.kind = Kind::File;
     node.bytes.clear();
-    return std::make_unique<FakeOutputFile>(node.bytes);
+    return std::make_unique<FakeOutput>(*this, node, path);
 }
 
 }  // namespace test

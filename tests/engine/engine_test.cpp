@@ -1,0 +1,465 @@
+// The size scan, the walk and the comparison over the in-memory file system: every finding,
+// counter and bar position for trees and faults written out as literals.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/CopyCheckDlg.h"
+#include "framework/headless/headless.h"
+#include "tests/support/bytes.h"
+#include "tests/support/fake_fs.h"
+
+namespace test {
+namespace {
+
+using Lines = std::vector<std::string>;
+using Bar = std::vector<unsigned>;
+using Tree = std::function<void(FakeFileSystem&)>;
+
+constexpr uint64_t k4G = uint64_t{1} << 32;
+constexpr uint64_t k5G = uint64_t{5} << 30;
+const std::string kDenied = "]にアクセスできませんでした\r\nこのディレクトリは無視されます";
+const std::string kAncestor = "]は上位のディレクトリと同じため、無視されます";
+
+struct Settings {
+    unsigned blockKB = 1;
+    unsigned limit = 999;
+    bool namesOnly = false;
+    bool overlap = true;
+};
+
+struct Counts {
+    uint64_t dirs, files, diffs, total, done;
+    bool operator==(const Counts&) const = default;
+};
+
+struct Outcome {
+    Lines lines;
+    Counts counts;
+    Bar fileBar, totalBar;
+    bool operator==(const Outcome&) const = default;
+};
+
+// What a run does between its header and its closing lines: the scan, then the walk.
+Outcome Check(FakeFileSystem& fs, Settings s = {}) {
+    CCopyCheckDlg dlg;
+    dlg.Create();
+    fw::headless::User user(dlg);
+    Outcome out;
+    dlg.SetResultListener([&](const std::string& line, const auto&) { out.lines.push_back(line); });
+    dlg.SetFileSystem(fs);
+    dlg.m_nDiffLimit = s.limit;
+    dlg.m_bNamesOnly = s.namesOnly;
+    dlg.m_bOverlap = s.overlap;
+    dlg.m_nOverlapMinBlock = 0;
+    dlg.m_nBlockKB = s.blockKB;
+    dlg.m_pSrcBuf = platform::AllocateAligned(size_t{s.blockKB} * 1024);
+    dlg.m_pDstBuf = platform::AllocateAligned(size_t{s.blockKB} * 1024);
+    dlg.CheckTotalSize("src");
+    dlg.CheckDirectory("src", "dst");
+    out.counts = {dlg.m_nDirCount, dlg.m_nFileCount, dlg.m_nDiffCount, dlg.m_nTotalBytes,
+                  dlg.m_nDoneBytes};
+    out.fileBar = user.PositionsSent(IDC_FILE_PROGRESS);
+    out.totalBar = user.PositionsSent(IDC_TOTAL_PROGRESS);
+    dlg.DestroyWindow();
+    return out;
+}
+
+void Both(FakeFileSystem& fs, const std::string& rel, const std::string& bytes) {
+    fs.AddFile("src/" + rel, bytes);
+    fs.AddFile("dst/" + rel, bytes);
+}
+
+struct Case {
+    const char* name;
+    Tree tree;
+    Settings settings;
+    Lines lines;
+    Counts counts;
+};
+
+const Case kCases[] = {
+    {"depth first, in listing order",
+     [](FakeFileSystem& fs) {
+         Both(fs, "f1", "a");
+         Both(fs, "d1/g1", "bb");
+         fs.AddDir("src/d1/e");
+         Both(fs, "f2", "ccc");
+     },
+     {},
+     {"Diredtory [ src/ ]", "File [src/f1]", "Diredtory [ src/d1/ ]", "File [src/d1/g1]",
+      "Diredtory [ src/d1/e/ ]", "File [src/f2]"},
+     {2, 3, 0, 6, 6}},
+    {"every kind of finding once, named by the side it concerns",
+     [](FakeFileSystem& fs) {
+         fs.AddFile("src/missing", "x");
+         fs.AddFile("src/longer", Bytes(1024));
+         fs.AddFile("dst/longer", Bytes(1025));
+         fs.AddFile("src/shorter", Bytes(2048));
+         fs.AddFile("dst/shorter", Bytes(2047));
+         fs.AddFile("src/cut", Bytes(3000));  // shorter, and differing before it ends
+         fs.AddFile("dst/cut", Flip(Bytes(1500), 100));
+         fs.AddFile("src/edge", Bytes(3000));
+         fs.AddFile("dst/edge", Flip(Bytes(3000), 1023));
+         fs.AddFile("src/next", Bytes(3000));
+         fs.AddFile("dst/next", Flip(Bytes(3000), 1024));
+         fs.AddFile("src/last", Bytes(2048));
+         fs.AddFile("dst/last", Flip(Bytes(2048), 2047));
+         fs.AddFile("src/isdir", "x");
+         fs.AddFile("dst/isdir/inside", "x");
+         Both(fs, "nosrc", "abc");
+         fs.Fail(FakeFileSystem::Op::Open, "src/nosrc");
+         Both(fs, "neither", "abc");  // missing wins: the copy is opened first
+         fs.Fail(FakeFileSystem::Op::Open, "dst/neither");
+         fs.Fail(FakeFileSystem::Op::Open, "src/neither");
+         fs.AddSpecial("src/fifo");
+         fs.AddSpecial("dst/fifo");
+         fs.AddSpecial("src/gone");
+         fs.AddFile("src/unknown", "abc");
+         fs.MakeUnreadable("src/unknown");
+         fs.AddDir("src/dark");
+         fs.MakeUnreadable("src/dark");
+     },
+     {},
+     {"Diredtory [ src/ ]",
+      "File [src/missing]",
+      "[dst/missing]：コピー先に存在しません",
+      "File [src/longer]",
+      "[src/longer]：ファイルのサイズが異なっています",
+      "File [src/shorter]",
+      "[src/shorter]：ファイルのサイズが異なっています",
+      "File [src/cut]",
+      "[src/cut]：ファイルの内容が異なっています",
+      "File [src/edge]",
+      "[src/edge]：ファイルの内容が異なっています",
+      "File [src/next]",
+      "[src/next]：ファイルの内容が異なっています",
+      "File [src/last]",
+      "[src/last]：ファイルの内容が異なっています",
+      "File [src/isdir]",
+      "[dst/isdir]：コピー先に存在しません",
+      "File [src/nosrc]",
+      "なぜかコピー元のファイル[src/nosrc]が開けませんでした",
+      "File [src/neither]",
+      "[dst/neither]：コピー先に存在しません",
+      "File [src/fifo]",
+      "File [src/gone]",
+      "[dst/gone]：コピー先に存在しません",
+      "File [src/unknown]",
+      "[src/unknown]：ファイルの読み込みに失敗しました",
+      "File [src/dark]",
+      "[src/dark]：ファイルの読み込みに失敗しました"},
+     {0, 14, 13, 14128, 14128}},
+    {"read errors on either side, on any block, name the side that failed",
+     [](FakeFileSystem& fs) {
+         for (const char* name : {"a", "b", "c", "d", "e"})
+             Both(fs, name, Bytes(3000));
+         Both(fs, "empty", "");
+         fs.FailRead("src/a", 1);
+         fs.FailRead("dst/b", 1);
+         fs.FailRead("src/c", 3);
+         fs.FailRead("dst/c", 3);
+         fs.FailRead("dst/d", 4);  // the read that finds the end: still a failure
+         fs.FailRead("src/empty", 1);
+         fs.FailRead("dst/empty", 1);
+     },
+     {},
+     {"Diredtory [ src/ ]", "File [src/a]", "[src/a]：ファイルの読み込みに失敗しました",
+      "File [src/b]", "[dst/b]：ファイルの読み込みに失敗しました", "File [src/c]",
+      "[src/c]：ファイルの読み込みに失敗しました", "File [src/d]", "File [src/e]",
+      "File [src/empty]", "[src/empty]：ファイルの読み込みに失敗しました"},
+     {0, 6, 4, 15000, 15000}},
+    {"the limit reached mid-directory finishes every open listing without comparing",
+     [](FakeFileSystem& fs) {
+         fs.AddFile("src/x/a", "missing at the destination");
+         Both(fs, "x/b", "b");
+         Both(fs, "x/sub/c", "c");
+         Both(fs, "x/d", "d");
+         Both(fs, "y/e", "e");
+         Both(fs, "z", "z");
+     },
+     {.limit = 1},
+     {"Diredtory [ src/ ]", "Diredtory [ src/x/ ]", "File [src/x/a]",
+      "[dst/x/a]：コピー先に存在しません", "File [src/x/b]", "File [src/x/d]", "File [src/z]"},
+     {3, 4, 1, 31, 26}},
+    {"a root that cannot be listed ends the walk",
+     [](FakeFileSystem& fs) {
+         Both(fs, "f", "abc");
+         fs.Fail(FakeFileSystem::Op::List, "src/");
+     },
+     {},
+     {"CheckTotalSize:ディレクトリ[src/" + kDenied, "Diredtory [ src/ ]",
+      "ディレクトリ[src/" + kDenied},
+     {0, 0, 1, 0, 0}},
+    {"a subdirectory that cannot be listed is reported by both, counted by the walk",
+     [](FakeFileSystem& fs) {
+         Both(fs, "a", "a");
+         Both(fs, "bad/x", "x");
+         Both(fs, "c", "c");
+         fs.Fail(FakeFileSystem::Op::List, "src/bad/");
+     },
+     {},
+     {"CheckTotalSize:ディレクトリ[src/bad/" + kDenied, "Diredtory [ src/ ]", "File [src/a]",
+      "Diredtory [ src/bad/ ]", "ディレクトリ[src/bad/" + kDenied, "File [src/c]"},
+     {1, 2, 1, 2, 2}},
+    {"a listing that fails during the scan alone is the scan's report, not a difference",
+     [](FakeFileSystem& fs) {
+         Both(fs, "a", "a");
+         Both(fs, "bad/x", "xx");
+         fs.Fail(FakeFileSystem::Op::List, "src/bad/", 1);
+     },
+     {},
+     {"CheckTotalSize:ディレクトリ[src/bad/" + kDenied, "Diredtory [ src/ ]", "File [src/a]",
+      "Diredtory [ src/bad/ ]", "File [src/bad/x]"},
+     {1, 2, 0, 1, 3}},
+    {"a directory on the path is not entered again; a sibling reached twice is",
+     [](FakeFileSystem& fs) {
+         Both(fs, "f", "f");
+         Both(fs, "a/g", "g");
+         fs.AddLink("src/a/up", "src");
+         fs.AddLink("src/a/me", "src/a");
+         fs.AddLink("src/b", "src/a");
+     },
+     {},
+     {"Diredtory [ src/ ]", "File [src/f]", "Diredtory [ src/a/ ]", "File [src/a/g]",
+      "ディレクトリ[src/a/up/" + kAncestor, "ディレクトリ[src/a/me/" + kAncestor,
+      "Diredtory [ src/b/ ]", "File [src/b/g]", "[dst/b/g]：コピー先に存在しません",
+      "ディレクトリ[src/b/up/" + kAncestor, "ディレクトリ[src/b/me/" + kAncestor},
+     {6, 3, 1, 3, 3}},
+    {"identities alone do not make a loop: the resolved path decides",
+     [](FakeFileSystem& fs) {
+         Both(fs, "twin/f", "f");  // shares the root's identity, but is not the root
+         fs.ShareId("src/twin", "src");
+         fs.AddLink("src/back", "src");  // no identity, yet it leads back to the root
+         fs.HideId("src/back");
+         Both(fs, "plain/g", "g");  // no identity and no loop
+         fs.HideId("src/plain");
+     },
+     {},
+     {"Diredtory [ src/ ]", "Diredtory [ src/twin/ ]", "File [src/twin/f]",
+      "ディレクトリ[src/back/" + kAncestor, "Diredtory [ src/plain/ ]", "File [src/plain/g]"},
+     {3, 2, 0, 2, 2}},
+    {"after the limit, a directory on the path gets no line",
+     [](FakeFileSystem& fs) {
+         fs.AddFile("src/a/f", "missing");
+         fs.AddLink("src/a/up", "src");
+     },
+     {.limit = 1},
+     {"Diredtory [ src/ ]", "Diredtory [ src/a/ ]", "File [src/a/f]",
+      "[dst/a/f]：コピー先に存在しません"},
+     {2, 1, 1, 7, 7}},
+    {"names only: the copy is opened, never read; listed sizes sum past 4 GiB",
+     [](FakeFileSystem& fs) {
+         fs.AddFile("src/a", "abc");
+         fs.AddFile("dst/a", "other contents");
+         fs.AddFile("src/b", "");
+         fs.SetListedSize("src/b", 3 * (k4G / 4));
+         fs.AddFile("src/d/c", "");
+         fs.SetListedSize("src/d/c", k5G - 3 * (k4G / 4) - 3);
+         fs.AddLink("src/d/loop", "src/d");
+         fs.AddDir("src/empty");
+         fs.AddFile("dst/b", "x");
+         fs.AddFile("dst/d/c", "y");
+     },
+     {.namesOnly = true},
+     {"Diredtory [ src/ ]", "File [src/a]", "File [src/b]", "Diredtory [ src/d/ ]",
+      "File [src/d/c]", "ディレクトリ[src/d/loop/" + kAncestor, "Diredtory [ src/empty/ ]"},
+     {3, 3, 0, k5G, k5G}},
+    {"a file that grew since it was listed: the rest is not stepped backwards",
+     [](FakeFileSystem& fs) {
+         fs.AddFile("src/grew", Bytes(5000));
+         fs.AddFile("dst/grew", Flip(Bytes(5000), 4500));
+         fs.SetListedSize("src/grew", 100);
+     },
+     {},
+     {"Diredtory [ src/ ]", "File [src/grew]", "[src/grew]：ファイルの内容が異なっています"},
+     {0, 1, 1, 100, 4501}},
+};
+
+class CheckTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(CheckTest, GivesTheseLinesAndCounts) {
+    const Case& c = GetParam();
+    FakeFileSystem fs;
+    c.tree(fs);
+    Outcome out = Check(fs, c.settings);
+    EXPECT_EQ(out.lines, c.lines);
+    EXPECT_EQ(out.counts, c.counts);
+    EXPECT_EQ(fs.Calls("Create"), Lines{});
+    // Reading the two sides at once changes nothing that shows.
+    FakeFileSystem single;
+    c.tree(single);
+    Settings one = c.settings;
+    one.overlap = false;
+    EXPECT_EQ(Check(single, one), out);
+    EXPECT_EQ(single.CallsElsewhere(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Trees, CheckTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+TEST(CheckTest, SecondSideIsReadOnTheOtherThreadForFilesOfSeveralBlocks) {
+    FakeFileSystem fs;
+    Both(fs, "one", Bytes(1024));
+    Both(fs, "three", Bytes(3000));
+    Check(fs);
+    EXPECT_EQ(fs.CallsElsewhere(), 3u);  // the three reads of dst/three
+}
+
+TEST(CheckTest, EqualFilesAroundTheBlockSizeEndAtTheFirstShortRead) {
+    for (size_t size : {0, 1, 1023, 1024, 1025, 2048, 3000}) {
+        SCOPED_TRACE(size);
+        FakeFileSystem fs;
+        Both(fs, "f", Bytes(size));
+        Outcome out = Check(fs);
+        EXPECT_EQ(out.lines, (Lines{"Diredtory [ src/ ]", "File [src/f]"}));
+        EXPECT_EQ(out.counts, (Counts{0, 1, 0, size, size}));
+        EXPECT_EQ(fs.Calls("Read src/f").size(), size / 1024 + 1);
+    }
+}
+
+struct Bars {
+    const char* name;
+    Tree tree;
+    Bar fileBar, totalBar;
+};
+
+const Bars kBars[] = {
+    {"equal, two blocks: entry, opened, before each block, end",
+     [](FakeFileSystem& fs) { Both(fs, "f", Bytes(2048)); },
+     {0, 0, 0, 51, 102, 102},
+     {102}},
+    {"empty files end at zero", [](FakeFileSystem& fs) { Both(fs, "f", ""); }, {0, 0, 0, 0}, {0}},
+    {"small equal file jumps to full",
+     [](FakeFileSystem& fs) { Both(fs, "f", "abc"); },
+     {0, 0, 0, 100},
+     {100}},
+    {"copy one byte longer",
+     [](FakeFileSystem& fs) {
+         fs.AddFile("src/f", Bytes(1024));
+         fs.AddFile("dst/f", Bytes(1025));
+     },
+     {0, 0, 0, 102, 102},
+     {102}},
+    {"content differs at the first byte: full at once",
+     [](FakeFileSystem& fs) {
+         fs.AddFile("src/f", Bytes(3000));
+         fs.AddFile("dst/f", Flip(Bytes(3000), 0));
+     },
+     {0, 0, 0, 100},
+     {100, 100}},
+    {"missing copy: the file bar stays at zero",
+     [](FakeFileSystem& fs) { fs.AddFile("src/f", "abc"); },
+     {0},
+     {100, 100}},
+    {"source that cannot be opened",
+     [](FakeFileSystem& fs) {
+         Both(fs, "f", "abc");
+         fs.Fail(FakeFileSystem::Op::Open, "src/f");
+     },
+     {0, 0},
+     {100, 100}},
+    {"a small total shows full from the first byte; a step of nothing sends nothing",
+     [](FakeFileSystem& fs) {
+         fs.AddFile("src/a", "");
+         fs.AddFile("src/b", std::string(99, 'b'));
+         fs.AddFile("dst/b", std::string(99, 'b'));
+     },
+     {0, 0, 0, 0, 100},
+     {0, 100}},
+};
+
+class BarTest : public ::testing::TestWithParam<Bars> {};
+
+TEST_P(BarTest, PositionsSent) {
+    FakeFileSystem fs;
+    GetParam().tree(fs);
+    Outcome out = Check(fs);
+    EXPECT_EQ(out.fileBar, GetParam().fileBar);
+    EXPECT_EQ(out.totalBar, GetParam().totalBar);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, BarTest, ::testing::ValuesIn(kBars),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+// The differing byte counts as compared: with one percent exactly offset + 1 bytes, the
+// step after the finding moves the total bar only if fewer bytes were counted.
+TEST(CheckTest, BytesUpToAndIncludingTheDifferenceAreDone) {
+    struct At {
+        size_t offset;
+        unsigned blockKB;
+    };
+    for (At at :
+         {At{0, 1}, At{1023, 1}, At{1024, 1}, At{2047, 1}, At{4095, 8}, At{4096, 8}, At{8191, 8}}) {
+        SCOPED_TRACE(at.offset);
+        uint64_t percent = at.offset + 1, listed = percent + at.offset / 2;
+        FakeFileSystem fs;
+        fs.AddFile("src/f", Bytes(at.offset + 5000));
+        fs.AddFile("dst/f", Flip(Bytes(at.offset + 5000), at.offset));
+        fs.SetListedSize("src/f", listed);
+        fs.AddFile("src/z", "");  // missing at the destination: it fills the total
+        fs.SetListedSize("src/z", percent * 100 - listed);
+        Outcome out = Check(fs, {.blockKB = at.blockKB});
+        EXPECT_EQ(out.lines[2], "[src/f]：ファイルの内容が異なっています");
+        EXPECT_EQ(out.totalBar, (Bar{1, 100, 100}));
+        EXPECT_EQ(out.counts.done, percent * 100);
+    }
+}
+
+TEST(CheckTest, FileOfFiveGibibytesDifferingPastFourGibibytes) {
+    FakeFileSystem fs;
+    fs.AddGenerated("src/f", k5G);
+    fs.AddGenerated("dst/f", k5G);
+    fs.SetByte("dst/f", k4G + 5, 0xFF);  // the cycle never holds 0xFF
+    Outcome out = Check(fs, {.blockKB = 10240});
+    EXPECT_EQ(out.lines.back(), "[src/f]：ファイルの内容が異なっています");
+    EXPECT_EQ(out.counts, (Counts{0, 1, 1, k5G, k5G}));
+    // In the 410th block, 79 percent of the file before it.
+    ASSERT_GE(out.fileBar.size(), 3u);
+    EXPECT_EQ(out.fileBar[out.fileBar.size() - 2], 79u);
+    EXPECT_EQ(out.fileBar.back(), 100u);
+    EXPECT_EQ(fs.Calls("Read src/f").size(), k4G / (10240 * 1024) + 1);
+}
+
+TEST(CheckTest, EarlyDifferenceInAHugeFileStepsTheWholeRest) {
+    FakeFileSystem fs;
+    fs.AddGenerated("src/f", k5G);
+    fs.AddGenerated("dst/f", k5G, 1);
+    Outcome out = Check(fs, {.blockKB = 10240});
+    EXPECT_EQ(out.counts.done, k5G);
+    EXPECT_EQ(out.totalBar, (Bar{100, 100}));
+    EXPECT_EQ(fs.Calls("Read ").size(), 2u);
+}
+
+TEST(CheckTest, EachListingIsReadWholeBeforeItsEntries) {
+    FakeFileSystem fs;
+    Both(fs, "a/f", "x");
+    Both(fs, "b/g", "y");
+    Check(fs);
+    Lines calls = fs.Calls();
+    auto walk = std::find(calls.begin() + 1, calls.end(), "List src/");
+    ASSERT_NE(walk, calls.end());
+    EXPECT_EQ(*(walk + 1), "List src/a/");
+    EXPECT_EQ(fs.Calls("List "), (Lines{"List src/", "List src/a/", "List src/b/", "List src/",
+                                        "List src/a/", "List src/b/"}));
+}
+
+TEST(CheckTest, OutOfMemoryWhileListingIsADirectoryThatCannotBeListed) {
+    FakeFileSystem fs;
+    Both(fs, "huge/f", "x");
+    Both(fs, "g", "y");
+    fs.onCall = [](const std::string& call) {
+        if (call == "List src/huge/")
+            throw std::bad_alloc();
+    };
+    Outcome out = Check(fs);
+    EXPECT_EQ(out.lines, (Lines{"CheckTotalSize:ディレクトリ[src/huge/" + kDenied,
+                                "Diredtory [ src/ ]", "Diredtory [ src/huge/ ]",
+                                "ディレクトリ[src/huge/" + kDenied, "File [src/g]"}));
+    EXPECT_EQ(out.counts, (Counts{1, 1, 1, 1, 1}));
+}
+
+}  // namespace
+}  // namespace test
