@@ -106,6 +106,13 @@ private:
     void CloseRun(bool walked, bool failed);
     void AddLine(const std::string& text, const LineInfo& info);
     bool ListDirectory(const std::string& dir, std::vector<platform::DirEntry>& entries);
+    // A root of the trees being walked, as shown and as the file system is asked for it;
+    // every path below it is one of these and names exactly as listed.
+    struct Root {
+        std::string shown, io;
+    };
+    static Root RootOf(std::string dir);
+    std::string Io(const std::string& shown) const;
     bool StopRequested() const { return m_pStop && m_pStop->load(); }
     void SetProgress(int id, uint64_t percent);
     void SkipRestOfFile(uint64_t& done, uint64_t total);
@@ -152,6 +159,10 @@ private:
     const std::atomic<bool>* m_pStop = nullptr;
     bool m_bRunning = false;           // between the confirmation and the last line of a run
     bool m_bReadThroughCache = false;  // some of the run's copy was read through the cache
+    bool m_bCopyRemote = false;        // the copy lies on a network volume
+    bool m_bReadRemote = false;        // and some of it was read
+    bool m_bFetched = false;           // some file compared was held elsewhere and fetched
+    Root m_srcRoot, m_dstRoot;
     std::unique_ptr<platform::ReadThread> m_dstReader;  // started by the first file that needs it
     int64_t m_nLastShownMs = 0;
     int64_t m_nLastFlushMs = 0;  // when the log's buffer was last written out // when the running

@@ -40,10 +40,11 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     if (entry.isRegular) {
         // A copy just written is still in the cache: read back from there, it would compare
         // equal whatever reached the medium.
-        dst = m_bCached ? m_fs->OpenRead(dstPath, error) : m_fs->OpenReadFromMedium(dstPath, error);
+        dst = m_bCached ? m_fs->OpenRead(Io(dstPath), error)
+                        : m_fs->OpenReadFromMedium(Io(dstPath), error);
         found = dst != nullptr;
     } else {
-        found = m_fs->Exists(dstPath);
+        found = m_fs->Exists(Io(dstPath));
     }
     if (!found) {
         AddPathResult("[", dstPath, "]：コピー先に存在しません");
@@ -59,7 +60,9 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     uint64_t done = 0;
     uint64_t total = entry.size;
     SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
-    std::unique_ptr<platform::InputFile> src = m_fs->OpenRead(srcPath, error);
+    m_bReadRemote = m_bReadRemote || m_bCopyRemote;
+    m_bFetched = m_bFetched || entry.notLocal || dst->NotLocal();
+    std::unique_ptr<platform::InputFile> src = m_fs->OpenRead(Io(srcPath), error);
     if (!src) {
         AddPathResult("なぜかコピー元のファイル[", srcPath, "]が開けませんでした");
         dst.reset();
@@ -73,7 +76,7 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     // block would gain less than the hand-over to the other thread costs, and one device
     // asked for both sides at once is slower than asked for one after the other.
     bool overlap = m_bOverlap && block >= m_nOverlapMinBlock && entry.size > block &&
-                   !m_fs->SameVolume(srcPath, dstPath);
+                   !m_fs->SameVolume(Io(srcPath), Io(dstPath));
     if (overlap && !m_dstReader) {
         try {
             m_dstReader = std::make_unique<platform::ReadThread>();

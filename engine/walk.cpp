@@ -37,7 +37,7 @@ bool HasId(const platform::DirEntry& entry) {
 // reuse or lack them), so a match is confirmed by the resolved paths; without an identity
 // the paths alone decide.
 bool OnPath(platform::FileSystem& fs, std::vector<Level>& levels, const platform::DirEntry& entry,
-            const std::string& path) {
+            const std::string& path, const std::string& io) {
     std::optional<std::string> mine;
     platform::Error error;
     for (Level& level : levels) {
@@ -46,12 +46,13 @@ bool OnPath(platform::FileSystem& fs, std::vector<Level>& levels, const platform
             continue;
         if (!mine) {
             mine.emplace();
-            if (!fs.Resolve(path, *mine, error))
+            if (!fs.Resolve(io, *mine, error))
                 return sameId;  // nothing better to go by
         }
         if (!level.resolved) {
             level.resolved.emplace();
-            if (!fs.Resolve(path.substr(0, level.srcLength), *level.resolved, error))
+            if (!fs.Resolve(io.substr(0, io.size() - path.size() + level.srcLength),
+                            *level.resolved, error))
                 level.resolved->clear();
         }
         if (level.resolved->empty() ? sameId : *level.resolved == *mine)
@@ -74,20 +75,34 @@ bool CCopyCheckDlg::ListDirectory(const std::string& dir,
                                   std::vector<platform::DirEntry>& entries) {
     platform::Error error;
     try {
-        return m_fs->List(dir, entries, error);
+        return m_fs->List(Io(dir), entries, error);
     } catch (const std::bad_alloc&) {
         std::vector<platform::DirEntry>().swap(entries);
         return false;
     }
 }
 
+// The path the file system is asked for: the root's io form and the names after it.
+std::string CCopyCheckDlg::Io(const std::string& shown) const {
+    for (const Root* root : {&m_srcRoot, &m_dstRoot})
+        if (root->shown != root->io && shown.starts_with(root->shown))
+            return root->io + shown.substr(root->shown.size());
+    return shown;
+}
+
+CCopyCheckDlg::Root CCopyCheckDlg::RootOf(std::string dir) {
+    AddSeparator(dir);
+    return {dir, platform::IoPath(dir)};
+}
+
 void CCopyCheckDlg::CheckTotalSize(std::string dir) {
+    m_srcRoot = RootOf(dir);
     std::vector<Level> levels;
     auto enter = [&](Level level, bool root) {
         AddSeparator(dir);
         platform::Error error;
         if (root)
-            level.hasId = m_fs->Identify(dir, level.id, error);
+            level.hasId = m_fs->Identify(Io(dir), level.id, error);
         if (!ListDirectory(dir, level.entries)) {
             AddPathResult("CheckTotalSize:ディレクトリ[", dir,
                           "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
@@ -114,12 +129,15 @@ void CCopyCheckDlg::CheckTotalSize(std::string dir) {
         }
         dir += entry.name;
         // The walk does not enter it either, so the total stays what the walk deals with.
-        if (!OnPath(*m_fs, levels, entry, dir))
+        if (!OnPath(*m_fs, levels, entry, dir, Io(dir)))
             enter(LevelOf(entry), false);
     }
 }
 
 void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
+    m_srcRoot = RootOf(srcDir);
+    m_dstRoot = RootOf(dstDir);
+    m_bCopyRemote = !m_bNamesOnly && m_fs->IsRemote(m_dstRoot.io);
     std::vector<Level> levels;
     auto enter = [&](Level level, bool root) {
         if (m_nDiffCount >= m_nDiffLimit)
@@ -129,7 +147,7 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
         AddPathResult("Diredtory [ ", srcDir, " ]", LineKind::kDirectory);
         platform::Error error;
         if (root)
-            level.hasId = m_fs->Identify(srcDir, level.id, error);
+            level.hasId = m_fs->Identify(Io(srcDir), level.id, error);
         if (!ListDirectory(srcDir, level.entries)) {
             AddPathResult("ディレクトリ[", srcDir,
                           "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
@@ -157,7 +175,7 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
             ++m_nDirCount;
             srcDir += entry.name;
             dstDir += entry.name;
-            if (!OnPath(*m_fs, levels, entry, srcDir)) {
+            if (!OnPath(*m_fs, levels, entry, srcDir, Io(srcDir))) {
                 enter(LevelOf(entry), false);
             } else if (m_nDiffCount < m_nDiffLimit) {
                 AddSeparator(srcDir);

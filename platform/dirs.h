@@ -25,6 +25,12 @@ bool SetCurrentDrive(int drive, Error& error);
 // name; a trailing separator of path stays in the result.
 std::string FullPath(const std::string& path);
 
+// The form of path to which names from listings can be appended exactly as listed: on
+// Windows absolute, with the extended-length prefix, so that the system's path rules (which
+// drop a trailing dot or space and turn "nul" or "con.txt" into devices) change no name;
+// elsewhere path itself.
+std::string IoPath(const std::string& path);
+
 // The roots of the drives present: "C:\\", "D:\\", ... on Windows; "/" on POSIX.
 std::vector<std::string> Drives();
 

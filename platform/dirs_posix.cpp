@@ -76,6 +76,10 @@ std::string FullPath(const std::string& path) {
     return full;
 }
 
+std::string IoPath(const std::string& path) {
+    return path;
+}
+
 std::vector<std::string> Drives() {
     return {"/"};
 }

@@ -72,6 +72,10 @@ std::string FullPath(const std::string& path) {
     }
 }
 
+std::string IoPath(const std::string& path) {
+    return FromWide(SystemPath(path));
+}
+
 std::vector<std::string> Drives() {
     std::vector<std::string> drives;
     DWORD mask = GetLogicalDrives();

@@ -32,6 +32,8 @@ struct DirEntry {
     // What the entry leads to could not be examined (no search permission on the directory,
     // a failing disk): neither its kind nor its size is known.
     bool unreadable = false;
+    // Held elsewhere (an online-only cloud file, offline storage): reading fetches it.
+    bool notLocal = false;
 };
 
 // A file open for reading, in binary. Closed by the destructor.
@@ -44,6 +46,8 @@ public:
     // Whether a file opened to be read from its medium was read through the system's cache
     // all the same, because its file system refuses uncached reads.
     virtual bool ReadThroughCache() const { return false; }
+    // Whether the file's contents are held elsewhere and fetched as they are read.
+    virtual bool NotLocal() const { return false; }
 };
 
 // A file open for writing, created or emptied. Closed by the destructor (result lost).
@@ -53,6 +57,13 @@ public:
     virtual bool Write(const void* data, size_t n, Error& error) = 0;
     virtual bool Close(Error& error) = 0;
 };
+
+// Whether path lies on a volume reached over the network.
+bool OnRemoteVolume(const std::string& path);
+
+// Whether these attributes of a Windows file say that its contents are held elsewhere
+// (recalled on open or on access, or offline); elsewhere there are no such attributes.
+bool AttributesNotLocal(uint32_t attributes);
 
 class FileSystem {
 public:
@@ -72,6 +83,9 @@ public:
     // Whether both paths lie on one file system, where reading them at the same time only
     // makes its device go back and forth between them. Unknown (false) by default.
     virtual bool SameVolume(const std::string& /*a*/, const std::string& /*b*/) { return false; }
+    // Whether path lies on a volume reached over the network, whose server may answer uncached
+    // reads from its own memory.
+    virtual bool IsRemote(const std::string& path) { return OnRemoteVolume(path); }
     // Whether something exists at path, without opening it.
     virtual bool Exists(const std::string& path) = 0;
     // The identity of what path leads to.
@@ -106,5 +120,6 @@ private:
 
 // The operating system's own file system.
 FileSystem& RealFileSystem();
+
 
 }  // namespace platform

@@ -30,6 +30,8 @@ void CCopyCheckDlg::OnOK() {
     m_nTotalBytes = 0;
     m_nDoneBytes = 0;
     m_bReadThroughCache = false;
+    m_bReadRemote = false;
+    m_bFetched = false;
 
     if (MessageBox("ファイルの比較を開始するんですね？", "確認", MB_OKCANCEL) == IDCANCEL)
         return;
@@ -189,6 +191,14 @@ void CCopyCheckDlg::CloseRun(bool walked, bool failed) {
     AddResult("チェック終了");
     if (m_bReadThroughCache)
         AddResult("Notice>コピー先の一部のファイルはOSのキャッシュを経由して読み込まれました");
+    if (m_bReadRemote)
+        AddResult(
+            "Notice>コピー先はネットワーク経由で読み込まれたため、"
+            "サーバーのキャッシュから読み込まれた可能性があります");
+    if (m_bFetched)
+        AddResult(
+            "Notice>一部のファイルはローカルディスクになく、読み込むために取得されました"
+            "（取得できなかったファイルは読み込みの失敗として報告されます）");
 
     m_lastRun.walked = walked;
     m_lastRun.differences = m_nDiffCount;

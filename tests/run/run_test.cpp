@@ -119,9 +119,11 @@ TEST_F(RunTest, CleanCopyLineForLineAndItsLog) {
     std::string log = fs.Content("check.log");
     std::string masked = LogOf(expected);
     ASSERT_EQ(log.size(), masked.size());
-    for (size_t i = 0; i < log.size(); ++i)
-        if (masked[i] != '#')
+    for (size_t i = 0; i < log.size(); ++i) {
+        if (masked[i] != '#') {
             ASSERT_EQ(log[i], masked[i]) << i;
+        }
+    }
     EXPECT_FALSE(dlg.LastRun().logFailed);
     // The window shows the newest entries once the run is over, the newest first visible.
     Lines shown = Entries();
@@ -144,6 +146,22 @@ const Verdict kVerdicts[] = {
      Join({{"トータルサイズ：5", "＜チェックを開始します＞", "Diredtory [ src/ ]", "File [src/a]",
             "[src/a]：ファイルの内容が異なっています"},
            Closing("差違が発見されました。", "5", "dir:0  file:1  error:1")})},
+    {"a copy read over the network, and a file fetched to be read: one notice each",
+     [](FakeFileSystem& fs, auto&, auto&) {
+         for (std::string name : {"a", "b"}) {
+             fs.AddFile("src/" + name, "1");
+             fs.AddFile("dst/" + name, "1");
+             fs.MarkNotLocal("src/" + name);
+         }
+         fs.remote = true;
+     },
+     {"Diredtory [ src/ ]", "File [src/a]", "File [src/b]", kSep, "チェック終了",
+      "Notice>コピー先はネットワーク経由で読み込まれたため、サーバーのキャッシュから読み込まれた"
+      "可能性があります",
+      "Notice>一部のファイルはローカルディスクになく、読み込むために取得されました"
+      "（取得できなかったファイルは読み込みの失敗として報告されます）",
+      "双方のパスの内容に差違はありませんでした。", "チェック終了時刻：##時##分##秒",
+      "所用時間：##時##分##秒", "File total size：2", "dir:0  file:2  error:0"}},
     {"the same path twice",
      [](FakeFileSystem& fs, auto& user, auto&) {
          fs.AddFile("src/a", "x");

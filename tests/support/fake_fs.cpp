@@ -16,6 +16,7 @@ struct FakeFileSystem::Node {
     uint64_t id = 0;
     bool hideId = false;
     bool unreadable = false;
+    bool notLocal = false;
     std::vector<std::string> children;  // a directory's names, in listing order
     std::string bytes;                  // a file's content; a generated one's size and phase
     uint64_t size = 0;
@@ -193,6 +194,9 @@ void FakeFileSystem::HideId(const std::string& path) {
 void FakeFileSystem::ShareId(const std::string& path, const std::string& with) {
     Put(path).id = Put(with).id;
 }
+void FakeFileSystem::MarkNotLocal(const std::string& path) {
+    Put(path).notLocal = true;
+}
 void FakeFileSystem::MakeUnreadable(const std::string& path) {
     Put(path).unreadable = true;
 }
@@ -294,6 +298,7 @@ bool FakeFileSystem::List(const std::string& dir, std::vector<platform::DirEntry
         entry.name = name;
         const Node& own = *m_nodes[Join(key, name)];
         const Node* to = Walk(Join(key, name), true);
+        entry.notLocal = own.notLocal;
         if (own.unreadable) {
             entry.unreadable = true;
         } else if (to && to->kind != Kind::Special) {

@@ -19,8 +19,8 @@ namespace test {
 
 // Paths are split at '/' and at the platform separator, empty parts dropped: "a/b", "a/b/"
 // and "/a/b" name the same entry. Each call is recorded as "<Call> <path as given>": "List",
-// "OpenRead", "Read", "Close" (of a file opened for reading), "Exists", "Create", "Write". Files may be
-// read on several threads at once.
+// "OpenRead", "Read", "Close" (of a file opened for reading), "Exists", "Create", "Write". Files
+// may be read on several threads at once.
 class FakeFileSystem : public platform::FileSystem {
 public:
     static constexpr unsigned kAlways = UINT_MAX;
@@ -44,6 +44,7 @@ public:
     void HideId(const std::string& path);                            // listed without identity
     void ShareId(const std::string& path, const std::string& with);  // identities not unique
     void MakeUnreadable(const std::string& path);  // listed, but cannot be examined
+    void MarkNotLocal(const std::string& path);    // held elsewhere, fetched when read
 
     // The next `times` calls of op on the path fail (the path matched as given, not through
     // links). Write and Close fail files made by Create.
@@ -53,6 +54,7 @@ public:
     // Called first in every call, with its record: to wait, raise a stop flag or throw.
     std::function<void(const std::string& call)> onCall;
     bool sameVolume = false;  // two volumes: a file's two sides are read at once
+    bool remote = false;      // every path on a network volume
 
     std::string Content(const std::string& path) const;  // a file added or created
     std::vector<std::string> Calls(const std::string& prefix = "") const;
@@ -65,6 +67,7 @@ public:
     std::unique_ptr<platform::InputFile> OpenRead(const std::string& path,
                                                   platform::Error& error) override;
     bool SameVolume(const std::string&, const std::string&) override { return sameVolume; }
+    bool IsRemote(const std::string&) override { return remote; }
     bool Exists(const std::string& path) override;
     bool Identify(const std::string& path, platform::FileId& id, platform::Error& error) override;
     bool Resolve(const std::string& path, std::string& resolved, platform::Error& error) override;
