@@ -151,7 +151,7 @@ const Verdict kVerdicts[] = {
          for (std::string name : {"a", "b"}) {
              fs.AddFile("src/" + name, "1");
              fs.AddFile("dst/" + name, "1");
-             fs.MarkNotLocal("src/" + name);
+             fs.Put("src/" + name).notLocal = true;
          }
          fs.remote = true;
      },

@@ -3,56 +3,29 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <optional>
-#include <thread>
+#include <utility>
 
 #include "platform/dirs.h"
 
 namespace test {
-
-struct FakeFileSystem::Node {
-    enum class Kind { Dir, File, Generated, Special, Link };
-    Kind kind = Kind::Dir;
-    uint64_t id = 0;
-    bool hideId = false;
-    bool unreadable = false;
-    bool notLocal = false;
-    std::vector<std::string> children;  // a directory's names, in listing order
-    std::string bytes;                  // a file's content; a generated one's size and phase
-    uint64_t size = 0;
-    unsigned seed = 0;
-    std::map<uint64_t, unsigned char> changed;
-    std::string target;  // a link's, as a key
-    std::optional<uint64_t> listedSize;
-
-    uint64_t Size() const { return kind == Kind::File ? bytes.size() : size; }
-};
-
 namespace {
 
 using Kind = FakeFileSystem::Node::Kind;
 
-std::vector<std::string> Parts(const std::string& path) {
-    std::vector<std::string> parts(1);
-    for (char c : path) {
-        if (c == '/' || c == platform::kSeparator) {
-            if (!parts.back().empty())
-                parts.emplace_back();
-        } else {
-            parts.back() += c;
+std::string KeyOf(const std::string& path) {
+    std::string key, part;
+    for (char c : path + '/') {
+        if (c != '/' && c != platform::kSeparator) {
+            part += c;
+        } else if (!part.empty()) {
+            key += (key.empty() ? "" : "/") + std::exchange(part, "");
         }
     }
-    if (parts.back().empty())
-        parts.pop_back();
-    return parts;
+    return key;
 }
 
 std::string Join(const std::string& key, const std::string& name) {
     return key.empty() ? name : key + "/" + name;
-}
-
-platform::Error Failure(int code, const char* call, const std::string& path) {
-    return {code, call, path};
 }
 
 }  // namespace
@@ -63,13 +36,18 @@ public:
               std::string path)
         : m_fs(fs), m_node(node), m_key(std::move(key)), m_path(std::move(path)) {}
     ~FakeInput() override { m_fs.Record("Close", m_path); }
+    bool NotLocal() const override { return m_node.notLocal; }
 
     bool Read(void* buf, size_t n, size_t& got, platform::Error& error) override {
         m_fs.Record("Read", m_path);
         got = 0;
-        if (m_fs.ReadFails(m_key)) {
-            error = Failure(EIO, "read", m_path);
-            return false;
+        {
+            std::lock_guard<std::mutex> lock(m_fs.m_mutex);
+            const auto& nths = m_fs.m_failRead[m_key];
+            if (std::count(nths.begin(), nths.end(), ++m_fs.m_reads[m_key])) {
+                error = {EIO, "read", m_path};
+                return false;
+            }
         }
         uint64_t size = m_node.Size();
         got = static_cast<size_t>(std::min<uint64_t>(n, m_pos < size ? size - m_pos : 0));
@@ -111,17 +89,16 @@ public:
         m_fs.Record("Write", m_path);
         std::lock_guard<std::mutex> lock(m_fs.m_mutex);
         if (m_fs.Faulty(FakeFileSystem::Op::Write, m_path)) {
-            error = Failure(ENOSPC, "write", m_path);
+            error = {ENOSPC, "write", m_path};
             return false;
         }
         m_node.bytes.append(static_cast<const char*>(data), n);
         return true;
     }
     bool Close(platform::Error& error) override {
-        std::lock_guard<std::mutex> lock(m_fs.m_mutex);
         if (!m_fs.Faulty(FakeFileSystem::Op::Close, m_path))
             return true;
-        error = Failure(EIO, "close", m_path);
+        error = {EIO, "close", m_path};
         return false;
     }
 
@@ -137,22 +114,19 @@ FakeFileSystem::FakeFileSystem() {
 FakeFileSystem::~FakeFileSystem() = default;
 
 FakeFileSystem::Node& FakeFileSystem::Put(const std::string& path) {
-    std::string key;
-    for (const std::string& part : Parts(path)) {
-        std::string child = Join(key, part);
-        auto& node = m_nodes[child];
-        if (!node) {
-            node = std::make_unique<Node>();
-            node->id = m_nextId++;
-            m_nodes[key]->children.push_back(part);
+    std::string key, rest = KeyOf(path);
+    while (!rest.empty()) {
+        size_t cut = std::min(rest.find('/'), rest.size());
+        std::string child = Join(key, rest.substr(0, cut));
+        if (!m_nodes[child]) {
+            m_nodes[child] = std::make_unique<Node>();
+            m_nodes[child]->id = m_nextId++;
+            m_nodes[key]->children.push_back(rest.substr(0, cut));
         }
         key = child;
+        rest.erase(0, cut + 1);
     }
     return *m_nodes[key];
-}
-
-void FakeFileSystem::AddDir(const std::string& path) {
-    Put(path).kind = Kind::Dir;
 }
 
 void FakeFileSystem::AddFile(const std::string& path, const std::string& bytes) {
@@ -168,41 +142,10 @@ void FakeFileSystem::AddGenerated(const std::string& path, uint64_t size, unsign
     node.seed = seed;
 }
 
-void FakeFileSystem::SetByte(const std::string& path, uint64_t offset, unsigned char value) {
-    Put(path).changed[offset] = value;
-}
-
-void FakeFileSystem::AddSpecial(const std::string& path) {
-    Put(path).kind = Kind::Special;
-}
-
 void FakeFileSystem::AddLink(const std::string& path, const std::string& target) {
     Node& node = Put(path);
     node.kind = Kind::Link;
-    std::string key;
-    for (const std::string& part : Parts(target))
-        key = Join(key, part);
-    node.target = key;
-}
-
-void FakeFileSystem::SetListedSize(const std::string& path, uint64_t size) {
-    Put(path).listedSize = size;
-}
-void FakeFileSystem::HideId(const std::string& path) {
-    Put(path).hideId = true;
-}
-void FakeFileSystem::ShareId(const std::string& path, const std::string& with) {
-    Put(path).id = Put(with).id;
-}
-void FakeFileSystem::MarkNotLocal(const std::string& path) {
-    Put(path).notLocal = true;
-}
-void FakeFileSystem::MakeUnreadable(const std::string& path) {
-    Put(path).unreadable = true;
-}
-
-void FakeFileSystem::Fail(Op op, const std::string& path, unsigned times) {
-    m_faults[{op, path}] = times;
+    node.target = KeyOf(target);
 }
 
 void FakeFileSystem::FailRead(const std::string& path, unsigned nth) {
@@ -213,44 +156,33 @@ void FakeFileSystem::FailRead(const std::string& path, unsigned nth) {
 
 std::string FakeFileSystem::Content(const std::string& path) const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    std::string key;
-    for (const std::string& part : Parts(path))
-        key = Join(key, part);
-    auto it = m_nodes.find(key);
+    auto it = m_nodes.find(KeyOf(path));
     return it == m_nodes.end() ? "" : it->second->bytes;
 }
 
 std::vector<std::string> FakeFileSystem::Calls(const std::string& prefix) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     std::vector<std::string> calls;
-    for (const std::string& call : m_calls)
-        if (call.starts_with(prefix))
-            calls.push_back(call);
+    std::copy_if(m_calls.begin(), m_calls.end(), std::back_inserter(calls),
+                 [&](const std::string& call) { return call.starts_with(prefix); });
     return calls;
-}
-
-void FakeFileSystem::ClearCalls() {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_calls.clear();
 }
 
 // Follows links on the way, and the last one too when asked; null when nothing is there.
 FakeFileSystem::Node* FakeFileSystem::Walk(const std::string& path, bool followLast,
                                            std::string* key) {
-    std::string at;
-    std::vector<std::string> parts = Parts(path);
-    for (size_t i = 0; i < parts.size(); ++i) {
-        auto it = m_nodes.find(Join(at, parts[i]));
+    std::string at, rest = KeyOf(path);
+    while (!rest.empty()) {
+        size_t cut = std::min(rest.find('/'), rest.size());
+        auto it = m_nodes.find(Join(at, rest.substr(0, cut)));
+        rest.erase(0, cut + 1);
+        for (int hops = 0;
+             it != m_nodes.end() && it->second->kind == Kind::Link && (followLast || !rest.empty());
+             ++hops)
+            it = hops < 40 ? m_nodes.find(it->second->target) : m_nodes.end();
         if (it == m_nodes.end())
             return nullptr;
         at = it->first;
-        for (int hops = 0; it->second->kind == Kind::Link && (followLast || i + 1 < parts.size());
-             ++hops) {
-            it = m_nodes.find(it->second->target);
-            if (it == m_nodes.end() || hops == 40)
-                return nullptr;
-            at = it->first;
-        }
     }
     if (key)
         *key = at;
@@ -264,13 +196,6 @@ bool FakeFileSystem::Faulty(Op op, const std::string& path) {
     if (it->second != kAlways)
         --it->second;
     return true;
-}
-
-bool FakeFileSystem::ReadFails(const std::string& key) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    unsigned n = ++m_reads[key];
-    const auto& nths = m_failRead[key];
-    return std::find(nths.begin(), nths.end(), n) != nths.end();
 }
 
 void FakeFileSystem::Record(const char* call, const std::string& path) {
@@ -290,7 +215,7 @@ bool FakeFileSystem::List(const std::string& dir, std::vector<platform::DirEntry
     std::string key;
     Node* node = Walk(dir, true, &key);
     if (!node || node->kind != Kind::Dir || node->unreadable || Faulty(Op::List, dir)) {
-        error = Failure(node ? EACCES : ENOENT, "opendir", dir);
+        error = {node ? EACCES : ENOENT, "opendir", dir};
         return false;
     }
     for (const std::string& name : node->children) {
@@ -299,15 +224,13 @@ bool FakeFileSystem::List(const std::string& dir, std::vector<platform::DirEntry
         const Node& own = *m_nodes[Join(key, name)];
         const Node* to = Walk(Join(key, name), true);
         entry.notLocal = own.notLocal;
-        if (own.unreadable) {
-            entry.unreadable = true;
-        } else if (to && to->kind != Kind::Special) {
+        entry.unreadable = own.unreadable;
+        if (!own.unreadable && to && to->kind != Kind::Special) {
             entry.isDir = to->kind == Kind::Dir;
             entry.isRegular = !entry.isDir;
             entry.size = entry.isRegular ? own.listedSize.value_or(to->Size()) : 0;
             entry.hasId = !own.hideId;
-            if (entry.hasId)
-                entry.id = {1, to->id};
+            entry.id = {1, entry.hasId ? to->id : 0};
         }
         entries.push_back(entry);
         Pulse();
@@ -322,7 +245,7 @@ std::unique_ptr<platform::InputFile> FakeFileSystem::OpenRead(const std::string&
     Node* node = Walk(path, true, &key);
     if (!node || Faulty(Op::Open, path) ||
         (node->kind != Kind::File && node->kind != Kind::Generated)) {
-        error = Failure(node ? EACCES : ENOENT, "open", path);
+        error = {node ? EACCES : ENOENT, "open", path};
         return nullptr;
     }
     return std::make_unique<FakeInput>(*this, *node, key, path);
@@ -337,7 +260,7 @@ bool FakeFileSystem::Identify(const std::string& path, platform::FileId& id,
                               platform::Error& error) {
     Node* node = Walk(path, true);
     if (!node || node->hideId) {
-        error = Failure(ENOENT, "stat", path);
+        error = {ENOENT, "stat", path};
         return false;
     }
     id = {1, node->id};
@@ -346,14 +269,17 @@ bool FakeFileSystem::Identify(const std::string& path, platform::FileId& id,
 
 bool FakeFileSystem::Resolve(const std::string& path, std::string& resolved,
                              platform::Error& error) {
-    std::string key;
+    std::string key, whole = KeyOf(path);
+    size_t cut = whole.rfind('/');
+    std::string name = cut == std::string::npos ? whole : whole.substr(cut + 1);
     if (!Walk(path, true, &key)) {
-        std::vector<std::string> parts = Parts(path);
-        if (parts.empty() || !Walk(path.substr(0, path.rfind(parts.back())), true, &key)) {
-            error = Failure(ENOENT, "realpath", path);
+        // A name still to be made, in a directory that is there.
+        if (whole.empty() ||
+            !Walk(cut == std::string::npos ? "" : whole.substr(0, cut), true, &key)) {
+            error = {ENOENT, "realpath", path};
             return false;
         }
-        key = Join(key, parts.back());
+        key = Join(key, name);
     }
     resolved = "/" + key;
     return true;
@@ -362,11 +288,11 @@ bool FakeFileSystem::Resolve(const std::string& path, std::string& resolved,
 std::unique_ptr<platform::OutputFile> FakeFileSystem::Create(const std::string& path,
                                                              platform::Error& error) {
     Record("Create", path);
-    std::lock_guard<std::mutex> lock(m_mutex);
     if (Faulty(Op::Create, path)) {
-        error = Failure(EACCES, "open", path);
+        error = {EACCES, "open", path};
         return nullptr;
     }
+    std::lock_guard<std::mutex> lock(m_mutex);
     Node& node = Put(path);
     node.kind = Kind::File;
     node.bytes.clear();

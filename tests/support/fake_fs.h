@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,36 +20,45 @@ namespace test {
 
 // Paths are split at '/' and at the platform separator, empty parts dropped: "a/b", "a/b/"
 // and "/a/b" name the same entry. Each call is recorded as "<Call> <path as given>": "List",
-// "OpenRead", "Read", "Close" (of a file opened for reading), "Exists", "Create", "Write". Files
-// may be read on several threads at once.
+// "OpenRead", "Read", "Close" (of a file opened for reading), "Exists", "Create", "Write".
+// Files may be read on several threads at once.
 class FakeFileSystem : public platform::FileSystem {
 public:
     static constexpr unsigned kAlways = UINT_MAX;
     enum class Op { List, Open, Create, Write, Close };
 
+    struct Node {
+        enum class Kind { Dir, File, Generated, Special, Link } kind = Kind::Dir;
+        std::string bytes;  // a file's content
+        uint64_t size = 0;  // a generated file's: size bytes of a 251-byte cycle from seed
+        unsigned seed = 0;
+        std::map<uint64_t, unsigned char> changed;  // bytes of a generated file set apart
+        std::string target;                         // a link's, to a directory
+        std::optional<uint64_t> listedSize;         // when the listing says otherwise
+        bool hideId = false;                        // listed without identity
+        bool unreadable = false;                    // listed, but cannot be examined
+        bool notLocal = false;                      // held elsewhere, fetched when read
+        uint64_t id = 0;                            // may be shared: identities not unique
+        std::vector<std::string> children;          // in listing order
+        uint64_t Size() const { return kind == Kind::File ? bytes.size() : size; }
+    };
+
     FakeFileSystem();
     ~FakeFileSystem() override;
 
-    // The tree. Missing parents are made; an entry added again is replaced in its place.
-    // Listings give entries in the order added.
-    void AddDir(const std::string& path);
+    // The entry at path, made with its missing parents; listings keep the order of making.
+    Node& Put(const std::string& path);
+    void AddDir(const std::string& path) { Put(path).kind = Node::Kind::Dir; }
     void AddFile(const std::string& path, const std::string& bytes);
-    // size bytes of a 251-byte cycle from phase seed, made as read: any size, no memory.
     void AddGenerated(const std::string& path, uint64_t size, unsigned seed = 0);
-    void SetByte(const std::string& path, uint64_t offset, unsigned char value);
-    // Neither a directory nor a regular file: a FIFO, a device or a dangling link.
-    void AddSpecial(const std::string& path);
-    // A link to the directory target: listed as a directory with target's identity.
+    void AddSpecial(const std::string& path) { Put(path).kind = Node::Kind::Special; }
     void AddLink(const std::string& path, const std::string& target);
-    void SetListedSize(const std::string& path, uint64_t size);
-    void HideId(const std::string& path);                            // listed without identity
-    void ShareId(const std::string& path, const std::string& with);  // identities not unique
-    void MakeUnreadable(const std::string& path);  // listed, but cannot be examined
-    void MarkNotLocal(const std::string& path);    // held elsewhere, fetched when read
 
     // The next `times` calls of op on the path fail (the path matched as given, not through
     // links). Write and Close fail files made by Create.
-    void Fail(Op op, const std::string& path, unsigned times = kAlways);
+    void Fail(Op op, const std::string& path, unsigned times = kAlways) {
+        m_faults[{op, path}] = times;
+    }
     // The nth Read of the file at path, counted from 1 over all its opens, fails.
     void FailRead(const std::string& path, unsigned nth);
     // Called first in every call, with its record: to wait, raise a stop flag or throw.
@@ -58,7 +68,6 @@ public:
 
     std::string Content(const std::string& path) const;  // a file added or created
     std::vector<std::string> Calls(const std::string& prefix = "") const;
-    void ClearCalls();
     // Calls made on a thread other than the one that made this file system.
     size_t CallsElsewhere() const { return m_elsewhere; }
 
@@ -74,22 +83,18 @@ public:
     std::unique_ptr<platform::OutputFile> Create(const std::string& path,
                                                  platform::Error& error) override;
 
-    struct Node;
-
 private:
     friend class FakeInput;
     friend class FakeOutput;
 
-    Node& Put(const std::string& path);
     Node* Walk(const std::string& path, bool followLast, std::string* key = nullptr);
     bool Faulty(Op op, const std::string& path);
-    bool ReadFails(const std::string& key);
     void Record(const char* call, const std::string& path);
 
     std::map<std::string, std::unique_ptr<Node>> m_nodes;  // by key: the parts joined by '/'
     uint64_t m_nextId = 1;
     std::map<std::pair<Op, std::string>, unsigned> m_faults;
-    mutable std::mutex m_mutex;  // calls, read counts and created files, touched on any thread
+    mutable std::mutex m_mutex;  // what reads on any thread change
     std::map<std::string, std::vector<unsigned>> m_failRead;
     std::map<std::string, unsigned> m_reads;
     std::vector<std::string> m_calls;
