@@ -76,6 +76,10 @@ std::string FullPath(const std::string& path) {
     return full;
 }
 
+std::string RunRoot(const std::string& typed) {
+    return typed;
+}
+
 std::vector<std::string> Drives() {
     return {"/"};
 }

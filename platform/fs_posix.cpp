@@ -20,6 +20,10 @@
 
 namespace platform {
 
+bool RefusesUncached(int code) {
+    return code == EINVAL;
+}
+
 const CallNames kCalls = {"read", "write", "close"};
 
 namespace {
@@ -191,7 +195,7 @@ protected:
             int code = errno;
             if (code != EINTR) {
                 error = Failure(code, "read", path());
-                return code == EINVAL ? Chunk::kRefused : Chunk::kFailed;
+                return RefusesUncached(code) ? Chunk::kRefused : Chunk::kFailed;
             }
         }
     }
@@ -298,7 +302,7 @@ public:
     std::unique_ptr<InputFile> OpenReadFromMedium(const std::string& path, Error& error) override {
         bool cached = false;
         int fd = OpenNoAtime(path, kReadFlags | O_DIRECT);
-        if (fd < 0 && errno == EINVAL) {
+        if (fd < 0 && RefusesUncached(errno)) {
             cached = true;
             fd = OpenNoAtime(path, kReadFlags);
         }

@@ -16,6 +16,12 @@
 
 namespace platform {
 
+// Besides a plain refusal, what network redirectors and some file system drivers answer.
+bool RefusesUncached(int code) {
+    return code == ERROR_INVALID_PARAMETER || code == ERROR_NOT_SUPPORTED ||
+           code == ERROR_INVALID_FUNCTION;
+}
+
 const CallNames kCalls = {"ReadFile", "WriteFile", "CloseHandle"};
 
 namespace {
@@ -136,10 +142,27 @@ bool IdentifySystemPath(const std::wstring& systemPath, const std::string& path,
     return true;
 }
 
+// Reads through a handle that may also write attributes leave the last access time as it
+// was: a check leaves the backup medium as it found it. Read-only media refuse that access;
+// the file is read all the same.
+constexpr DWORD kKeepAccessTime = GENERIC_READ | FILE_WRITE_ATTRIBUTES;
+
+HANDLE KeepAccessTime(HANDLE handle) {
+    FILETIME unchanged = {0xFFFFFFFF, 0xFFFFFFFF};
+    SetFileTime(handle, nullptr, &unchanged, nullptr);
+    return handle;
+}
+
 // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open.
 HANDLE OpenForReading(const std::string& path, DWORD flags) {
-    return CreateFileW(SystemPath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                       flags, nullptr);
+    std::wstring system = SystemPath(path);
+    HANDLE handle = CreateFileW(system.c_str(), kKeepAccessTime, kShareAll, nullptr, OPEN_EXISTING,
+                                flags, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        return KeepAccessTime(handle);
+    }
+    return CreateFileW(system.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, flags,
+                       nullptr);
 }
 
 // What unbuffered reads of the file must be aligned to: its volume's sector size.
@@ -172,7 +195,7 @@ protected:
                 return Chunk::kRead;
             }
             error = Failed(code, "ReadFile", path());
-            return code == ERROR_INVALID_PARAMETER ? Chunk::kRefused : Chunk::kFailed;
+            return RefusesUncached(static_cast<int>(code)) ? Chunk::kRefused : Chunk::kFailed;
         }
         got = read;
         return Chunk::kRead;
@@ -180,7 +203,12 @@ protected:
 
     bool UseCache(Error& error) override {
         HANDLE cached =
-            ReOpenFile(handle_.get(), GENERIC_READ, kShareAll, FILE_FLAG_SEQUENTIAL_SCAN);
+            ReOpenFile(handle_.get(), kKeepAccessTime, kShareAll, FILE_FLAG_SEQUENTIAL_SCAN);
+        if (cached != INVALID_HANDLE_VALUE) {
+            KeepAccessTime(cached);
+        } else {
+            cached = ReOpenFile(handle_.get(), GENERIC_READ, kShareAll, FILE_FLAG_SEQUENTIAL_SCAN);
+        }
         if (cached == INVALID_HANDLE_VALUE) {
             error = Failed(GetLastError(), "ReOpenFile", path());
             return false;
@@ -288,7 +316,7 @@ public:
     std::unique_ptr<InputFile> OpenReadFromMedium(const std::string& path, Error& error) override {
         bool cached = false;
         HANDLE handle = OpenForReading(path, FILE_FLAG_NO_BUFFERING);
-        if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
+        if (handle == INVALID_HANDLE_VALUE && RefusesUncached(static_cast<int>(GetLastError()))) {
             cached = true;
             handle = OpenForReading(path, FILE_FLAG_SEQUENTIAL_SCAN);
         }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <thread>
 
@@ -91,7 +92,8 @@ TEST(AlignedReader, GivesWholeBlocksFromAlignedChunks) {
             auto ordinary = RealFileSystem().OpenRead(name, error);
             ASSERT_TRUE(medium && ordinary) << Describe(error);
             MemoryMedium memory(pool, size, {});
-            for (InputFile* file : {medium.get(), ordinary.get(), static_cast<InputFile*>(&memory)}) {
+            for (InputFile* file :
+                 {medium.get(), ordinary.get(), static_cast<InputFile*>(&memory)}) {
                 bool failed = false;
                 EXPECT_EQ(ReadBlocks(*file, block, bytes, failed, size % 2),
                           WholeBlocks(size, block));
@@ -135,6 +137,17 @@ TEST(AlignedReader, ChunksRefusalsAndFailures) {
         EXPECT_EQ(failed, row.script.failAt != 0);
         EXPECT_EQ(file.ReadThroughCache(), row.throughCache);
     }
+}
+
+TEST(RefusesUncached, OnlyWhatMeansTheFileSystemTakesNone) {
+#ifdef _WIN32
+    // ERROR_INVALID_PARAMETER, _NOT_SUPPORTED, _INVALID_FUNCTION; _ACCESS_DENIED, _FILE_NOT_FOUND
+    const std::pair<int, bool> rows[] = {{87, true}, {50, true}, {1, true}, {5, false}, {2, false}};
+#else
+    const std::pair<int, bool> rows[] = {{EINVAL, true}, {EIO, false}, {EPERM, false}};
+#endif
+    for (const auto& [code, refuses] : rows)
+        EXPECT_EQ(RefusesUncached(code), refuses) << code;
 }
 
 // Answers 'x's; the third read fails.

@@ -4,8 +4,10 @@
 #include <string>
 
 #include "platform/dirs.h"
+#include "platform/fs.h"
 #include "platform/text.h"
 #include "platform/wide_win32.h"
+#include "tests/support/tempdir.h"
 
 #include <windows.h>
 
@@ -25,6 +27,45 @@ TEST(SystemPath, MakesAbsoluteExtendedLengthPaths) {
                                        {"\\\\?\\C:\\as is\\..\\", L"\\\\?\\C:\\as is\\..\\"}})
         EXPECT_EQ(SystemPath(path), system) << path;
     EXPECT_EQ(SystemPath("relative"), L"\\\\?\\" + ToWide(FullPath("relative")));
+}
+
+// Names the rules of plain paths would change, made through the extended-length form.
+TEST(RunRoot, NamesAreUsedExactlyAsListed) {
+    TempDir temp;
+    const std::string root = RunRoot(temp.path());
+    const char* names[] = {"foo.", "foo ", "nul", "con.txt", "aux.c", "plain"};
+    for (const std::string name : names) {
+        HANDLE file = CreateFileW((L"\\\\?\\" + ToWide(temp.Path(name))).c_str(), GENERIC_WRITE, 0,
+                                  nullptr, CREATE_NEW, 0, nullptr);
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file, name.data(), DWORD(name.size()), &written, nullptr)) << name;
+        CloseHandle(file);
+    }
+    std::vector<DirEntry> entries;
+    Error error;
+    ASSERT_TRUE(RealFileSystem().List(root, entries, error)) << Describe(error);
+    EXPECT_EQ(entries.size(), std::size(names));
+    for (const DirEntry& entry : entries) {
+        auto file = RealFileSystem().OpenRead(root + entry.name, error);
+        std::string bytes(16, '\0');
+        size_t got = 0;
+        EXPECT_TRUE(file && file->Read(bytes.data(), bytes.size(), got, error)) << entry.name;
+        EXPECT_EQ(bytes.substr(0, got), entry.name);
+    }
+}
+
+// C:\foo, then another drive, then C: again: back in C:\foo.
+TEST(SetCurrentDrive, ComesBackToTheDirectoryLeft) {
+    TempDir temp;
+    std::vector<std::string> drives = Drives();
+    std::string saved, back,
+        other = drives.back() != temp.path().substr(0, 3) ? drives.back() : drives.front();
+    Error error;
+    ASSERT_TRUE(GetCurrentDir(saved, error) && SetCurrentDir(temp.path(), error));
+    EXPECT_TRUE(SetCurrentDrive(other[0] - 'A' + 1, error)) << Describe(error);
+    EXPECT_TRUE(SetCurrentDrive(temp.path()[0] - 'A' + 1, error) && GetCurrentDir(back, error));
+    EXPECT_EQ(back, temp.path());
+    EXPECT_TRUE(SetCurrentDir(saved, error));
 }
 
 // The log is written in code page 932, as a Japanese Windows writes it.
