@@ -104,7 +104,8 @@ public:
             start = path.find_first_not_of('/', cut);
             start = start == std::string::npos ? path.size() : start;
         }
-        rel_ = start < path.size() ? path.substr(start) : ".";
+        // What is left after the last piece; nothing left is that directory itself.
+        rel_ = start == 0 ? path : start < path.size() ? path.substr(start) : ".";
         return true;
     }
     int dir() const { return dir_.get() >= 0 ? dir_.get() : AT_FDCWD; }

@@ -257,9 +257,13 @@ class Win32FileSystem : public FileSystem {
 public:
     bool List(const std::string& dir, std::vector<DirEntry>& entries, Error& error) override {
         entries.clear();
+        // An empty path names no directory, not the current drive's root.
+        if (dir.empty()) {
+            error = Failed(ERROR_PATH_NOT_FOUND, "FindFirstFileExW", dir);
+            return false;
+        }
         std::string withSeparator = dir;
-        if (withSeparator.empty() ||
-            (withSeparator.back() != '\\' && withSeparator.back() != '/')) {
+        if (withSeparator.back() != '\\' && withSeparator.back() != '/') {
             withSeparator += '\\';
         }
         std::wstring systemDir = SystemPath(withSeparator);

@@ -104,7 +104,7 @@ TEST(List, KindsSizesIdentitiesAndExistence) {
         listed.push_back(entry.name);
     EXPECT_EQ(listed, order);
     FileId id;
-    for (const std::string& missing : {temp.Path("missing"), temp.Path("missing/below")}) {
+    for (const std::string& missing : {temp.Path("missing"), temp.Path("missing/below"), {}}) {
         EXPECT_FALSE(fs.Exists(missing) || fs.SameVolume(temp.Path("sub"), missing));
         EXPECT_FALSE(fs.Identify(missing, id, error) || error.path != missing);
         EXPECT_FALSE(fs.List(missing, entries, error) || error.path != missing);
