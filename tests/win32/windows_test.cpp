@@ -49,6 +49,33 @@ TEST(RunRoot, NamesAreUsedExactlyAsListed) {
     }
 }
 
+// Links are followed to what they lead to; one to nothing is checked by name only.
+TEST(List, FollowsLinksToTheirTargets) {
+    TempDir temp;
+    temp.WriteFile("sub/inner", "x");
+    const std::wstring root = L"\\\\?\\" + ToWide(temp.path() + "\\");
+    // Wine's CreateSymbolicLinkW succeeds without making anything.
+    CreateSymbolicLinkW((root + L"dirlink").c_str(), (root + L"sub").c_str(),
+                        SYMBOLIC_LINK_FLAG_DIRECTORY);
+    CreateSymbolicLinkW((root + L"dangling").c_str(), (root + L"nowhere").c_str(), 0);
+    if (GetFileAttributesW((root + L"dirlink").c_str()) == INVALID_FILE_ATTRIBUTES)
+        GTEST_SKIP() << "this system makes no symbolic links";
+    std::vector<DirEntry> entries;
+    Error error;
+    ASSERT_TRUE(RealFileSystem().List(temp.path(), entries, error)) << Describe(error);
+    std::string kinds;
+    FileId sub;
+    ASSERT_TRUE(RealFileSystem().Identify(temp.Path("sub"), sub, error));
+    for (const DirEntry& e : entries)
+        kinds += e.name +
+                 (e.isDir       ? " dir"
+                  : e.isRegular ? " file"
+                                : " special") +
+                 (e.unreadable ? " unreadable" : "") + (e.hasId && e.id == sub ? " sub" : "") +
+                 ", ";
+    EXPECT_EQ(kinds, "dangling special, dirlink dir sub, sub dir sub, ");
+}
+
 // C:\foo, then another drive, then C: again: back in C:\foo.
 TEST(SetCurrentDrive, ComesBackToTheDirectoryLeft) {
     TempDir temp;
