@@ -92,7 +92,7 @@ std::string CCopyCheckDlg::Io(const std::string& shown) const {
 
 CCopyCheckDlg::Root CCopyCheckDlg::RootOf(std::string dir) {
     AddSeparator(dir);
-    return {dir, platform::IoPath(dir)};
+    return {dir, platform::RunRoot(dir)};
 }
 
 void CCopyCheckDlg::CheckTotalSize(std::string dir) {

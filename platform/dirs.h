@@ -25,11 +25,12 @@ bool SetCurrentDrive(int drive, Error& error);
 // name; a trailing separator of path stays in the result.
 std::string FullPath(const std::string& path);
 
-// The form of path to which names from listings can be appended exactly as listed: on
-// Windows absolute, with the extended-length prefix, so that the system's path rules (which
-// drop a trailing dot or space and turn "nul" or "con.txt" into devices) change no name;
-// elsewhere path itself.
-std::string IoPath(const std::string& path);
+// The form of a root typed by the user that names found in its listings are appended to,
+// with a separator, to reach them exactly as listed. On Windows it is absolute and
+// extended-length ("\\\\?\\C:\\dir"), so that no name is changed by the rules of plain paths
+// (a trailing dot or space dropped, "nul" or "con.txt" taken for a device); unchanged on
+// POSIX.
+std::string RunRoot(const std::string& typed);
 
 // The roots of the drives present: "C:\\", "D:\\", ... on Windows; "/" on POSIX.
 std::vector<std::string> Drives();

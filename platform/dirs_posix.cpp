@@ -76,8 +76,8 @@ std::string FullPath(const std::string& path) {
     return full;
 }
 
-std::string IoPath(const std::string& path) {
-    return path;
+std::string RunRoot(const std::string& typed) {
+    return typed;
 }
 
 std::vector<std::string> Drives() {

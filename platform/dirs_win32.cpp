@@ -37,10 +37,17 @@ bool GetCurrentDir(std::string& dir, Error& error) {
     }
 }
 
+// SetCurrentDirectoryW leaves the directory remembered for its drive ("=C:") as it was;
+// "C:" alone would not come back here.
 bool SetCurrentDir(const std::string& dir, Error& error) {
     if (!SetCurrentDirectoryW(ToWide(dir).c_str())) {
         error = Failure("SetCurrentDirectoryW", dir);
         return false;
+    }
+    std::string current;
+    Error ignored;
+    if (GetCurrentDir(current, ignored) && current.size() >= 2 && current[1] == ':') {
+        SetEnvironmentVariableW(ToWide({'=', current[0], ':'}).c_str(), ToWide(current).c_str());
     }
     return true;
 }
@@ -72,8 +79,9 @@ std::string FullPath(const std::string& path) {
     }
 }
 
-std::string IoPath(const std::string& path) {
-    return FromWide(SystemPath(path));
+std::string RunRoot(const std::string& typed) {
+    std::string root = FromWide(SystemPath(typed));
+    return root.ends_with('\\') ? root : root + '\\';
 }
 
 std::vector<std::string> Drives() {

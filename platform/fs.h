@@ -92,13 +92,15 @@ public:
     virtual bool Identify(const std::string& path, FileId& id, Error& error) = 0;
     // The absolute path with every link, "." and ".." resolved, as the system names what
     // path leads to. A last component that does not exist is kept as given, after its
-    // resolved directory. False when the directory cannot be resolved.
+    // resolved directory, and a link to nothing resolves to the name it holds. False when the
+    // directory cannot be resolved. No length of path is too long.
     virtual bool Resolve(const std::string& /*path*/, std::string& /*resolved*/, Error& error) {
         error.code = -1;
         error.call = "resolve";
         return false;
     }
-    // Creates path, or empties it if it exists.
+    // Creates path, or empties it if it is a regular file. Anything else there (a directory,
+    // a FIFO, a device) is refused at once and left as it was.
     virtual std::unique_ptr<OutputFile> Create(const std::string& path, Error& error) = 0;
     // The process's current directory and drive, which the directory picker moves.
     virtual bool CurrentDir(std::string& dir, Error& error) { return GetCurrentDir(dir, error); }

@@ -1,150 +1,130 @@
 // Listings and files on POSIX.
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <bit>
 #include <cerrno>
-#include <cstdlib>
+#include <deque>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/file.h"
 #include "platform/fs.h"
 #include "platform/medium.h"
 
 namespace platform {
-namespace {
 
-Error Failure(int code, const char* call, const std::string& path) {
-    Error error;
-    error.code = code;
-    error.call = call;
-    error.path = path;
-    return error;
+bool RefusesUncached(int code) {
+    return code == EINVAL;
 }
+
+const CallNames kCalls = {"read", "write", "close"};
+
+namespace {
 
 FileId IdOf(const struct stat& st) {
     return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
 }
 
-class Directory {
-public:
-    explicit Directory(DIR* dir) : dir_(dir) {}
-    ~Directory() {
-        if (dir_ != nullptr) {
-            closedir(dir_);
-        }
-    }
-    Directory(const Directory&) = delete;
-    Directory& operator=(const Directory&) = delete;
-    DIR* get() const { return dir_; }
-
-private:
-    DIR* dir_;
-};
-
 class Descriptor {
 public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() { Reset(-1); }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
-    // Closes now, for callers that need to know whether the data reached the file.
-    bool Close() {
-        int fd = fd_;
-        fd_ = -1;
-        return close(fd) == 0;
+    void Reset(int fd) {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+        fd_ = fd;
     }
+    int Release() { return std::exchange(fd_, -1); }
 
 private:
     int fd_;
 };
 
-// Larger counts are not guaranteed to go through read and write in one call anyway.
-constexpr size_t kMaxTransfer = size_t{1} << 30;
-
-class PosixInputFile : public InputFile {
+class PosixFile : public SystemFile {
 public:
-    PosixInputFile(int fd, const std::string& path) : fd_(fd), path_(path) {}
+    explicit PosixFile(int fd) : fd_(fd) {}
 
-    // The size the file had when it was opened: a short read that ends there is the end of
-    // the file, without one more read to hear it. A file that grew is read on to its end.
-    void SetSizeAtOpen(uint64_t size) { sizeAtOpen_ = size; }
-
-    bool Read(void* buf, size_t n, size_t& got, Error& error) override {
-        got = 0;
-        auto* bytes = static_cast<char*>(buf);
-        while (got < n) {
-            size_t want = n - got < kMaxTransfer ? n - got : kMaxTransfer;
-            ssize_t r = read(fd_.get(), bytes + got, want);
-            if (r < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                error = Failure(errno, "read", path_);
-                return false;
-            }
-            if (r == 0) {
-                break;
-            }
-            got += static_cast<size_t>(r);
-            offset_ += static_cast<uint64_t>(r);
-            if (got < n && offset_ == sizeAtOpen_) {
-                break;
-            }
-        }
-        return true;
+    Transfer ReadSome(void* buf, size_t n, size_t& got, int& code) override {
+        return Done(read(fd_.get(), buf, n), got, code);
     }
-
-private:
-    Descriptor fd_;
-    std::string path_;
-    uint64_t sizeAtOpen_ = UINT64_MAX;
-    uint64_t offset_ = 0;
-};
-
-class PosixOutputFile : public OutputFile {
-public:
-    PosixOutputFile(int fd, const std::string& path) : fd_(fd), path_(path) {}
-
-    bool Write(const void* data, size_t n, Error& error) override {
-        auto* bytes = static_cast<const char*>(data);
-        size_t done = 0;
-        while (done < n) {
-            size_t want = n - done < kMaxTransfer ? n - done : kMaxTransfer;
-            ssize_t r = write(fd_.get(), bytes + done, want);
-            if (r < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                error = Failure(errno, "write", path_);
-                return false;
-            }
-            done += static_cast<size_t>(r);
-        }
-        return true;
+    Transfer WriteSome(const void* data, size_t n, size_t& put, int& code) override {
+        return Done(write(fd_.get(), data, n), put, code);
     }
-
-    bool Close(Error& error) override {
-        if (!fd_.Close()) {
-            error = Failure(errno, "close", path_);
+    bool Close(int& code) override {
+        if (close(fd_.Release()) != 0) {
+            code = errno;
             return false;
         }
         return true;
     }
 
 private:
+    static Transfer Done(ssize_t r, size_t& count, int& code) {
+        count = r > 0 ? static_cast<size_t>(r) : 0;
+        if (r >= 0) {
+            return Transfer::kDone;
+        }
+        code = errno;
+        return code == EINTR ? Transfer::kInterrupted : Transfer::kFailed;
+    }
+
     Descriptor fd_;
-    std::string path_;
 };
+
+// Where the system is given a path: whole, from the current directory, while it is shorter
+// than PATH_MAX; a longer one from a handle to a directory along it, opened piece by piece.
+class Place {
+public:
+    // False with errno when a directory along the path cannot be opened.
+    bool Reach(const std::string& path) {
+        size_t start = 0;
+        while (path.size() - start >= PATH_MAX) {
+            size_t cut = path.rfind('/', start + PATH_MAX - 2);
+            if (cut == std::string::npos || cut < start) {
+                errno = ENAMETOOLONG;
+                return false;
+            }
+            std::string piece = path.substr(start, cut + 1 - start);
+            int fd = openat(dir(), piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (fd < 0) {
+                return false;
+            }
+            dir_.Reset(fd);
+            start = path.find_first_not_of('/', cut);
+            start = start == std::string::npos ? path.size() : start;
+        }
+        // What is left after the last piece; nothing left is that directory itself.
+        rel_ = start == 0 ? path : start < path.size() ? path.substr(start) : ".";
+        return true;
+    }
+    int dir() const { return dir_.get() >= 0 ? dir_.get() : AT_FDCWD; }
+    const char* rel() const { return rel_.c_str(); }
+
+private:
+    Descriptor dir_;
+    std::string rel_;
+};
+
+int OpenAt(const std::string& path, int flags, mode_t mode = 0) {
+    Place place;
+    return place.Reach(path) ? openat(place.dir(), place.rel(), flags, mode) : -1;
+}
+
+bool StatAt(const std::string& path, struct stat& st, int flags) {
+    Place place;
+    return place.Reach(path) && fstatat(place.dir(), place.rel(), &st, flags) == 0;
+}
 
 // Non-blocking so that opening a FIFO returns at once, to be refused by CheckRegular.
 constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
@@ -152,15 +132,15 @@ constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 // Without updating the access time where the system allows it (the owner, or root): a check
 // leaves the backup medium as it found it.
 int OpenNoAtime(const std::string& path, int flags) {
-    int fd = open(path.c_str(), flags | O_NOATIME);
+    int fd = OpenAt(path, flags | O_NOATIME);
     if (fd < 0 && errno == EPERM) {
-        fd = open(path.c_str(), flags);
+        fd = OpenAt(path, flags);
     }
     return fd;
 }
 
-// Refuses what is not a regular file. O_NONBLOCK can stay: reads of a regular file ignore it,
-// and clearing it would cost two more calls for every file.
+// Refuses what is not a regular file. O_NONBLOCK can stay for reading: reads of a regular
+// file ignore it, and clearing it would cost two more calls for every file.
 bool CheckRegular(int fd, const std::string& path, Error& error, uint64_t* size = nullptr) {
     struct stat st;
     if (fstat(fd, &st) != 0) {
@@ -216,7 +196,7 @@ protected:
             int code = errno;
             if (code != EINTR) {
                 error = Failure(code, "read", path());
-                return code == EINVAL ? Chunk::kRefused : Chunk::kFailed;
+                return RefusesUncached(code) ? Chunk::kRefused : Chunk::kFailed;
             }
         }
     }
@@ -235,15 +215,56 @@ private:
     Descriptor fd_;
 };
 
+// The names of path, without empty ones.
+std::deque<std::string> Names(const std::string& path) {
+    std::deque<std::string> names;
+    size_t start = 0;
+    while (start < path.size()) {
+        size_t end = std::min(path.find('/', start), path.size());
+        if (end > start) {
+            names.push_back(path.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return names;
+}
+
+bool ReadLink(const std::string& path, std::string& target) {
+    Place place;
+    if (!place.Reach(path)) {
+        return false;
+    }
+    target.assign(256, '\0');
+    for (;;) {
+        ssize_t r = readlinkat(place.dir(), place.rel(), target.data(), target.size());
+        if (r < 0) {
+            return false;
+        }
+        if (static_cast<size_t>(r) < target.size()) {
+            target.resize(static_cast<size_t>(r));
+            return true;
+        }
+        target.resize(target.size() * 2);
+    }
+}
+
+// Links that one path may pass through before it counts as a loop, as Linux counts them.
+constexpr int kMaxLinks = 40;
+
 class PosixFileSystem : public FileSystem {
 public:
     bool List(const std::string& dir, std::vector<DirEntry>& entries, Error& error) override {
         entries.clear();
-        Directory d(opendir(dir.c_str()));
-        if (d.get() == nullptr) {
+        int fd = OpenAt(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+        DIR* opened = fd >= 0 ? fdopendir(fd) : nullptr;
+        if (opened == nullptr) {
             error = Failure(errno, "opendir", dir);
+            if (fd >= 0) {
+                close(fd);
+            }
             return false;
         }
+        std::unique_ptr<DIR, int (*)(DIR*)> d(opened, closedir);
         for (;;) {
             errno = 0;
             dirent* found = readdir(d.get());
@@ -258,19 +279,10 @@ public:
             if (name == "." || name == "..") {
                 continue;
             }
-            DirEntry entry;
-            entry.name = name;
-            // Links are followed; one whose target cannot be examined (dangling, a loop)
-            // stays neither directory nor file and is checked by name only.
-            struct stat st;
-            if (fstatat(dirfd(d.get()), found->d_name, &st, 0) == 0) {
-                entry.isDir = S_ISDIR(st.st_mode);
-                entry.isRegular = S_ISREG(st.st_mode);
-                entry.size = entry.isRegular ? static_cast<uint64_t>(st.st_size) : 0;
-                entry.id = IdOf(st);
-                entry.hasId = true;
+            entries.push_back(Examine(dirfd(d.get()), std::move(name)));
+            if (entries.size() % kPulseEvery == 0) {
+                Pulse();
             }
-            entries.push_back(std::move(entry));
         }
     }
 
@@ -280,19 +292,18 @@ public:
             error = Failure(errno, "open", path);
             return nullptr;
         }
-        auto file = std::make_unique<PosixInputFile>(fd, path);
+        auto system = std::make_unique<PosixFile>(fd);
         uint64_t size = 0;
         if (!CheckRegular(fd, path, error, &size)) {
             return nullptr;
         }
-        file->SetSizeAtOpen(size);
-        return file;
+        return std::make_unique<FileReader>(std::move(system), path, size);
     }
 
     std::unique_ptr<InputFile> OpenReadFromMedium(const std::string& path, Error& error) override {
         bool cached = false;
         int fd = OpenNoAtime(path, kReadFlags | O_DIRECT);
-        if (fd < 0 && errno == EINVAL) {
+        if (fd < 0 && RefusesUncached(errno)) {
             cached = true;
             fd = OpenNoAtime(path, kReadFlags);
         }
@@ -313,17 +324,17 @@ public:
     bool SameVolume(const std::string& a, const std::string& b) override {
         struct stat sa;
         struct stat sb;
-        return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev;
+        return StatAt(a, sa, 0) && StatAt(b, sb, 0) && sa.st_dev == sb.st_dev;
     }
 
     bool Exists(const std::string& path) override {
         struct stat st;
-        return lstat(path.c_str(), &st) == 0;
+        return StatAt(path, st, AT_SYMLINK_NOFOLLOW);
     }
 
     bool Identify(const std::string& path, FileId& id, Error& error) override {
         struct stat st;
-        if (stat(path.c_str(), &st) != 0) {
+        if (!StatAt(path, st, 0)) {
             error = Failure(errno, "stat", path);
             return false;
         }
@@ -331,49 +342,107 @@ public:
         return true;
     }
 
+    // Name by name, as realpath does, but with no limit on the length of the path.
     bool Resolve(const std::string& path, std::string& resolved, Error& error) override {
-        if (char* real = realpath(path.c_str(), nullptr)) {
-            resolved = real;
-            free(real);
-            return true;
-        }
-        if (errno != ENOENT) {
-            error = Failure(errno, "realpath", path);
+        std::string done;  // resolved so far; empty for the root
+        if (!path.starts_with('/') && !GetCurrentDir(done, error)) {
             return false;
         }
-        // A name still to be made: its directory resolved, the name as given.
-        std::string trimmed = path;
-        while (trimmed.size() > 1 && trimmed.back() == '/') {
-            trimmed.pop_back();
+        if (done == "/") {
+            done.clear();
         }
-        size_t slash = trimmed.rfind('/');
-        std::string dir = slash == std::string::npos ? "." : trimmed.substr(0, slash + 1);
-        std::string name = slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
-        char* real = realpath(dir.c_str(), nullptr);
-        if (real == nullptr || name.empty() || name == "." || name == "..") {
-            error = Failure(real ? ENOENT : errno, "realpath", path);
-            free(real);
-            return false;
+        std::deque<std::string> todo = Names(path);
+        int links = 0;
+        while (!todo.empty()) {
+            std::string name = std::move(todo.front());
+            todo.pop_front();
+            if (name == ".") {
+                continue;
+            }
+            if (name == "..") {
+                done.erase(std::min(done.rfind('/'), done.size()));
+                continue;
+            }
+            std::string next = done + "/" + name;
+            struct stat st;
+            if (!StatAt(next, st, AT_SYMLINK_NOFOLLOW)) {
+                // A name still to be made: its directory resolved, the name as given.
+                if (errno == ENOENT && todo.empty()) {
+                    resolved = next;
+                    return true;
+                }
+                error = Failure(errno, "realpath", path);
+                return false;
+            }
+            if (S_ISLNK(st.st_mode)) {
+                std::string target;
+                if (++links > kMaxLinks || !ReadLink(next, target)) {
+                    error = Failure(links > kMaxLinks ? ELOOP : errno, "realpath", path);
+                    return false;
+                }
+                std::deque<std::string> more = Names(target);
+                todo.insert(todo.begin(), more.begin(), more.end());
+                if (target.starts_with('/')) {
+                    done.clear();
+                }
+                continue;
+            }
+            if (!S_ISDIR(st.st_mode) && !todo.empty()) {
+                error = Failure(ENOTDIR, "realpath", path);
+                return false;
+            }
+            done = next;
         }
-        resolved = real;
-        free(real);
-        if (resolved != "/") {
-            resolved += '/';
-        }
-        resolved += name;
+        resolved = done.empty() ? "/" : done;
         return true;
     }
 
+    // Without waiting (a FIFO without a reader would block) and without emptying what is
+    // not a regular file: the type is checked first.
     std::unique_ptr<OutputFile> Create(const std::string& path, Error& error) override {
-        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        int fd = OpenAt(path, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
         if (fd < 0) {
             error = Failure(errno, "open", path);
             return nullptr;
         }
-        return std::make_unique<PosixOutputFile>(fd, path);
+        auto system = std::make_unique<PosixFile>(fd);
+        if (!CheckRegular(fd, path, error)) {
+            return nullptr;
+        }
+        int flags = fcntl(fd, F_GETFL);
+        if (ftruncate(fd, 0) != 0 || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+            error = Failure(errno, "open", path);
+            return nullptr;
+        }
+        return std::make_unique<FileWriter>(std::move(system), path);
     }
 
 private:
+    static constexpr size_t kPulseEvery = 256;
+
+    // Links are followed. One whose target is missing or a loop stays neither directory
+    // nor file and is checked by name only; anything else that cannot be examined (no
+    // search permission, a failing disk) is unreadable.
+    static DirEntry Examine(int dir, std::string name) {
+        DirEntry entry;
+        entry.name = std::move(name);
+        struct stat st;
+        if (fstatat(dir, entry.name.c_str(), &st, 0) == 0) {
+            entry.isDir = S_ISDIR(st.st_mode);
+            entry.isRegular = S_ISREG(st.st_mode);
+            entry.size = entry.isRegular ? static_cast<uint64_t>(st.st_size) : 0;
+            entry.id = IdOf(st);
+            entry.hasId = true;
+            return entry;
+        }
+        int code = errno;
+        bool noTarget = code == ENOENT || code == ENOTDIR || code == ELOOP;
+        entry.unreadable =
+            !(noTarget && fstatat(dir, entry.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+              S_ISLNK(st.st_mode));
+        return entry;
+    }
+
     BouncePool pool_;
 };
 

@@ -1,10 +1,13 @@
 // Listings and files on Windows, through the W APIs and long-path-safe names.
 #include <algorithm>
 #include <bit>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/file.h"
 #include "platform/fs.h"
 #include "platform/medium.h"
 #include "platform/wide_win32.h"
@@ -12,24 +15,21 @@
 #include <windows.h>
 
 namespace platform {
-namespace {
 
-Error Failure(DWORD code, const char* call, const std::string& path) {
-    Error error;
-    error.code = static_cast<int>(code);
-    error.call = call;
-    error.path = path;
-    return error;
+// Besides a plain refusal, what network redirectors and some file system drivers answer.
+bool RefusesUncached(int code) {
+    return code == ERROR_INVALID_PARAMETER || code == ERROR_NOT_SUPPORTED ||
+           code == ERROR_INVALID_FUNCTION;
 }
+
+const CallNames kCalls = {"ReadFile", "WriteFile", "CloseHandle"};
+
+namespace {
 
 class Handle {
 public:
     explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() {
-        if (valid()) {
-            CloseHandle(handle_);
-        }
-    }
+    ~Handle() { Reset(INVALID_HANDLE_VALUE); }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
     HANDLE get() const { return handle_; }
@@ -40,12 +40,7 @@ public:
         }
         handle_ = handle;
     }
-    // Closes now, for callers that need to know whether the data reached the file.
-    bool Close() {
-        HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        return CloseHandle(handle) != 0;
-    }
+    HANDLE Release() { return std::exchange(handle_, INVALID_HANDLE_VALUE); }
 
 private:
     HANDLE handle_;
@@ -68,62 +63,106 @@ private:
     HANDLE handle_;
 };
 
-// Opens what systemPath leads to, directories included, for its identity alone.
-bool IdentifySystemPath(const std::wstring& systemPath, const std::string& path, FileId& id,
-                        Error& error) {
-    Handle handle(CreateFileW(systemPath.c_str(), FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!handle.valid()) {
-        error = Failure(GetLastError(), "CreateFileW", path);
-        return false;
-    }
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(handle.get(), &info)) {
-        error = Failure(GetLastError(), "GetFileInformationByHandle", path);
-        return false;
-    }
-    id.volume = info.dwVolumeSerialNumber;
-    id.index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
-    return true;
-}
-
-// A single ReadFile or WriteFile counts in a DWORD; smaller pieces also keep each call short.
-constexpr size_t kMaxTransfer = size_t{16} << 20;
-
-class Win32InputFile : public InputFile {
+class Win32File : public SystemFile {
 public:
-    Win32InputFile(HANDLE handle, const std::string& path) : handle_(handle), path_(path) {}
+    explicit Win32File(HANDLE handle) : handle_(handle) {}
 
-    bool Read(void* buf, size_t n, size_t& got, Error& error) override {
-        got = 0;
-        auto* bytes = static_cast<char*>(buf);
-        while (got < n) {
-            size_t want = n - got < kMaxTransfer ? n - got : kMaxTransfer;
-            DWORD read = 0;
-            if (!ReadFile(handle_.get(), bytes + got, static_cast<DWORD>(want), &read, nullptr)) {
-                error = Failure(GetLastError(), "ReadFile", path_);
-                return false;
-            }
-            if (read == 0) {
-                break;
-            }
-            got += read;
-        }
-        return true;
+    Transfer ReadSome(void* buf, size_t n, size_t& got, int& code) override {
+        DWORD read = 0;
+        BOOL ok = ReadFile(handle_.get(), buf, static_cast<DWORD>(n), &read, nullptr);
+        got = read;
+        return Done(ok, code);
+    }
+    Transfer WriteSome(const void* data, size_t n, size_t& put, int& code) override {
+        DWORD written = 0;
+        BOOL ok = WriteFile(handle_.get(), data, static_cast<DWORD>(n), &written, nullptr);
+        put = written;
+        return Done(ok, code);
+    }
+    bool Close(int& code) override {
+        return Done(CloseHandle(handle_.Release()), code) == Transfer::kDone;
     }
 
 private:
+    static Transfer Done(BOOL ok, int& code) {
+        if (ok) {
+            return Transfer::kDone;
+        }
+        code = static_cast<int>(GetLastError());
+        return Transfer::kFailed;
+    }
+
     Handle handle_;
-    std::string path_;
 };
+
+Error Failed(DWORD code, const char* call, const std::string& path) {
+    return Failure(static_cast<int>(code), call, path);
+}
+
+// The strongest identity the file system gives: the 128-bit file id where it has one.
+bool IdOfHandle(HANDLE handle, FileId& id) {
+    FILE_ID_INFO info;
+    if (GetFileInformationByHandleEx(handle, FileIdInfo, &info, sizeof info)) {
+        static_assert(sizeof info.FileId.Identifier == 2 * sizeof(uint64_t));
+        id.volume = info.VolumeSerialNumber;
+        std::memcpy(&id.index, info.FileId.Identifier, sizeof id.index);
+        std::memcpy(&id.indexHigh, info.FileId.Identifier + sizeof id.index, sizeof id.indexHigh);
+        return true;
+    }
+    BY_HANDLE_FILE_INFORMATION byHandle;
+    if (!GetFileInformationByHandle(handle, &byHandle)) {
+        return false;
+    }
+    id.volume = byHandle.dwVolumeSerialNumber;
+    id.index = (uint64_t{byHandle.nFileIndexHigh} << 32) | byHandle.nFileIndexLow;
+    id.indexHigh = 0;
+    return true;
+}
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// What systemPath leads to, links and junctions followed, directories included, opened to
+// be examined only.
+HANDLE OpenToExamine(const std::wstring& systemPath) {
+    return CreateFileW(systemPath.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+bool IdentifySystemPath(const std::wstring& systemPath, const std::string& path, FileId& id,
+                        Error& error) {
+    Handle handle(OpenToExamine(systemPath));
+    if (!handle.valid()) {
+        error = Failed(GetLastError(), "CreateFileW", path);
+        return false;
+    }
+    if (!IdOfHandle(handle.get(), id)) {
+        error = Failed(GetLastError(), "GetFileInformationByHandle", path);
+        return false;
+    }
+    return true;
+}
+
+// Reads through a handle that may also write attributes leave the last access time as it
+// was: a check leaves the backup medium as it found it. Read-only media refuse that access;
+// the file is read all the same.
+constexpr DWORD kKeepAccessTime = GENERIC_READ | FILE_WRITE_ATTRIBUTES;
+
+HANDLE KeepAccessTime(HANDLE handle) {
+    FILETIME unchanged = {0xFFFFFFFF, 0xFFFFFFFF};
+    SetFileTime(handle, nullptr, &unchanged, nullptr);
+    return handle;
+}
+
 // Without FILE_FLAG_BACKUP_SEMANTICS a directory does not open.
 HANDLE OpenForReading(const std::string& path, DWORD flags) {
-    return CreateFileW(SystemPath(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                       flags, nullptr);
+    std::wstring system = SystemPath(path);
+    HANDLE handle = CreateFileW(system.c_str(), kKeepAccessTime, kShareAll, nullptr, OPEN_EXISTING,
+                                flags, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        return KeepAccessTime(handle);
+    }
+    return CreateFileW(system.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, flags,
+                       nullptr);
 }
 
 // What unbuffered reads of the file must be aligned to: its volume's sector size.
@@ -141,7 +180,13 @@ class MediumFile : public AlignedReader {
 public:
     MediumFile(HANDLE handle, const std::string& path, BouncePool& pool, size_t alignment,
                bool cached)
-        : AlignedReader(pool, path, alignment, cached), handle_(handle) {}
+        : AlignedReader(pool, path, alignment, cached), handle_(handle) {
+        FILE_BASIC_INFO info;
+        notLocal_ = GetFileInformationByHandleEx(handle, FileBasicInfo, &info, sizeof info) &&
+                    AttributesNotLocal(info.FileAttributes);
+    }
+
+    bool NotLocal() const override { return notLocal_; }
 
 protected:
     Chunk ReadChunk(uint64_t offset, void* buf, size_t n, size_t& got, Error& error) override {
@@ -155,8 +200,8 @@ protected:
                 got = 0;
                 return Chunk::kRead;
             }
-            error = Failure(code, "ReadFile", path());
-            return code == ERROR_INVALID_PARAMETER ? Chunk::kRefused : Chunk::kFailed;
+            error = Failed(code, "ReadFile", path());
+            return RefusesUncached(static_cast<int>(code)) ? Chunk::kRefused : Chunk::kFailed;
         }
         got = read;
         return Chunk::kRead;
@@ -164,9 +209,14 @@ protected:
 
     bool UseCache(Error& error) override {
         HANDLE cached =
-            ReOpenFile(handle_.get(), GENERIC_READ, kShareAll, FILE_FLAG_SEQUENTIAL_SCAN);
+            ReOpenFile(handle_.get(), kKeepAccessTime, kShareAll, FILE_FLAG_SEQUENTIAL_SCAN);
+        if (cached != INVALID_HANDLE_VALUE) {
+            KeepAccessTime(cached);
+        } else {
+            cached = ReOpenFile(handle_.get(), GENERIC_READ, kShareAll, FILE_FLAG_SEQUENTIAL_SCAN);
+        }
         if (cached == INVALID_HANDLE_VALUE) {
-            error = Failure(GetLastError(), "ReOpenFile", path());
+            error = Failed(GetLastError(), "ReOpenFile", path());
             return false;
         }
         handle_.Reset(cached);
@@ -174,49 +224,53 @@ protected:
     }
 
 private:
+    bool notLocal_ = false;
     Handle handle_;
 };
 
-class Win32OutputFile : public OutputFile {
-public:
-    Win32OutputFile(HANDLE handle, const std::string& path) : handle_(handle), path_(path) {}
-
-    bool Write(const void* data, size_t n, Error& error) override {
-        auto* bytes = static_cast<const char*>(data);
-        size_t done = 0;
-        while (done < n) {
-            size_t want = n - done < kMaxTransfer ? n - done : kMaxTransfer;
-            DWORD written = 0;
-            if (!WriteFile(handle_.get(), bytes + done, static_cast<DWORD>(want), &written,
-                           nullptr)) {
-                error = Failure(GetLastError(), "WriteFile", path_);
-                return false;
-            }
-            done += written;
+// The name the system gives what handle leads to, with a drive letter and without the
+// extended-length prefix; ERROR_SUCCESS or the error.
+DWORD FinalName(HANDLE handle, std::string& resolved) {
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length =
+            GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) {
+            return GetLastError();
         }
-        return true;
-    }
-
-    bool Close(Error& error) override {
-        if (!handle_.Close()) {
-            error = Failure(GetLastError(), "CloseHandle", path_);
-            return false;
+        bool whole = length < name.size();
+        name.resize(length);
+        if (whole) {
+            break;
         }
-        return true;
     }
+    if (name.starts_with(L"\\\\?\\UNC\\")) {
+        name = L"\\\\" + name.substr(8);
+    } else if (name.starts_with(L"\\\\?\\")) {
+        name = name.substr(4);
+    }
+    resolved = FromWide(name);
+    return ERROR_SUCCESS;
+}
 
-private:
-    Handle handle_;
-    std::string path_;
-};
+// What a link or junction whose target is missing gives: the entry stays, checked by name.
+bool NoTarget(DWORD code) {
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+           code == ERROR_CANT_RESOLVE_FILENAME;
+}
 
 class Win32FileSystem : public FileSystem {
 public:
     bool List(const std::string& dir, std::vector<DirEntry>& entries, Error& error) override {
         entries.clear();
+        // An empty path names no directory, not the current drive's root.
+        if (dir.empty()) {
+            error = Failed(ERROR_PATH_NOT_FOUND, "FindFirstFileExW", dir);
+            return false;
+        }
         std::string withSeparator = dir;
-        if (withSeparator.empty() ||
-            (withSeparator.back() != '\\' && withSeparator.back() != '/')) {
+        if (withSeparator.back() != '\\' && withSeparator.back() != '/') {
             withSeparator += '\\';
         }
         std::wstring systemDir = SystemPath(withSeparator);
@@ -229,7 +283,7 @@ public:
             if (code == ERROR_FILE_NOT_FOUND) {
                 return true;
             }
-            error = Failure(code, "FindFirstFileExW", dir);
+            error = Failed(code, "FindFirstFileExW", dir);
             return false;
         }
         do {
@@ -237,22 +291,14 @@ public:
             if (name == L"." || name == L"..") {
                 continue;
             }
-            DirEntry entry;
-            entry.name = FromWide(name);
-            entry.isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            entry.isRegular = !entry.isDir;
-            entry.size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-            // Only directories need an identity: it is what catches a tree that leads back
-            // into itself.
-            if (entry.isDir) {
-                Error ignored;
-                entry.hasId = IdentifySystemPath(systemDir + name, entry.name, entry.id, ignored);
+            entries.push_back(Examine(data, systemDir + name));
+            if (entries.size() % kPulseEvery == 0) {
+                Pulse();
             }
-            entries.push_back(std::move(entry));
         } while (FindNextFileW(search.get(), &data));
         DWORD code = GetLastError();
         if (code != ERROR_NO_MORE_FILES) {
-            error = Failure(code, "FindNextFileW", dir);
+            error = Failed(code, "FindNextFileW", dir);
             return false;
         }
         return true;
@@ -261,32 +307,38 @@ public:
     std::unique_ptr<InputFile> OpenRead(const std::string& path, Error& error) override {
         HANDLE handle = OpenForReading(path, FILE_FLAG_SEQUENTIAL_SCAN);
         if (handle == INVALID_HANDLE_VALUE) {
-            error = Failure(GetLastError(), "CreateFileW", path);
+            error = Failed(GetLastError(), "CreateFileW", path);
             return nullptr;
         }
-        auto file = std::make_unique<Win32InputFile>(handle, path);
+        auto system = std::make_unique<Win32File>(handle);
+        LARGE_INTEGER size;
         if (GetFileType(handle) != FILE_TYPE_DISK) {
-            error = Failure(ERROR_NOT_SUPPORTED, "CreateFileW", path);
+            error = Failed(ERROR_NOT_SUPPORTED, "CreateFileW", path);
             return nullptr;
         }
-        return file;
+        if (!GetFileSizeEx(handle, &size)) {
+            error = Failed(GetLastError(), "GetFileSizeEx", path);
+            return nullptr;
+        }
+        return std::make_unique<FileReader>(std::move(system), path,
+                                            static_cast<uint64_t>(size.QuadPart));
     }
 
     std::unique_ptr<InputFile> OpenReadFromMedium(const std::string& path, Error& error) override {
         bool cached = false;
         HANDLE handle = OpenForReading(path, FILE_FLAG_NO_BUFFERING);
-        if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
+        if (handle == INVALID_HANDLE_VALUE && RefusesUncached(static_cast<int>(GetLastError()))) {
             cached = true;
             handle = OpenForReading(path, FILE_FLAG_SEQUENTIAL_SCAN);
         }
         if (handle == INVALID_HANDLE_VALUE) {
-            error = Failure(GetLastError(), "CreateFileW", path);
+            error = Failed(GetLastError(), "CreateFileW", path);
             return nullptr;
         }
         auto file =
             std::make_unique<MediumFile>(handle, path, pool_, SectorAlignment(handle), cached);
         if (GetFileType(handle) != FILE_TYPE_DISK) {
-            error = Failure(ERROR_NOT_SUPPORTED, "CreateFileW", path);
+            error = Failed(ERROR_NOT_SUPPORTED, "CreateFileW", path);
             return nullptr;
         }
         return file;
@@ -316,60 +368,89 @@ public:
         std::wstring system = SystemPath(path);
         Handle handle(CreateFileW(system.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        if (!handle.valid()) {
-            DWORD code = GetLastError();
-            if (code != ERROR_FILE_NOT_FOUND) {
-                error = Failure(code, "CreateFileW", path);
-                return false;
-            }
-            // A name still to be made: its directory resolved, the name as given.
-            size_t cut = system.find_last_of(L'\\');
-            if (cut == std::wstring::npos || cut + 1 == system.size()) {
-                error = Failure(code, "CreateFileW", path);
-                return false;
-            }
-            std::string dir;
-            if (!Resolve(FromWide(system.substr(0, cut + 1)), dir, error)) {
-                return false;
-            }
-            resolved = dir + (dir.ends_with('\\') ? "" : "\\") + FromWide(system.substr(cut + 1));
+        DWORD code = handle.valid() ? FinalName(handle.get(), resolved) : GetLastError();
+        if (code == ERROR_SUCCESS) {
             return true;
         }
-        std::wstring name(MAX_PATH, L'\0');
-        for (;;) {
-            DWORD length = GetFinalPathNameByHandleW(handle.get(), name.data(),
-                                                     static_cast<DWORD>(name.size()),
-                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-            if (length == 0) {
-                error = Failure(GetLastError(), "GetFinalPathNameByHandleW", path);
-                return false;
-            }
-            if (length < name.size()) {
-                name.resize(length);
-                break;
-            }
-            name.resize(length);
+        // A name still to be made, or one that Wine cannot name because its path is longer
+        // than MAX_PATH: its directory resolved, the name as given.
+        while (system.ends_with(L'\\') && system.size() > 7) {
+            system.pop_back();
         }
-        if (name.starts_with(L"\\\\?\\UNC\\")) {
-            name = L"\\\\" + name.substr(8);
-        } else if (name.starts_with(L"\\\\?\\")) {
-            name = name.substr(4);
+        size_t cut = system.find_last_of(L'\\');
+        if ((code != ERROR_FILE_NOT_FOUND && code != ERROR_MORE_DATA) ||
+            cut == std::wstring::npos || cut + 1 == system.size()) {
+            error =
+                Failed(code, handle.valid() ? "GetFinalPathNameByHandleW" : "CreateFileW", path);
+            return false;
         }
-        resolved = FromWide(name);
+        std::string dir;
+        if (!Resolve(FromWide(system.substr(0, cut + 1)), dir, error)) {
+            error.path = path;
+            return false;
+        }
+        resolved = dir + (dir.ends_with('\\') ? "" : "\\") + FromWide(system.substr(cut + 1));
         return true;
     }
 
+    // Opened without emptying it, so that what is not a file on a disk (a device, a pipe)
+    // is refused untouched; a directory does not open for writing.
     std::unique_ptr<OutputFile> Create(const std::string& path, Error& error) override {
         HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
-            error = Failure(GetLastError(), "CreateFileW", path);
+            error = Failed(GetLastError(), "CreateFileW", path);
             return nullptr;
         }
-        return std::make_unique<Win32OutputFile>(handle, path);
+        auto system = std::make_unique<Win32File>(handle);
+        if (GetFileType(handle) != FILE_TYPE_DISK) {
+            error = Failed(ERROR_NOT_SUPPORTED, "CreateFileW", path);
+            return nullptr;
+        }
+        if (!SetEndOfFile(handle)) {
+            error = Failed(GetLastError(), "SetEndOfFile", path);
+            return nullptr;
+        }
+        return std::make_unique<FileWriter>(std::move(system), path);
     }
 
 private:
+    static constexpr size_t kPulseEvery = 256;
+
+    // Links and junctions are followed to what they lead to. One whose target is missing
+    // stays neither directory nor file and is checked by name only; one that cannot be
+    // examined otherwise is unreadable.
+    static DirEntry Examine(const WIN32_FIND_DATAW& data, const std::wstring& systemPath) {
+        DirEntry entry;
+        entry.name = FromWide(data.cFileName);
+        entry.isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+        entry.notLocal = AttributesNotLocal(data.dwFileAttributes);
+        bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        // Only directories need an identity: it is what catches a tree that leads back
+        // into itself.
+        if (!link && !entry.isDir) {
+            entry.isRegular = true;
+            return entry;
+        }
+        Handle handle(OpenToExamine(systemPath));
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &info)) {
+            DWORD code = GetLastError();
+            if (link) {
+                entry.isDir = false;
+                entry.size = 0;
+                entry.unreadable = !NoTarget(code);
+            }
+            return entry;
+        }
+        entry.isDir = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.isRegular = !entry.isDir;
+        entry.size = entry.isRegular ? (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow : 0;
+        entry.hasId = IdOfHandle(handle.get(), entry.id);
+        return entry;
+    }
+
     BouncePool pool_;
 };
 

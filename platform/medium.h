@@ -15,6 +15,10 @@ namespace platform {
 // What uncached reads need at least; a device with larger sectors asks for more.
 constexpr size_t kMinAlignment = 4096;
 
+// Whether a failed uncached open or read with this error code means that the file system
+// takes no uncached reads, so that the file is to be read through the cache instead.
+bool RefusesUncached(int code);
+
 struct AlignedFree {
     size_t alignment = kMinAlignment;
     void operator()(unsigned char* p) const;

@@ -1,162 +1,81 @@
+#include "platform/dirs.h"
+
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <string>
-#include <vector>
-
-#include "platform/dirs.h"
 #include "platform/fs.h"
 #include "tests/support/tempdir.h"
 
+namespace platform {
 namespace {
 
-using platform::Error;
-using platform::FileId;
-
-FileId IdOf(const std::string& path) {
-    FileId id;
-    Error error;
-    EXPECT_TRUE(platform::RealFileSystem().Identify(path, id, error)) << platform::Describe(error);
-    return id;
-}
-
-// Runs each test in a temporary directory and puts the process back where it was.
-class CurrentDirTest : public ::testing::Test {
+// Each test runs in a temporary directory and puts the process back where it was.
+class CurrentDirTest : public testing::Test {
 protected:
     void SetUp() override {
-        Error error;
-        ASSERT_TRUE(platform::GetCurrentDir(saved, error)) << platform::Describe(error);
-        ASSERT_TRUE(platform::SetCurrentDir(temp.path(), error)) << platform::Describe(error);
-        ASSERT_TRUE(platform::GetCurrentDir(current, error));
+        ASSERT_TRUE(GetCurrentDir(saved, error) && SetCurrentDir(temp.path(), error) &&
+                    GetCurrentDir(current, error))
+            << Describe(error);
     }
-    void TearDown() override {
-        Error error;
-        EXPECT_TRUE(platform::SetCurrentDir(saved, error)) << platform::Describe(error);
-    }
-    // The parent of the current directory, worked out by hand.
-    std::string Parent() const {
-        std::string parent = current.substr(0, current.find_last_of(platform::kSeparator));
-        return parent.find(platform::kSeparator) == std::string::npos ? parent + Sep() : parent;
-    }
+    void TearDown() override { EXPECT_TRUE(SetCurrentDir(saved, error)) << Describe(error); }
     TempDir temp;
-    std::string saved;
-    std::string current;
+    std::string saved, current, after;
+    Error error;
 };
 
-TEST_F(CurrentDirTest, SetThenGetGivesTheSameDirectory) {
-    EXPECT_EQ(IdOf(current), IdOf(temp.path()));
-    EXPECT_NE(current.back(), platform::kSeparator);
-
-    temp.MakeDir("日本語 😀");
-    Error error;
-    ASSERT_TRUE(platform::SetCurrentDir("日本語 😀", error)) << platform::Describe(error);
-    std::string inner;
-    ASSERT_TRUE(platform::GetCurrentDir(inner, error));
-    EXPECT_EQ(inner, current + Sep() + "日本語 😀");
-}
-
-TEST_F(CurrentDirTest, SettingMissingDirectoryFailsAndStays) {
-    Error error;
-    EXPECT_FALSE(platform::SetCurrentDir(temp.Path("missing"), error));
-    EXPECT_TRUE(error.failed());
-    EXPECT_EQ(error.path, temp.Path("missing"));
-    std::string after;
-    ASSERT_TRUE(platform::GetCurrentDir(after, error));
-    EXPECT_EQ(after, current);
-}
-
-TEST_F(CurrentDirTest, FullPathResolvesDotsByName) {
-    const std::string s = Sep();
-    struct Case {
-        std::string path, expected;
-    };
-    std::vector<Case> cases = {
-        {".", current},
-        {"..", Parent()},
-        {"a", current + s + "a"},
-        {"a/../b", current + s + "b"},
-        {"a/./b/", current + s + "a" + s + "b" + s},
-        {"a/b/../../..", Parent()},
-        {"./a/", current + s + "a" + s},
-        {"a/..", current},
-        {"a/../", current + s},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(platform::FullPath(c.path), c.expected) << c.path;
-    }
-}
-
+TEST_F(CurrentDirTest, SetThenGetAndFullPath) {
+    const std::string c = current, s = Sep(), parent = c.substr(0, c.find_last_of(s));
+    const std::pair<std::string, std::string> rows[] = {{".", c},
+                                                        {"a", c + s + "a"},
+                                                        {"a/../b", c + s + "b"},
+                                                        {"./a/", c + s + "a" + s},
+                                                        {"a/./b/", c + s + "a" + s + "b" + s},
+                                                        {"a/..", c},
+                                                        {"a/../", c + s},
+                                                        {"..", parent},
+                                                        {"a/b/../../..", parent},
+                                                        {"a//b", c + s + "a" + s + "b"},
 #ifndef _WIN32
-TEST_F(CurrentDirTest, FullPathOnPosixRoots) {
-    EXPECT_EQ(platform::FullPath("/.."), "/");
-    EXPECT_EQ(platform::FullPath("/"), "/");
-    EXPECT_EQ(platform::FullPath("/../../x"), "/x");
-    EXPECT_EQ(platform::FullPath("//usr///lib//"), "/usr/lib/");
-    EXPECT_EQ(platform::FullPath("/usr/./lib/../bin"), "/usr/bin");
-    EXPECT_EQ(platform::FullPath("a//b"), current + "/a/b");
+                                                        {"/..", "/"},
+                                                        {"/../../x", "/x"},
+                                                        {"//usr///lib//", "/usr/lib/"},
+                                                        {"/u/./l/../b", "/u/b"}};
+#else
+                                                        {"\\..", c.substr(0, 3)},
+                                                        {"\\a\\b\\..\\c", c.substr(0, 3) + "a\\c"},
+                                                        {"C:\\x\\..\\y\\", "C:\\y\\"}};
+#endif
+    for (const auto& [path, full] : rows)
+        EXPECT_EQ(FullPath(path), full) << path;
+    temp.MakeDir("日本語 😀");
+    ASSERT_TRUE(SetCurrentDir("日本語 😀", error) && GetCurrentDir(after, error));
+    EXPECT_EQ(after, c + s + "日本語 😀");
+    EXPECT_FALSE(SetCurrentDir(temp.Path("missing"), error));
+    EXPECT_EQ(error.path, temp.Path("missing"));
+    EXPECT_TRUE(GetCurrentDir(after, error) && after == c + s + "日本語 😀");
 }
 
-// The current directory's name can be longer than any first guess at a buffer.
-TEST_F(CurrentDirTest, VeryLongCurrentDirectory) {
-    std::string rel;
-    while (rel.size() < 1500) {
-        rel += std::string(100, 'n') + "/";
-    }
-    rel.pop_back();
+TEST_F(CurrentDirTest, LongDirectoriesAndDrives) {
+    std::vector<std::string> drives = Drives();
+#ifndef _WIN32
+    std::string rel(1500, 'n');
+    for (size_t i = 100; i < rel.size(); i += 101)
+        rel[i] = '/';  // longer than any first guess at a buffer, in names of 100
     temp.MakeDir(rel);
-    Error error;
-    ASSERT_TRUE(platform::SetCurrentDir(temp.Path(rel), error)) << platform::Describe(error);
-    std::string deep;
-    ASSERT_TRUE(platform::GetCurrentDir(deep, error)) << platform::Describe(error);
-    EXPECT_EQ(deep, current + "/" + rel);
-    EXPECT_EQ(platform::FullPath("x/.."), deep);
-}
-
-TEST_F(CurrentDirTest, SetCurrentDriveDoesNothing) {
-    Error error;
-    EXPECT_TRUE(platform::SetCurrentDrive(3, error));
-    std::string after;
-    ASSERT_TRUE(platform::GetCurrentDir(after, error));
-    EXPECT_EQ(after, current);
-}
-
-TEST(Drives, OnlyTheRoot) {
-    EXPECT_EQ(platform::Drives(), std::vector<std::string>{"/"});
-}
-#endif
-
-#ifdef _WIN32
-TEST_F(CurrentDirTest, FullPathOnWindowsRoots) {
-    std::string drive = current.substr(0, 2);
-    EXPECT_EQ(platform::FullPath("\\.."), drive + "\\");
-    EXPECT_EQ(platform::FullPath("\\a\\b\\..\\c"), drive + "\\a\\c");
-    EXPECT_EQ(platform::FullPath("C:\\x\\..\\y\\"), "C:\\y\\");
-    EXPECT_EQ(platform::FullPath("a/b"), current + "\\a\\b");
-}
-
-TEST_F(CurrentDirTest, SetCurrentDriveGoesToThatDrive) {
-    Error error;
-    ASSERT_TRUE(platform::SetCurrentDrive(3, error)) << platform::Describe(error);
-    std::string after;
-    ASSERT_TRUE(platform::GetCurrentDir(after, error));
-    EXPECT_EQ(after.substr(0, 2), "C:");
-
-    EXPECT_FALSE(platform::SetCurrentDrive(0, error));
-    EXPECT_FALSE(platform::SetCurrentDrive(27, error));
-}
-
-TEST(Drives, RootsInOrder) {
-    std::vector<std::string> drives = platform::Drives();
-    ASSERT_FALSE(drives.empty());
-    for (size_t i = 0; i < drives.size(); ++i) {
-        ASSERT_EQ(drives[i].size(), 3u) << drives[i];
-        EXPECT_EQ(drives[i].substr(1), ":\\");
-        if (i > 0) {
-            EXPECT_LT(drives[i - 1], drives[i]);
-        }
-    }
+    ASSERT_TRUE(SetCurrentDir(rel, error) && GetCurrentDir(after, error)) << Describe(error);
+    EXPECT_EQ(after, temp.Path(rel));
+    EXPECT_EQ(FullPath("x/.."), after);
+    EXPECT_TRUE(SetCurrentDrive(3, error) && GetCurrentDir(after, error) &&
+                after == temp.Path(rel));
+    EXPECT_EQ(drives, std::vector<std::string>{"/"});
+#else
+    for (size_t i = 0; i < drives.size(); ++i)
+        EXPECT_TRUE(drives[i].size() == 3 && drives[i].substr(1) == ":\\" &&
+                    (i == 0 || drives[i - 1] < drives[i]))
+            << drives[i];
     EXPECT_NE(std::find(drives.begin(), drives.end(), "C:\\"), drives.end());
-}
+    EXPECT_FALSE(SetCurrentDrive(0, error) || SetCurrentDrive(27, error));
 #endif
+}
 
 }  // namespace
+}  // namespace platform

@@ -1,5 +1,5 @@
-// The Windows test program's entry: wide arguments to UTF-8 for GoogleTest, and the common
-// controls the dialogs use registered first.
+// The Windows test program: wide arguments to UTF-8 for GoogleTest, and the common controls
+// the dialogs use registered first.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,13 +14,11 @@
 int wmain(int argc, wchar_t** argv) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&icc);
-    std::vector<std::string> args;
+    std::vector<std::string> args(static_cast<size_t>(argc));
+    std::vector<char*> pointers;
     for (int i = 0; i < argc; ++i)
-        args.push_back(platform::FromWide(argv[i], wcslen(argv[i])));
-    std::vector<char*> ptrs;
-    for (std::string& a : args)
-        ptrs.push_back(a.data());
-    ptrs.push_back(nullptr);
-    testing::InitGoogleTest(&argc, ptrs.data());
+        pointers.push_back((args[i] = platform::FromWide(argv[i], wcslen(argv[i]))).data());
+    pointers.push_back(nullptr);
+    testing::InitGoogleTest(&argc, pointers.data());
     return RUN_ALL_TESTS();
 }
