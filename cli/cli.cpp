@@ -278,13 +278,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         "copycheck-cli");
     app.footer(
         "Exit status:\n"
-        "  0  everything asked for was done and no difference was found\n"
-        "  1  differences were found, and everything else asked for was done\n"
-        "  2  something asked for was not done: the trees were not compared (the same\n"
-        "     path twice, no files, SOURCE unreadable), memory allowed only names to be\n"
-        "     checked, the log could not be opened or written, the run was interrupted\n"
-        "     (Ctrl-C; a second one ends the program at once), or standard output could\n"
-        "     not be written; or the command line was wrong");
+        "  0  all that was asked for was done, and no difference was found\n"
+        "  1  differences were found, and all else that was asked for was done\n"
+        "  2  not all was done: the trees were not walked (the same path twice, no files,\n"
+        "     SOURCE unreadable), memory allowed names only, the log or standard output\n"
+        "     could not be written, or the run was interrupted (Ctrl-C; a second one ends\n"
+        "     the program at once); or the command line was wrong");
     app.get_formatter()->column_width(24);
 
     Options options;

@@ -5,8 +5,9 @@
 #include "platform/console.h"
 #include "platform/wide_win32.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 namespace platform {
 namespace {
