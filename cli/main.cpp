@@ -15,6 +15,7 @@ namespace {
 class StdBuf : public std::streambuf {
 public:
     explicit StdBuf(platform::StdStream stream) : m_stream(stream) {}
+    ~StdBuf() override { sync(); }
 
 protected:
     int_type overflow(int_type c) override {

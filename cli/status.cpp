@@ -100,12 +100,19 @@ namespace {
 
 std::string Percent(unsigned percent) {
     std::string digits = std::to_string(percent);
-    return std::string(3 - digits.size(), ' ') + digits + "%";
+    std::string text(3 - digits.size(), ' ');
+    text.append(digits);
+    text += '%';
+    return text;
 }
 
 // Ten marks: one for every full ten percent.
 std::string Bar(unsigned percent) {
-    return "[" + std::string(percent / 10, '#') + std::string(10 - percent / 10, '-') + "]";
+    std::string bar(1, '[');
+    bar.append(percent / 10, '#');
+    bar.append(10 - percent / 10, '-');
+    bar += ']';
+    return bar;
 }
 
 }  // namespace
