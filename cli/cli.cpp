@@ -18,6 +18,8 @@ namespace {
 
 using LineKind = CCopyCheckDlg::LineKind;
 
+enum ExitStatus { kSame = 0, kDifferent = 1, kNotDone = 2 };
+
 struct Options {
     std::string source;
     std::string destination;
@@ -158,6 +160,14 @@ private:
     std::chrono::steady_clock::time_point m_lastDrawn;
 };
 
+// Whether all that was written to out reached it; says so on err when not.
+bool Delivered(std::ostream& out, std::ostream& err) {
+    if (out << std::flush)
+        return true;
+    err << "copycheck-cli: standard output could not be written\n" << std::flush;
+    return false;
+}
+
 // The handlers the run is given live on this function's stack: they go when it returns.
 struct ScriptScope {
     ~ScriptScope() {
@@ -249,19 +259,18 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
     if (!run.walked || run.interrupted)
         status = kNotDone;
     if (run.namesOnlyFallback) {
-        err << "copycheck-cli: no memory for the comparison: only the names were checked\n";
+        err << "copycheck-cli: no memory for the comparison: only the names were checked\n"
+            << std::flush;
         status = kNotDone;
     }
     if (run.logFailed) {
         err << "copycheck-cli: the log could not be written: "
-            << platform::Describe(dlg.m_fpLog.FirstError()) << '\n';
+            << platform::Describe(dlg.m_fpLog.FirstError()) << '\n'
+            << std::flush;
         status = kNotDone;
     }
-    if (!out) {
-        err << "copycheck-cli: standard output could not be written\n";
+    if (!Delivered(out, err))
         status = kNotDone;
-    }
-    err << std::flush;
     dlg.SetResultListener(nullptr);
     dlg.DestroyWindow();
     return status;
@@ -316,17 +325,16 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "copycheck-cli: " << message << " (see --help)\n" << std::flush;
         return kNotDone;
     };
-    auto written = [&] { return (out << std::flush) ? kSame : kNotDone; };
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
         out << app.help();
-        return written();
+        return Delivered(out, err) ? kSame : kNotDone;
     } catch (const CLI::CallForVersion& version) {
         out << version.what() << '\n';
-        return written();
+        return Delivered(out, err) ? kSame : kNotDone;
     } catch (const CLI::ParseError& error) {
         return usageError(error.what());
     }

@@ -23,8 +23,6 @@ struct Environment {
     platform::AlignedBuffer (*allocate)(size_t bytes) = nullptr;
 };
 
-enum ExitStatus { kSame = 0, kDifferent = 1, kNotDone = 2 };
-
 // Runs one command line (without the program's name) and returns the exit status: 0 all
 // done and no difference, 1 differences and all else done, 2 anything asked for not done
 // (standard output unwritable included) or a usage error.
