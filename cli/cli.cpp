@@ -1,6 +1,7 @@
 // The command-line front end: the main window driven headless, as a person would.
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <optional>
@@ -15,26 +16,45 @@ namespace cli {
 
 namespace {
 
-const char kConfirmation[] = "ファイルの比較を開始するんですね？";
-const char kNoDifference[] = "双方のパスの内容に差違はありませんでした。";
-const char kDifferences[] = "差違が発見されました。";
-const char kDirectoryLine[] = "Diredtory [ ";
-const char kFileLine[] = "File [";
+using LineKind = CCopyCheckDlg::LineKind;
 
-enum ExitStatus { kSame = 0, kDifferent = 1, kTrouble = 2 };
+enum ExitStatus { kSame = 0, kDifferent = 1, kNotDone = 2 };
 
 struct Options {
     std::string source;
     std::string destination;
     bool namesOnly = false;
-    std::optional<std::string> blockKB;  // as typed: the window corrects what it cannot take
+    std::optional<std::string> blockKB;
     std::optional<std::string> diffLimit;
     std::optional<std::string> log;
     bool quiet = false;
     bool cached = false;
 };
 
-std::string WithLineFeeds(const std::string& text) {
+// A numeric option: plain decimal digits within [1, upper], nothing else.
+struct Number {
+    const char* name;
+    unsigned upper;
+};
+constexpr Number kBlockKB{"-b/--block-kb", 10240};
+constexpr Number kDiffLimit{"-d/--diff-limit", 999};
+
+std::optional<unsigned> Parse(const std::string& text, unsigned upper) {
+    unsigned value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+        if (value > upper)
+            return std::nullopt;
+    }
+    if (text.empty() || value == 0)
+        return std::nullopt;
+    return value;
+}
+
+// The window's own text, with its CR LF as one line feed.
+std::string WithLineFeeds(std::string_view text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
@@ -42,6 +62,66 @@ std::string WithLineFeeds(const std::string& text) {
         out += text[i];
     }
     return out;
+}
+
+std::string Hex(unsigned value, int digits) {
+    std::string out;
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+        out += "0123456789abcdef"[(value >> shift) & 0xF];
+    return out;
+}
+
+// The control character at name[i]: 0 to 0x1F and 0x7F as one byte, and U+0080 to U+009F
+// (C1, which some terminals obey too) as two. 0 when there is none.
+size_t ControlAt(std::string_view name, size_t i) {
+    auto c = static_cast<unsigned char>(name[i]);
+    if (c < 0x20 || c == 0x7F)
+        return 1;
+    bool c1 = c == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) >= 0x80 &&
+              static_cast<unsigned char>(name[i + 1]) < 0xA0;
+    return c1 ? 2 : 0;
+}
+
+// A name as ls shows it: control characters escaped, so that a name cannot end its line or
+// move the cursor; a backslash is then doubled. A name without one is left as it is.
+std::string Escaped(std::string_view name) {
+    bool any = false;
+    for (size_t i = 0; i < name.size() && !any; ++i)
+        any = ControlAt(name, i) != 0;
+    if (!any)
+        return std::string(name);
+    std::string out;
+    for (size_t i = 0; i < name.size(); ++i) {
+        auto c = static_cast<unsigned char>(name[i]);
+        size_t control = ControlAt(name, i);
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
+        else if (control == 1)
+            out += "\\x" + Hex(c, 2);
+        else if (control == 2)
+            out += "\\u" + Hex(static_cast<unsigned char>(name[++i]), 4);
+        else
+            out += name[i];
+    }
+    return out;
+}
+
+// A result line as standard output shows it: its paths escaped, the rest with line feeds.
+std::string Printable(const std::string& line, const CCopyCheckDlg::LineInfo& info) {
+    std::string out;
+    size_t at = 0;
+    for (const CCopyCheckDlg::PathSpan& span : info.paths) {
+        out += WithLineFeeds(std::string_view(line).substr(at, span.offset - at));
+        out += Escaped(std::string_view(line).substr(span.offset, span.length));
+        at = span.offset + span.length;
+    }
+    return out + WithLineFeeds(std::string_view(line).substr(at));
 }
 
 // The two bars and the current file on one terminal line, redrawn at most every 100 ms.
@@ -80,6 +160,14 @@ private:
     std::chrono::steady_clock::time_point m_lastDrawn;
 };
 
+// Whether all that was written to out reached it; says so on err when not.
+bool Delivered(std::ostream& out, std::ostream& err) {
+    if (out << std::flush)
+        return true;
+    err << "copycheck-cli: standard output could not be written\n" << std::flush;
+    return false;
+}
+
 // The handlers the run is given live on this function's stack: they go when it returns.
 struct ScriptScope {
     ~ScriptScope() {
@@ -88,44 +176,39 @@ struct ScriptScope {
     }
 };
 
-int Check(const Options& options, std::ostream& out, std::ostream& err, const Terminal& terminal) {
+int Check(const Options& options, std::ostream& out, std::ostream& err, const Environment& env) {
     CCopyCheckDlg dlg;
     if (!dlg.Create()) {
         err << "copycheck-cli: the main window could not be made\n";
-        return kTrouble;
+        return kNotDone;
     }
     fw::headless::User user(dlg);
     ScriptScope scope;
 
     std::optional<ProgressLine> progress;
-    if (terminal.errIsTerminal)
-        progress.emplace(err, terminal.columns);
+    if (env.errIsTerminal)
+        progress.emplace(err, env.columns);
+    // The line shows once the walk has reached a file: before, there is nothing to show.
     std::string currentFile;
     // When the line naming a file arrives, the file bar still shows the file before it: the
     // new one is at 0 until the window paints again without a line in between.
     bool fileStarting = false;
     int linesSincePaint = 0;
     auto showProgress = [&] {
-        if (progress)
+        if (progress && !currentFile.empty())
             progress->Update(user.Pos(IDC_TOTAL_PROGRESS),
                              fileStarting ? 0 : user.Pos(IDC_FILE_PROGRESS), currentFile);
     };
 
-    int status = kTrouble;
-    dlg.SetResultListener([&](const std::string& line, const CCopyCheckDlg::LineInfo&) {
-        bool isFile = line.starts_with(kFileLine);
-        if (isFile)
-            currentFile = line.substr(sizeof kFileLine - 1, line.size() - sizeof kFileLine);
-        fileStarting = isFile;
+    dlg.SetResultListener([&](const std::string& line, const CCopyCheckDlg::LineInfo& info) {
+        fileStarting = info.kind == LineKind::kFile && !info.paths.empty();
+        if (fileStarting)
+            currentFile = line.substr(info.paths[0].offset, info.paths[0].length);
         ++linesSincePaint;
-        if (line == kNoDifference)
-            status = kSame;
-        if (line == kDifferences)
-            status = kDifferent;
-        if (!(options.quiet && (isFile || line.starts_with(kDirectoryLine)))) {
-            if (progress && terminal.outIsTerminal)
+        if (!(options.quiet && info.kind != LineKind::kOther)) {
+            if (progress && env.outIsTerminal)
                 progress->Erase();
-            out << WithLineFeeds(line) << '\n' << std::flush;
+            out << Printable(line, info) << '\n' << std::flush;
         }
         showProgress();
     });
@@ -136,7 +219,8 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const Te
         showProgress();
     });
     fw::headless::SetMessageBoxHandler([&](const fw::headless::MessageBoxCall& box) {
-        if (box.text == kConfirmation)
+        // The one box with OK and Cancel asks whether to start.
+        if ((box.type & 0xF) == MB_OKCANCEL)
             return static_cast<int>(IDOK);
         if (progress)
             progress->Erase();
@@ -146,6 +230,9 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const Te
         return static_cast<int>(IDOK);
     });
 
+    dlg.SetStopFlag(env.stop);
+    if (env.allocate)
+        dlg.SetAllocator(env.allocate);
     dlg.m_bCached = options.cached;
     // For measuring what reading a file's two sides at once gains.
     if (const char* overlap = std::getenv("COPYCHECK_OVERLAP");
@@ -155,15 +242,10 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const Te
     user.Type(IDC_DST_PATH, options.destination);
     if (options.namesOnly)
         user.Click(IDC_NAMES_ONLY);
-    // Leaving a numeric field is what corrects it, with the window's notice.
-    if (options.blockKB) {
+    if (options.blockKB)
         user.Type(IDC_BLOCK_KB, *options.blockKB);
-        user.Focus(IDC_SRC_PATH);
-    }
-    if (options.diffLimit) {
+    if (options.diffLimit)
         user.Type(IDC_DIFF_LIMIT, *options.diffLimit);
-        user.Focus(IDC_SRC_PATH);
-    }
     if (options.log) {
         user.Click(IDC_KEEP_LOG);
         user.Type(IDC_LOG_PATH, *options.log);
@@ -172,6 +254,23 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const Te
 
     if (progress)
         progress->Erase();
+    const CCopyCheckDlg::RunOutcome& run = dlg.LastRun();
+    int status = run.differences > 0 ? kDifferent : kSame;
+    if (!run.walked || run.interrupted)
+        status = kNotDone;
+    if (run.namesOnlyFallback) {
+        err << "copycheck-cli: no memory for the comparison: only the names were checked\n"
+            << std::flush;
+        status = kNotDone;
+    }
+    if (run.logFailed) {
+        err << "copycheck-cli: the log could not be written: "
+            << platform::Describe(dlg.m_fpLog.FirstError()) << '\n'
+            << std::flush;
+        status = kNotDone;
+    }
+    if (!Delivered(out, err))
+        status = kNotDone;
     dlg.SetResultListener(nullptr);
     dlg.DestroyWindow();
     return status;
@@ -180,7 +279,7 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const Te
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const Terminal& terminal) {
+           const Environment& environment) {
     CLI::App app(
         "Checks that DESTINATION holds a correct copy of the directory tree SOURCE: every file\n"
         "of SOURCE must exist at the same place in DESTINATION, with the same contents.\n"
@@ -188,20 +287,22 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         "copycheck-cli");
     app.footer(
         "Exit status:\n"
-        "  0  the trees were compared and no difference was found\n"
-        "  1  differences were found\n"
-        "  2  nothing was compared (the same path twice, no files, SOURCE unreadable),\n"
-        "     or the command line was wrong");
+        "  0  all that was asked for was done, and no difference was found\n"
+        "  1  differences were found, and all else that was asked for was done\n"
+        "  2  not all was done: the trees were not walked (the same path twice, no files,\n"
+        "     SOURCE unreadable), memory allowed names only, the log or standard output\n"
+        "     could not be written, or the run was interrupted (Ctrl-C; a second one ends\n"
+        "     the program at once); or the command line was wrong");
     app.get_formatter()->column_width(24);
 
     Options options;
     app.add_flag("-n,--names-only", options.namesOnly,
                  "Check only that each file exists in DESTINATION, not its contents");
     app.add_option("-b,--block-kb", options.blockKB,
-                   "Compare N KiB at a time (1 to 10240; default 1024)")
+                   "Compare N KiB at a time, N from 1 to 10240 (default 1024)")
         ->type_name("N");
     app.add_option("-d,--diff-limit", options.diffLimit,
-                   "Stop after N differences (1 to 999; default 1)")
+                   "Stop after N differences, N from 1 to 999 (default 1)")
         ->type_name("N");
     app.add_option("-l,--log", options.log,
                    "Also write the results to FILE (code page 932, CR LF line ends)")
@@ -220,32 +321,43 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         ->required()
         ->type_name("");
 
+    auto usageError = [&](const std::string& message) {
+        err << "copycheck-cli: " << message << " (see --help)\n" << std::flush;
+        return kNotDone;
+    };
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
         out << app.help();
-        return kSame;
+        return Delivered(out, err) ? kSame : kNotDone;
     } catch (const CLI::CallForVersion& version) {
         out << version.what() << '\n';
-        return kSame;
+        return Delivered(out, err) ? kSame : kNotDone;
     } catch (const CLI::ParseError& error) {
-        err << "copycheck-cli: " << error.what() << "\n\n" << app.help();
-        return kTrouble;
+        return usageError(error.what());
+    }
+    for (auto [value, number] :
+         {std::pair{&options.blockKB, kBlockKB}, std::pair{&options.diffLimit, kDiffLimit}}) {
+        if (!*value)
+            continue;
+        std::optional<unsigned> parsed = Parse(**value, number.upper);
+        if (!parsed)
+            return usageError(std::string(number.name) + " takes a whole number from 1 to " +
+                              std::to_string(number.upper) + ", not \"" + **value + "\"");
+        **value = std::to_string(*parsed);
     }
     // An empty field would make the walk start at the root of the file system.
-    if (options.source.empty() || options.destination.empty()) {
-        err << "copycheck-cli: SOURCE and DESTINATION must not be empty\n\n" << app.help();
-        return kTrouble;
-    }
-    return Check(options, out, err, terminal);
+    if (options.source.empty() || options.destination.empty())
+        return usageError("SOURCE and DESTINATION must not be empty");
+    return Check(options, out, err, environment);
 }
 
 void ExitOnHeadlessFailure(std::ostream& err) {
     fw::headless::SetFailureHandler([&err](const std::string& message) {
         err << "copycheck-cli: " << message << '\n' << std::flush;
-        std::exit(kTrouble);
+        std::exit(kNotDone);
     });
 }
 

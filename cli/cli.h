@@ -2,23 +2,32 @@
 // would, and the results on standard output.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "platform/medium.h"
+
 namespace cli {
 
-// What the standard streams lead to.
-struct Terminal {
+// What the process gives a run besides its arguments and streams.
+struct Environment {
     bool errIsTerminal = false;  // the progress line is shown only on a terminal
     bool outIsTerminal = false;  // result lines then take the progress line's place first
     int columns = 80;
+    // Raised from outside (Ctrl-C): the run ends at the next file or block, exit status 2.
+    const std::atomic<bool>* stop = nullptr;
+    // Where the run's two buffers come from; null for the window's own.
+    platform::AlignedBuffer (*allocate)(size_t bytes) = nullptr;
 };
 
-// Runs one command line (without the program's name) and returns the exit status: 0 no
-// difference, 1 differences, 2 not compared or a usage error.
+// Runs one command line (without the program's name) and returns the exit status: 0 all
+// done and no difference, 1 differences and all else done, 2 anything asked for not done
+// (standard output unwritable included) or a usage error.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const Terminal& terminal);
+           const Environment& environment);
 
 // Makes a box or dialog that nobody scripted end the program with status 2, after a
 // message on err, instead of aborting.

@@ -2,10 +2,9 @@
 #include "cli/status.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <vector>
+
+#include "platform/text.h"
 
 namespace cli {
 
@@ -42,44 +41,22 @@ bool In(const Range (&table)[N], char32_t c) {
                        [c](const Range& r) { return c >= r.first && c <= r.last; });
 }
 
-// One character of UTF-8 text: its bytes and the columns it takes. A byte that does not
-// start a well-formed sequence is a character of its own, shown as one replacement.
+// One character of UTF-8 text: its bytes and the columns it takes. Whatever is not a
+// character (a stray byte, a surrogate) takes one column.
 struct Char {
     std::string_view bytes;
     int width;
-    bool valid;
-    char32_t code;
+    bool printable;  // neither broken nor a control character
 };
 
 Char Next(std::string_view text, size_t at) {
-    auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(at);
-    size_t length = lead < 0x80                   ? 1
-                    : lead >= 0xC2 && lead < 0xE0 ? 2
-                    : lead >= 0xE0 && lead < 0xF0 ? 3
-                    : lead >= 0xF0 && lead < 0xF5 ? 4
-                                                  : 0;
-    char32_t code = length == 1   ? lead
-                    : length == 2 ? lead & 0x1F
-                    : length == 3 ? lead & 0x0F
-                                  : lead & 0x07;
-    bool valid = length != 0 && at + length <= text.size();
-    for (size_t i = 1; valid && i < length; ++i) {
-        valid = (byte(at + i) & 0xC0) == 0x80;
-        code = (code << 6) | (byte(at + i) & 0x3F);
-    }
-    // Overlong forms, surrogates and values past U+10FFFF are not characters.
-    if (valid && ((length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) ||
-                  (length == 4 && (code < 0x10000 || code > 0x10FFFF))))
-        valid = false;
-    if (!valid)
-        return {text.substr(at, 1), 1, false, 0xFFFD};
-    int width = In(kZeroWidth, code) ? 0 : In(kWide, code) ? 2 : 1;
-    return {text.substr(at, length), width, true, code};
-}
-
-bool IsControl(char32_t c) {
-    return c < 0x20 || (c >= 0x7F && c < 0xA0);
+    auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    char32_t code = 0;
+    size_t length = platform::DecodeUtf8(p + at, p + text.size(), code);
+    bool broken = (code == 0xFFFD && length == 1) || (code >= 0xD800 && code <= 0xDFFF);
+    bool control = code < 0x20 || (code >= 0x7F && code < 0xA0);
+    int width = broken ? 1 : In(kZeroWidth, code) ? 0 : In(kWide, code) ? 2 : 1;
+    return {text.substr(at, length), width, !broken && !control};
 }
 
 }  // namespace
@@ -100,8 +77,8 @@ std::string FitTail(std::string_view text, int columns) {
     for (size_t at = 0; at < text.size();) {
         Char c = Next(text, at);
         at += c.bytes.size();
-        if (!c.valid || IsControl(c.code))
-            c = {"?", 1, true, '?'};
+        if (!c.printable)
+            c = {"?", 1, true};
         chars.push_back(c);
         width += c.width;
     }
@@ -119,21 +96,38 @@ std::string FitTail(std::string_view text, int columns) {
     return out;
 }
 
+namespace {
+
+std::string Percent(unsigned percent) {
+    std::string digits = std::to_string(percent);
+    std::string text(3 - digits.size(), ' ');
+    text.append(digits);
+    text += '%';
+    return text;
+}
+
+// Ten marks: one for every full ten percent.
+std::string Bar(unsigned percent) {
+    std::string bar(1, '[');
+    bar.append(percent / 10, '#');
+    bar.append(10 - percent / 10, '-');
+    bar += ']';
+    return bar;
+}
+
+}  // namespace
+
 std::string StatusText(unsigned totalPercent, unsigned filePercent, std::string_view name,
                        int columns) {
     unsigned total = std::min(totalPercent, 100u);
     unsigned file = std::min(filePercent, 100u);
-    // Ten marks a bar: a window of ten into twenty, moved by the percentage.
-    const char* marks = "##########----------";
-    char full[64];
-    std::snprintf(full, sizeof full, "total [%.10s] %3u%%  file [%.10s] %3u%%  ",
-                  marks + 10 - total / 10, total, marks + 10 - file / 10, file);
-    char brief[16];
-    std::snprintf(brief, sizeof brief, "%3u%% %3u%% ", total, file);
+    std::string full = "total " + Bar(total) + " " + Percent(total) + "  file " + Bar(file) + " " +
+                       Percent(file) + "  ";
+    std::string brief = Percent(total) + " " + Percent(file) + " ";
     // The last column stays free: writing there makes some terminals wrap.
     int room = columns - 1;
     // The name should get ten columns at least, or the bars give way to the percentages.
-    std::string head = static_cast<int>(std::strlen(full)) + 10 <= room ? full : brief;
+    std::string head = static_cast<int>(full.size()) + 10 <= room ? full : brief;
     if (static_cast<int>(head.size()) > room)
         return head.substr(0, std::max(room, 0));
     std::string line = head + FitTail(name, room - static_cast<int>(head.size()));
