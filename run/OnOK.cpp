@@ -146,5 +146,5 @@ void CCopyCheckDlg::KeepWindowAlive() {
         return;
     m_nLastShownMs = now;
     ShowResultLines();
-    GetHost()->LetPaintThrough();
+    LetPaintThrough();
 }

@@ -154,19 +154,11 @@ public:
     }
     std::string GetText(int id) override { return platform::FromWide(WindowText(Item(id))); }
     void Enable(int id, bool enable) override { EnableWindow(Item(id), enable); }
-    bool IsEnabled(int id) override { return IsWindowEnabled(Item(id)); }
     void SetFocus(int id) override { ::SetFocus(Item(id)); }
     int GetCheck(int id) override { return static_cast<int>(Send(id, BM_GETCHECK)); }
     void SetCheck(int id, int check) override { Send(id, BM_SETCHECK, check); }
-    int LineCount(int id) override { return static_cast<int>(Send(id, EM_GETLINECOUNT)); }
-    int FirstVisibleLine(int id) override {
-        return static_cast<int>(Send(id, EM_GETFIRSTVISIBLELINE));
-    }
     void LineScroll(int id, int lines) override { Send(id, EM_LINESCROLL, 0, lines); }
-    unsigned SetProgress(int id, unsigned pos) override {
-        return static_cast<unsigned>(Send(id, PBM_SETPOS, pos));
-    }
-    unsigned GetProgress(int id) override { return static_cast<unsigned>(Send(id, PBM_GETPOS)); }
+    void SetProgress(int id, unsigned pos) override { Send(id, PBM_SETPOS, pos); }
     void ListReset(int id) override { Send(id, LB_RESETCONTENT); }
     int ListAdd(int id, const std::string& text) override {
         return SendText(id, LB_ADDSTRING, 0, text);
@@ -181,17 +173,6 @@ public:
         return static_cast<int>(Send(id, LB_SETCURSEL, static_cast<WPARAM>(index)));
     }
     int ListGetCurSel(int id) override { return static_cast<int>(Send(id, LB_GETCURSEL)); }
-    int ListCount(int id) override { return static_cast<int>(Send(id, LB_GETCOUNT)); }
-    std::string ListGetText(int id, int index) override {
-        LRESULT len = Send(id, LB_GETTEXTLEN, static_cast<WPARAM>(index));
-        if (len == LB_ERR)
-            return {};
-        std::wstring text(static_cast<size_t>(len) + 1, L'\0');
-        len =
-            Send(id, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-        text.resize(len == LB_ERR ? 0 : static_cast<size_t>(len));
-        return platform::FromWide(text);
-    }
     // The system's own list filling. It may rewrite the path it is given, and it makes the
     // directory it lists the current one.
     bool DirList(std::string& pathSpec, int listId, unsigned type) override {
