@@ -2,6 +2,7 @@
 // dialog the same things over the headless backend and over real windows under Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "framework/ddx.h"
@@ -42,8 +43,8 @@ std::string N(unsigned code, int id) {
 const std::string kKill = N(EN_KILLFOCUS, kName), kSel = N(LBN_SELCHANGE, kList),
                   kEnd = N(SB_ENDSCROLL, kArrows), kChange = N(EN_CHANGE, kNumber);
 
-// Open with its list filled; logs every notification but OK's and Cancel's, and every
-// scroll message; OK and Cancel leave it open.
+// Open with its list filled; logs the notifications the program handles (but OK's and
+// Cancel's) and every scroll message; OK and Cancel leave it open.
 class TestDialog : public fw::CDialog {
 public:
     TestDialog() : CDialog(kTemplate) {
@@ -57,7 +58,8 @@ public:
         DestroyWindow();
     }
     bool OnWndEvent(const fw::Event& e, fw::EventReply& reply) override {
-        if (e.msg == fw::Msg::VScroll || (e.msg == fw::Msg::Command && e.id > 2))
+        const unsigned told[] = {EN_CHANGE, EN_KILLFOCUS, BN_CLICKED, LBN_SELCHANGE, LBN_DBLCLK};
+        if (e.msg == fw::Msg::VScroll || (e.id > 2 && std::ranges::count(told, e.code)))
             log.push_back(N(e.code, e.id));
         return CDialog::OnWndEvent(e, reply);
     }

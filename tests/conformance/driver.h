@@ -21,10 +21,10 @@ public:
     virtual void Select(int listId, int index) = 0;  // a click on an entry
     virtual void DoubleClick(int listId, int index) = 0;
     virtual void ScrollArrow(int scrollBarId, unsigned code) = 0;
-    // The next message box is answered with button and logged as "BOX <text>".
+    // The next message box is answered with button and logged as "BOX <text>"; the next
+    // file dialog is cancelled.
     virtual void AnswerBox(int button, std::vector<std::string>& log) = 0;
-    virtual void CancelFileDialog() = 0;  // the next one
-    virtual int Focused() = 0;            // 0 for none
+    virtual int Focused() = 0;  // 0 for none
     virtual bool Ended() = 0;
     virtual bool Enabled(int id) = 0;
     virtual int FirstVisibleLine(int id) = 0;

@@ -1,5 +1,5 @@
 // The program's two windows driven as a person would, over both backends: the settings and
-// their corrections, a run, closing, and the picker's lists from the platform's listings.
+// their corrections, a run, the result window and log, closing, and the picker's lists.
 #include <gtest/gtest.h>
 
 #include "app/CopyCheckDlg.h"
@@ -13,13 +13,13 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-class MainWindow : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(dlg.Create());
+// The main window open, with a user at it.
+struct Window {
+    Window() {
+        EXPECT_TRUE(dlg.Create());
         user = conformance::MakeUser(dlg);
     }
-    void TearDown() override {
+    ~Window() {
         user.reset();
         dlg.DestroyWindow();
     }
@@ -28,19 +28,19 @@ protected:
     CCopyCheckDlg dlg;
     std::unique_ptr<conformance::User> user;
 };
+struct MainWindow : testing::Test, Window {};
 
 TEST_F(MainWindow, StartUpState) {
     std::string cwd = Cwd(), log = cwd + Sep() + "check.log";
-    EXPECT_EQ(Text(IDC_SRC_PATH) + "|" + Text(IDC_DST_PATH) + "|" + Text(IDC_LOG_PATH),
-              cwd + "|" + cwd + "|" + log);
-    EXPECT_EQ(dlg.m_strSrcPath + "|" + dlg.m_strDstPath + "|" + dlg.m_strLogPath,
-              cwd + "|" + cwd + "|" + log);
+    EXPECT_EQ(Log({Text(IDC_SRC_PATH), Text(IDC_DST_PATH), Text(IDC_LOG_PATH)}),
+              Log({cwd, cwd, log}));
+    EXPECT_EQ(Log({dlg.m_strSrcPath, dlg.m_strDstPath, dlg.m_strLogPath}), Log({cwd, cwd, log}));
     EXPECT_FALSE(user->Enabled(IDC_LOG_PATH) || user->Enabled(IDC_LOG_BROWSE));
-    EXPECT_EQ(dlg.GetDlgItem<fw::CButton>(IDC_KEEP_LOG).GetCheck() +
-                  dlg.GetDlgItem<fw::CButton>(IDC_NAMES_ONLY).GetCheck(),
-              0);
-    EXPECT_EQ(Text(IDC_DIFF_LIMIT) + " " + Text(IDC_BLOCK_KB) + Text(IDC_RESULT), "1 1024");
-    EXPECT_EQ(dlg.m_nDiffLimit * 10000 + dlg.m_nBlockKB, 11024u);
+    EXPECT_EQ(dlg.GetDlgItem<fw::CButton>(IDC_KEEP_LOG).GetCheck(), 0);
+    EXPECT_EQ(dlg.GetDlgItem<fw::CButton>(IDC_NAMES_ONLY).GetCheck(), 0);
+    EXPECT_EQ(Log({Text(IDC_DIFF_LIMIT), Text(IDC_BLOCK_KB), Text(IDC_RESULT)}),
+              Log({"1", "1024", ""}));
+    EXPECT_EQ(dlg.m_nDiffLimit + dlg.m_nBlockKB, 1u + 1024u);
     EXPECT_EQ(user->Focused(), static_cast<int>(IDOK));
 }
 
@@ -69,14 +69,14 @@ TEST_F(MainWindow, NumbersAreCorrectedOnLeavingTheirFields) {
     for (const Correction& c : corrections) {
         SCOPED_TRACE(c.typed);
         int before = dlg.m_nNextLine;
-        std::string old = dlg.m_strResultLines[before];
+        std::string slot = dlg.m_strResultLines[before];
         user->Type(c.field, c.typed);
         EXPECT_EQ(Text(c.field), c.typed);  // not while typing
         user->Focus(IDC_SRC_PATH);
         EXPECT_EQ(Text(c.field), c.shown);
         EXPECT_EQ(c.field == kDiff ? dlg.m_nDiffLimit : dlg.m_nBlockKB, c.member);
         EXPECT_EQ(dlg.m_nNextLine, c.notice ? before + 1 : before);
-        EXPECT_EQ(dlg.m_strResultLines[before], c.notice ? kNotice[c.field == kBlock] : old);
+        EXPECT_EQ(dlg.m_strResultLines[before], c.notice ? kNotice[c.field == kBlock] : slot);
     }
 }
 
@@ -100,12 +100,16 @@ TEST_F(MainWindow, SpinnerStepsByWholeMegabytes) {
     EXPECT_EQ(Text(IDC_RESULT), "");
 }
 
+// The log path is never touched: not by the box, nor by a cancelled browse.
 TEST_F(MainWindow, KeepLogEnablesTheLogFieldAndItsButton) {
     std::string path = Text(IDC_LOG_PATH);
+    Log boxes;
     for (int on : {1, 0}) {
         user->Click(IDC_KEEP_LOG);
         EXPECT_EQ(dlg.m_bKeepLog, on);
         EXPECT_EQ(user->Enabled(IDC_LOG_PATH) + user->Enabled(IDC_LOG_BROWSE), 2 * on);
+        if (on)
+            user->AnswerBox(IDCANCEL, boxes), user->Click(IDC_LOG_BROWSE);
         EXPECT_EQ(Text(IDC_LOG_PATH), path);
     }
     EXPECT_EQ(Text(IDC_RESULT), "");
@@ -127,35 +131,68 @@ TEST_F(MainWindow, EnterInAFieldCorrectsItThenRuns) {
     user->AnswerBox(IDOK, boxes);
     user->PressEnter();
     EXPECT_EQ(boxes, Log{"BOX ファイルの比較を開始するんですね？"});
-    std::string text = Text(IDC_RESULT),
-                finding = "[" + root.Path("src/報告.txt") + "]：ファイルの内容が異なっています";
+    std::string text = Text(IDC_RESULT), log = root.ReadFile("check.log"),
+                found = "[" + root.Path("src/報告.txt") + "]：ファイルの内容が異なっています";
     EXPECT_TRUE(text.starts_with("\r\nbefore\r\nNotice>差違の数"));
     EXPECT_NE(text.find("\r\n差違が 1 個発見されたら中断します\r\n"), std::string::npos);
-    EXPECT_NE(text.find("\r\n" + finding + "\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\n" + found + "\r\n"), std::string::npos);
     EXPECT_TRUE(text.ends_with("\r\ndir:0  file:1  error:1"));
-    std::string log = root.ReadFile("check.log");
-    EXPECT_NE(log.find(platform::Utf8ToCp932(finding) + "\r\n"), std::string::npos);
+    EXPECT_NE(log.find(platform::Utf8ToCp932(found) + "\r\n"), std::string::npos);
     EXPECT_TRUE(log.ends_with("dir:0  file:1  error:1\r\n"));
     EXPECT_FALSE(user->Ended());
 }
 
-TEST_F(MainWindow, FortyEntriesLeaveTheNewestInView) {
-    for (int i = 1; i <= 40; ++i)
-        dlg.AddResult("entry " + std::to_string(i));
-    EXPECT_TRUE(Text(IDC_RESULT).starts_with("\r\nentry 9\r\n"));
-    // Windows and the headless edit make it the first visible line (32); Wine's edit stops
-    // once the last line reaches the bottom of the view.
-    EXPECT_GE(user->FirstVisibleLine(IDC_RESULT), 15);
-    EXPECT_LE(user->FirstVisibleLine(IDC_RESULT), 32);
+Log Lines(int from, int to) {
+    Log lines;
+    for (int i = from; i <= to; ++i)
+        lines.push_back("line " + std::to_string(i));
+    return lines;
 }
 
-TEST_F(MainWindow, CancelledLogBrowseAndEnterInTheResultChangeNothingEscCloses) {
-    user->Click(IDC_KEEP_LOG);
-    std::string path = Text(IDC_LOG_PATH);
-    user->CancelFileDialog();
-    user->Click(IDC_LOG_BROWSE);
-    EXPECT_EQ(Text(IDC_LOG_PATH), path);
-    dlg.AddResult("line");
+TEST(ResultWindow, ShowsTheNewest32WithTheNewestOnTop) {
+    // Added, shown, the first visible line, the next slot.
+    const std::tuple<Log, Log, int, int> rings[] = {
+        {Lines(1, 1), Lines(1, 1), 1, 1},         {Lines(1, 33), Lines(2, 33), 32, 1},
+        {Lines(1, 40), Lines(9, 40), 32, 8},      {{"a", ""}, {"a", ""}, 2, 2},
+        {{"a", "b\r\nc"}, {"a", "b\r\nc"}, 2, 2},  // "b", the newest entry's first line
+        {{"100%d %s %%"}, {"100%d %s %%"}, 1, 1},
+    };
+    for (auto& [added, shown, firstVisible, next] : rings) {
+        Window w;
+        std::string text;
+        for (const std::string& line : added)
+            w.dlg.AddResult(line);
+        for (const std::string& line : shown)
+            text += "\r\n" + line;
+        EXPECT_EQ(w.Text(IDC_RESULT), text);
+        EXPECT_EQ(w.dlg.m_nNextLine, next);
+#ifdef _WIN32
+        // Wine's edit stops once the last line is in the view, of 15 lines.
+        EXPECT_LE(w.user->FirstVisibleLine(IDC_RESULT), firstVisible);
+        EXPECT_GE(w.user->FirstVisibleLine(IDC_RESULT), firstVisible - 15);
+#else
+        EXPECT_EQ(w.user->FirstVisibleLine(IDC_RESULT), firstVisible);
+#endif
+    }
+}
+
+TEST_F(MainWindow, TheLogGetsTheLinesWhileOpenOnly) {
+    TempDir dir;
+    dlg.AddResult("closed before");
+    ASSERT_TRUE(dlg.m_fpLog.Open(platform::RealFileSystem(), dir.Path("check.log")));
+    dlg.m_bLogOpen = true;
+    for (const char* line : {"コピー元パス：/a", "", "%d%s", "first\r\nsecond"})
+        dlg.AddResult(line);
+    ASSERT_TRUE(dlg.m_fpLog.Close());
+    dlg.m_bLogOpen = false;
+    dlg.AddResult("closed after");
+    EXPECT_EQ(dir.ReadFile("check.log"),
+              "\x83\x52\x83\x73\x81\x5B\x8C\xB3\x83\x70\x83\x58\x81\x46/a\r\n\r\n%d%s\r\n"
+              "first\r\r\nsecond\r\n");
+    EXPECT_TRUE(Text(IDC_RESULT).ends_with("\r\nclosed after"));
+}
+
+TEST_F(MainWindow, EnterInTheResultStartsNothingEscCloses) {
     user->Focus(IDC_RESULT);
     user->PressEnter();
     EXPECT_FALSE(user->Ended());
@@ -175,7 +212,7 @@ TEST(Picker, ListsSelectsAndEntersAsThePlatformDoes) {
     ASSERT_TRUE(picker.Create());
     auto user = conformance::MakeUser(picker);
     EXPECT_EQ(user->Items(IDC_DIR_LIST),
-              (Log{"[.]", "[..]", "[_under]", "[9lives]", "[Alpha]", "[beta]", "[c.d]"}));
+              Log({"[.]", "[..]", "[_under]", "[9lives]", "[Alpha]", "[beta]", "[c.d]"}));
     EXPECT_EQ(picker.GetDlgItemText(IDC_CUR_PATH), root.path());
     Log drives = user->Items(IDC_DRIVE_LIST);
     ASSERT_EQ(drives.size(), platform::Drives().size());
@@ -186,7 +223,7 @@ TEST(Picker, ListsSelectsAndEntersAsThePlatformDoes) {
     EXPECT_EQ(picker.m_strSelPath, root.Path("Alpha") + Sep());
     user->DoubleClick(IDC_DIR_LIST, 4);
     EXPECT_EQ(Cwd(), root.Path("Alpha"));
-    EXPECT_EQ(user->Items(IDC_DIR_LIST), (Log{"[.]", "[..]"}));
+    EXPECT_EQ(user->Items(IDC_DIR_LIST), Log({"[.]", "[..]"}));
     user->Select(IDC_DIR_LIST, 1);  // [..]
     user->Click(IDOK);
     EXPECT_EQ(picker.m_strSelPath, root.path() + Sep());

@@ -105,7 +105,8 @@ TEST_F(PickerTest, BrowseForTheSource) {
     for (const Browse& b : browses) {
         SCOPED_TRACE(b.what);
         dlg.SetDlgItemText(IDC_SRC_PATH, b.initial);
-        if (!b.box.empty()) fw::headless::AnswerMessageBox(IDOK);
+        if (!b.box.empty())
+            fw::headless::AnswerMessageBox(IDOK);
         fw::headless::AnswerNextDialog([&](User& u) {
             b.act(u, fs);
             EXPECT_EQ(u.Text(IDC_CUR_PATH), b.shown);

@@ -27,8 +27,8 @@ public:
             log.push_back("BOX " + c.text);
             return button;
         });
+        fw::headless::AnswerFileDialog(std::nullopt);
     }
-    void CancelFileDialog() override { fw::headless::AnswerFileDialog(std::nullopt); }
     int Focused() override { return u.Focused(); }
     bool Ended() override { return u.Ended(); }
     bool Enabled(int id) override { return u.Enabled(id); }

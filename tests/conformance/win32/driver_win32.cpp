@@ -15,8 +15,6 @@ namespace conformance {
 
 namespace {
 
-constexpr int kCancelFileDialog = -1;
-
 std::string TextOf(HWND hwnd) {
     std::wstring s(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
     s.resize(static_cast<size_t>(GetWindowTextW(hwnd, s.data(), static_cast<int>(s.size()))));
@@ -58,7 +56,6 @@ public:
         m_answer = button;
         m_log = &log;
     }
-    void CancelFileDialog() override { m_answer = kCancelFileDialog; }
     int Focused() override {
         HWND focus = GetFocus();
         return focus && IsChild(m_dlg, focus) ? GetDlgCtrlID(focus) : 0;
@@ -107,16 +104,19 @@ private:
         SendMessageW(list, press, MK_LBUTTON, at);
         Send(list, WM_LBUTTONUP, 0, at);
     }
-    // A message box shows its text in the static control 0xFFFF. EndDialog hides the box at
-    // once, so the next tick does not find it again.
+    // A message box shows its text in the static control 0xFFFF; a file dialog has none.
+    // EndDialog hides the box at once, so the next tick does not find it again.
     void Tick() {
         HWND box = GetActiveWindow();
         if (!box || box == m_dlg || GetWindow(box, GW_OWNER) != m_dlg)
             return;
-        int answer = std::exchange(m_answer, 0), button = answer > 0 ? answer : IDCANCEL;
-        EXPECT_NE(answer, 0) << "unanswered box: " << TextOf(GetDlgItem(box, 0xFFFF));
-        if (answer > 0)
-            m_log->push_back("BOX " + TextOf(GetDlgItem(box, 0xFFFF)));
+        std::string text = TextOf(GetDlgItem(box, 0xFFFF));
+        int button = std::exchange(m_answer, 0);
+        EXPECT_NE(button, 0) << "unanswered box: " << text;
+        if (button == 0)
+            button = IDCANCEL;
+        else
+            m_log->push_back("BOX " + text);
         SendMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                      LPARAM(GetDlgItem(box, button)));
     }
