@@ -15,12 +15,6 @@ namespace conformance {
 
 namespace {
 
-std::string TextOf(HWND hwnd) {
-    std::wstring s(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
-    s.resize(static_cast<size_t>(GetWindowTextW(hwnd, s.data(), static_cast<int>(s.size()))));
-    return platform::FromWide(s);
-}
-
 class Win32User : public User {
 public:
     explicit Win32User(fw::CDialog& dlg) : m_dlg(static_cast<HWND>(fw::win32::WindowHandle(dlg))) {
@@ -107,16 +101,16 @@ private:
     // A message box shows its text in the static control 0xFFFF; a file dialog has none.
     // EndDialog hides the box at once, so the next tick does not find it again.
     void Tick() {
-        HWND box = GetActiveWindow();
+        HWND box = GetActiveWindow(), text = GetDlgItem(box, 0xFFFF);
         if (!box || box == m_dlg || GetWindow(box, GW_OWNER) != m_dlg)
             return;
-        std::string text = TextOf(GetDlgItem(box, 0xFFFF));
+        std::wstring s(static_cast<size_t>(GetWindowTextLengthW(text)), L'\0');
+        GetWindowTextW(text, s.data(), static_cast<int>(s.size()) + 1);
         int button = std::exchange(m_answer, 0);
-        EXPECT_NE(button, 0) << "unanswered box: " << text;
-        if (button == 0)
-            button = IDCANCEL;
-        else
-            m_log->push_back("BOX " + text);
+        EXPECT_NE(button, 0) << "unanswered box: " << platform::FromWide(s);
+        if (button)
+            m_log->push_back("BOX " + platform::FromWide(s));
+        button = button ? button : IDCANCEL;
         SendMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                      LPARAM(GetDlgItem(box, button)));
     }
