@@ -37,12 +37,14 @@ public:
         Text(platform::ToWide(t.caption));
         Word(static_cast<WORD>(t.pointSize));
         Word(FW_NORMAL);
-        Word(MAKEWORD(FALSE, DEFAULT_CHARSET));  // italic, charset
+        // Italic, and the character set: a fallback for the Japanese face is Japanese too.
+        Word(MAKEWORD(FALSE, SHIFTJIS_CHARSET));
         Text(platform::ToWide(t.font));
         for (const ControlTemplate& c : t.controls)
             Control(c);
     }
     const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words.data()); }
+    const std::vector<WORD>& Words() const { return m_words; }
 
 private:
     void Word(WORD w) { m_words.push_back(w); }
@@ -158,7 +160,18 @@ public:
     int GetCheck(int id) override { return static_cast<int>(Send(id, BM_GETCHECK)); }
     void SetCheck(int id, int check) override { Send(id, BM_SETCHECK, check); }
     void LineScroll(int id, int lines) override { Send(id, EM_LINESCROLL, 0, lines); }
-    void SetProgress(int id, unsigned pos) override { Send(id, PBM_SETPOS, pos); }
+    // A themed bar moves up to a new position in steps driven by timers, which a run does not
+    // dispatch; a move down is drawn at once (no PBS_SMOOTHREVERSE). So the bar is set one
+    // past the position, and back; at the top, within a range widened for the moment.
+    void SetProgress(int id, unsigned pos) override {
+        pos = std::min(pos, 100u);
+        if (pos == 100)
+            Send(id, PBM_SETRANGE32, 0, 101);
+        Send(id, PBM_SETPOS, pos + 1);
+        Send(id, PBM_SETPOS, pos);
+        if (pos == 100)
+            Send(id, PBM_SETRANGE32, 0, 100);
+    }
     void ListReset(int id) override { Send(id, LB_RESETCONTENT); }
     int ListAdd(int id, const std::string& text) override {
         return SendText(id, LB_ADDSTRING, 0, text);
@@ -302,6 +315,10 @@ void* WindowHandle(const CWnd& wnd) {
 }
 
 void* NewestWindow() { return OpenHosts().empty() ? nullptr : OpenHosts().back()->Hwnd(); }
+
+std::vector<uint16_t> TemplateWords(const DialogTemplate& tpl) {
+    return TemplateWriter(tpl).Words();
+}
 
 }  // namespace fw::win32
 
