@@ -152,14 +152,20 @@ public:
 
     // Host
     void SetText(int id, const std::string& text) override {
-        SetWindowTextW(Item(id), platform::ToWide(text).c_str());
+        auto set = [&] { SetWindowTextW(Item(id), platform::ToWide(text).c_str()); };
+        if (IsMultilineEdit(id))
+            Unscrolled(id, set);
+        else
+            set();
     }
     std::string GetText(int id) override { return platform::FromWide(WindowText(Item(id))); }
     void Enable(int id, bool enable) override { EnableWindow(Item(id), enable); }
     void SetFocus(int id) override { ::SetFocus(Item(id)); }
     int GetCheck(int id) override { return static_cast<int>(Send(id, BM_GETCHECK)); }
     void SetCheck(int id, int check) override { Send(id, BM_SETCHECK, check); }
-    void LineScroll(int id, int lines) override { Send(id, EM_LINESCROLL, 0, lines); }
+    void LineScroll(int id, int lines) override {
+        Unscrolled(id, [&] { Send(id, EM_LINESCROLL, 0, lines); });
+    }
     // A themed bar moves up to a new position in steps driven by timers, which a run does not
     // dispatch; a move down is drawn at once (no PBS_SMOOTHREVERSE). So the bar is set one
     // past the position, and back; at the top, within a range widened for the moment.
@@ -266,6 +272,23 @@ private:
     }
 
     HWND Item(int id) const { return id == 0 ? m_hwnd : GetDlgItem(m_hwnd, id); }
+    bool IsMultilineEdit(int id) const {
+        for (const ControlTemplate& c : m_dlg.Template().controls)
+            if (c.id == id)
+                return c.cls == ControlClass::Edit && (c.style & ES_MULTILINE);
+        return false;
+    }
+    // A multi-line edit changes without drawing and is then painted anew as a whole. New text
+    // or a new view would otherwise be shown by scrolling what it shows, pixels copied, and
+    // under Wine pixels from outside the edit come in: the result window's partial last line
+    // showed the window's top row during a run.
+    template <class F>
+    void Unscrolled(int id, F change) {
+        Send(id, WM_SETREDRAW, FALSE);
+        change();
+        Send(id, WM_SETREDRAW, TRUE);
+        RedrawWindow(Item(id), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    }
     LRESULT Send(int id, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
         return SendMessageW(Item(id), msg, wp, lp);
     }
