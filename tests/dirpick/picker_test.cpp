@@ -66,25 +66,18 @@ protected:
     PickyFileSystem fs;
 };
 
-struct Browse {
-    const char* what;
-    std::string initial;
-    std::function<void(User&, PickyFileSystem&)> act;
-    std::string box;    // "text|caption"
-    std::string shown;  // the path display, the current directory and the top entry of the
-    std::string cwd;    // directory list before closing
-    std::string top;
-    int close;  // IDOK, IDCANCEL or 0 for the Enter key
-    std::string field;
-};
-
 TEST_F(PickerTest, BrowseForTheSource) {
     const std::string kDirBox = "指定ディレクトリは現在使用不可のようです|エラー";
     const std::string kDriveBox = "指定ドライブは現在使用不可のようです|エラー";
     const std::string missing = root.Path("missing"), file = root.Path("work/file.txt");
     const std::string beta = root.Path("work/Beta"), under = root.Path("work/_under");
     // clang-format off
-    const Browse browses[] = {
+    // What the source field holds, what is done in the picker, the box it shows ("text|caption")
+    // and, before it closes: its path display, the current directory and the directory list's
+    // top entry; then how it is closed (0: Enter) and what the field holds afterwards.
+    const std::tuple<const char*, std::string, std::function<void(User&, PickyFileSystem&)>,
+                     std::string, std::string, std::string, std::string, int, std::string>
+        browses[] = {
         {"empty", "", [](User&, auto&) {}, "", work, work, "[.]", IDOK, work},
         {"missing, cancel", missing, [](User&, auto&) {}, "", work, work, "[.]", IDCANCEL, missing},
         {"missing", missing, [](User&, auto&) {}, "", work, work, "[.]", 0, work},
@@ -100,21 +93,21 @@ TEST_F(PickerTest, BrowseForTheSource) {
         {"no drive", "", [](User& u, auto& fs) { fs.drivesFail = true, u.DoubleClick(kDirs, kAlpha), u.Select(IDC_DRIVE_LIST, 0); }, kDriveBox, alpha, alpha, "[.]", IDCANCEL, ""},
     };
     // clang-format on
-    for (const Browse& b : browses) {
-        SCOPED_TRACE(b.what);
-        dlg.SetDlgItemText(IDC_SRC_PATH, b.initial);
-        if (!b.box.empty())
+    for (auto& [what, initial, act, box, shown, cwd, top, close, field] : browses) {
+        SCOPED_TRACE(what);
+        dlg.SetDlgItemText(IDC_SRC_PATH, initial);
+        if (!box.empty())
             fw::headless::AnswerMessageBox(IDOK);
         fw::headless::AnswerNextDialog([&](User& u) {
-            b.act(u, fs);
-            EXPECT_EQ(u.Text(IDC_CUR_PATH) + " " + Cwd(), b.shown + " " + b.cwd);
-            EXPECT_EQ(u.Items(kDirs).empty() ? "" : u.Items(kDirs)[0], b.top);
+            act(u, fs);
+            EXPECT_EQ(u.Text(IDC_CUR_PATH) + " " + Cwd(), shown + " " + cwd);
+            EXPECT_EQ(u.Items(kDirs).empty() ? "" : u.Items(kDirs)[0], top);
             EXPECT_GE(u.CurSel(IDC_DRIVE_LIST), 0);
-            b.close ? u.Click(b.close) : u.PressEnter();
+            close ? u.Click(close) : u.PressEnter();
         });
         user->Click(IDC_SRC_BROWSE);
-        EXPECT_EQ(Boxes(), b.box);
-        EXPECT_EQ(user->Text(IDC_SRC_PATH) + " " + dlg.m_strSrcPath, b.field + " " + b.field);
+        EXPECT_EQ(Boxes(), box);
+        EXPECT_EQ(user->Text(IDC_SRC_PATH) + " " + dlg.m_strSrcPath, field + " " + field);
         fs.unlistable = fs.unenterable = "", fs.drivesFail = false;
     }
 }
@@ -128,15 +121,12 @@ TEST_F(PickerTest, AFirstListingThatFailsCancelsThePicker) {
     EXPECT_EQ(user->Text(IDC_SRC_PATH), "keep");
 }
 
-TEST_F(PickerTest, EachBrowseTouchesOnlyItsOwnField) {
+// Each browse touches its own field only.
+TEST_F(PickerTest, DestinationAndLogBrowse) {
     user->Type(IDC_SRC_PATH, "source");
     fw::headless::AnswerNextDialog([](User& u) { u.Select(kDirs, kAlpha), u.Click(IDOK); });
     user->Click(IDC_DST_BROWSE);
     EXPECT_EQ(user->Text(IDC_DST_PATH) + " " + dlg.m_strDstPath, alpha + sep + " " + alpha + sep);
-    EXPECT_EQ(user->Text(IDC_SRC_PATH), "source");
-}
-
-TEST_F(PickerTest, LogBrowseProposesCheckLogAndWritesNothing) {
     user->Click(IDC_LOG_BROWSE);  // disabled without a log: no dialog
     user->Click(IDC_KEEP_LOG);
     user->Type(IDC_LOG_PATH, "other.log");
@@ -150,6 +140,7 @@ TEST_F(PickerTest, LogBrowseProposesCheckLogAndWritesNothing) {
         EXPECT_EQ((dialogs[0].open ? "open " : "save ") + dialogs[0].fileName, "save check.log");
     }
     EXPECT_FALSE(platform::RealFileSystem().Exists(root.Path("new.log")));
+    EXPECT_EQ(user->Text(IDC_SRC_PATH), "source");
 }
 
 }  // namespace
