@@ -91,8 +91,6 @@ void CCopyCheckDlg::OnPaint() {
 
 Icon CCopyCheckDlg::OnQueryDragIcon() { return m_hIcon; }
 
-void CCopyCheckDlg::OnCancel() { CDialog::OnCancel(); }
-
 void CCopyCheckDlg::OnChangeSrcPath() { m_strSrcPath = GetDlgItemText(IDC_SRC_PATH); }
 
 void CCopyCheckDlg::OnChangeDstPath() { m_strDstPath = GetDlgItemText(IDC_DST_PATH); }

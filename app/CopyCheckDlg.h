@@ -79,7 +79,6 @@ protected:
     void DoDataExchange(fw::CDataExchange* pDX) override;
     bool OnInitDialog() override;
     void OnOK() override;
-    void OnCancel() override;
     void OnVScroll(unsigned nSBCode, unsigned nPos, fw::CScrollBar* pScrollBar) override;
 
     void OnPaint();

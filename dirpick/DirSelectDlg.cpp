@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "platform/dirs.h"
+#include "platform/text.h"
 #include "res/resource.h"
 
 using namespace fw;
@@ -31,7 +32,7 @@ bool CDirSelectDlg::OnWndEvent(const Event& event, EventReply& reply) {
 bool CDirSelectDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     platform::Error error;
-    platform::GetCurrentDir(m_strStartDir, error);
+    m_fs->CurrentDir(m_strStartDir, error);
     // A path that cannot be entered is passed over: the picker opens where the process is.
     if (!m_strInitPath.empty()) m_fs->ChangeDir(m_strInitPath, error);
     if (!RefreshLists()) {
@@ -45,7 +46,7 @@ bool CDirSelectDlg::OnInitDialog() {
 int CDirSelectDlg::RefreshLists() {
     std::string current;
     platform::Error error;
-    platform::GetCurrentDir(current, error);
+    m_fs->CurrentDir(current, error);
     // Each listing may rewrite the path it is given.
     std::string driveSpec = current, dirSpec = current;
 
@@ -53,9 +54,7 @@ int CDirSelectDlg::RefreshLists() {
     drives.ResetContent();
     if (!DlgDirList(driveSpec, IDC_DRIVE_LIST, 0, DDL_DRIVES | DDL_EXCLUSIVE)) return 0;
     if (!current.empty())
-        drives.SelectString(-1, std::string("[-") +
-                                    static_cast<char>(std::tolower(static_cast<unsigned char>(
-                                        current[0]))));
+        drives.SelectString(-1, std::string("[-") + platform::AsciiLower(current[0]));
 
     CListBox dirs = GetDlgItem<CListBox>(IDC_DIR_LIST);
     dirs.ResetContent();

@@ -1,6 +1,9 @@
-// What each backend provides to the framework's common part. Not for the system's code.
+// What each backend provides to the framework's common part. Not for the program's code.
 #pragma once
 
+#include <string>
+
+#include "framework/filedialog.h"
 #include "framework/window.h"
 
 namespace fw::backend {
@@ -11,5 +14,7 @@ int RunModal(CDialog& dlg);
 bool Open(CDialog& dlg);
 // Destroys a window made by Open.
 void Close(CDialog& dlg);
+// Shows the file dialog; IDOK with the chosen path, or IDCANCEL.
+int RunFileDialog(const CFileDialog& dlg, std::string& path);
 
 }  // namespace fw::backend

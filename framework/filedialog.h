@@ -27,8 +27,3 @@ private:
 };
 
 }  // namespace fw
-
-namespace fw::backend {
-// Shows the dialog; IDOK with the chosen path, or IDCANCEL.
-int RunFileDialog(const CFileDialog& dlg, std::string& path);
-}  // namespace fw::backend

@@ -1,4 +1,4 @@
-// The Win32 constants the system's code uses, with their Win32 values, so that code above
+// The Win32 constants the program's code uses, with their Win32 values, so that code above
 // the framework reads like Win32 code without including a Win32 header. Each is skipped
 // when <windows.h> came first; when it comes later its macros take the same values.
 #pragma once
@@ -20,9 +20,6 @@ CC_CONST(MB_OKCANCEL, 0x1)
 #ifndef BN_CLICKED
 CC_CONST(BN_CLICKED, 0)
 #endif
-#ifndef BN_DOUBLECLICKED
-CC_CONST(BN_DOUBLECLICKED, 5)
-#endif
 #ifndef EN_CHANGE
 CC_CONST(EN_CHANGE, 0x0300)
 #endif
@@ -41,29 +38,11 @@ CC_CONST(SB_LINEUP, 0)
 #ifndef SB_LINEDOWN
 CC_CONST(SB_LINEDOWN, 1)
 #endif
-#ifndef SB_PAGEUP
-CC_CONST(SB_PAGEUP, 2)
-#endif
 #ifndef SB_PAGEDOWN
 CC_CONST(SB_PAGEDOWN, 3)
 #endif
-#ifndef SB_THUMBPOSITION
-CC_CONST(SB_THUMBPOSITION, 4)
-#endif
-#ifndef SB_THUMBTRACK
-CC_CONST(SB_THUMBTRACK, 5)
-#endif
-#ifndef SB_TOP
-CC_CONST(SB_TOP, 6)
-#endif
-#ifndef SB_BOTTOM
-CC_CONST(SB_BOTTOM, 7)
-#endif
 #ifndef SB_ENDSCROLL
 CC_CONST(SB_ENDSCROLL, 8)
-#endif
-#ifndef BST_UNCHECKED
-CC_CONST(BST_UNCHECKED, 0)
 #endif
 #ifndef BST_CHECKED
 CC_CONST(BST_CHECKED, 1)
@@ -109,9 +88,6 @@ CC_CONST(OFN_CREATEPROMPT, 0x00002000)
 #ifndef OFN_NONETWORKBUTTON
 CC_CONST(OFN_NONETWORKBUTTON, 0x00020000)
 #endif
-#ifndef WM_SETTEXT
-CC_CONST(WM_SETTEXT, 0x000C)
-#endif
 
 // Window and control styles that dialog templates use.
 #ifndef WS_POPUP
@@ -143,9 +119,6 @@ CC_CONST(WS_TABSTOP, 0x00010000)
 #endif
 #ifndef WS_EX_APPWINDOW
 CC_CONST(WS_EX_APPWINDOW, 0x00040000)
-#endif
-#ifndef WS_EX_STATICEDGE
-CC_CONST(WS_EX_STATICEDGE, 0x00020000)
 #endif
 #ifndef DS_MODALFRAME
 CC_CONST(DS_MODALFRAME, 0x80)

@@ -29,23 +29,17 @@ public:
     virtual void SetText(int id, const std::string& text) = 0;  // id 0: the window itself
     virtual std::string GetText(int id) = 0;
     virtual void Enable(int id, bool enable) = 0;
-    virtual bool IsEnabled(int id) = 0;
     virtual void SetFocus(int id) = 0;
     virtual int GetCheck(int id) = 0;
     virtual void SetCheck(int id, int check) = 0;
-    virtual int LineCount(int id) = 0;
-    virtual int FirstVisibleLine(int id) = 0;
     virtual void LineScroll(int id, int lines) = 0;
-    virtual unsigned SetProgress(int id, unsigned pos) = 0;  // returns the previous position
-    virtual unsigned GetProgress(int id) = 0;
+    virtual void SetProgress(int id, unsigned pos) = 0;
     virtual void ListReset(int id) = 0;
     virtual int ListAdd(int id, const std::string& text) = 0;  // sorted lists sort it in
     virtual int ListInsert(int id, int index, const std::string& text) = 0;
     virtual int ListSelectString(int id, int start, const std::string& prefix) = 0;
     virtual int ListSetCurSel(int id, int index) = 0;
     virtual int ListGetCurSel(int id) = 0;
-    virtual int ListCount(int id) = 0;
-    virtual std::string ListGetText(int id, int index) = 0;
     // Fills a list with the drives or the subdirectories of the directory pathSpec names, in
     // the system's bracketed forms ("[-c-]", "[..]", "[name]"); false when it cannot.
     virtual bool DirList(std::string& pathSpec, int listId, unsigned type) = 0;
@@ -71,11 +65,7 @@ public:
     CCtrl() = default;
     CCtrl(Host* host, int id) : m_host(host), m_id(id) {}
     bool operator==(const CCtrl&) const = default;
-    int GetDlgCtrlID() const { return m_id; }
-    void SetWindowText(const std::string& text) { m_host->SetText(m_id, text); }
-    std::string GetWindowText() const { return m_host->GetText(m_id); }
     void EnableWindow(bool enable) { m_host->Enable(m_id, enable); }
-    bool IsWindowEnabled() const { return m_host->IsEnabled(m_id); }
     void SetFocus() { m_host->SetFocus(m_id); }
 
 protected:
@@ -86,8 +76,6 @@ protected:
 class CEdit : public CCtrl {
 public:
     using CCtrl::CCtrl;
-    int GetLineCount() const { return m_host->LineCount(m_id); }
-    int GetFirstVisibleLine() const { return m_host->FirstVisibleLine(m_id); }
     void LineScroll(int lines) { m_host->LineScroll(m_id, lines); }
 };
 
@@ -113,16 +101,13 @@ public:
     }
     int SetCurSel(int index) { return m_host->ListSetCurSel(m_id, index); }
     int GetCurSel() const { return m_host->ListGetCurSel(m_id); }
-    int GetCount() const { return m_host->ListCount(m_id); }
-    std::string GetText(int index) const { return m_host->ListGetText(m_id, index); }
 };
 
 // A bar over the range 0 to 100; positions above 100 show full.
 class CProgressCtrl : public CCtrl {
 public:
     using CCtrl::CCtrl;
-    unsigned SetPos(unsigned pos) { return m_host->SetProgress(m_id, pos); }
-    unsigned GetPos() const { return m_host->GetProgress(m_id); }
+    void SetPos(unsigned pos) { m_host->SetProgress(m_id, pos); }
 };
 
 // A vertical scroll bar used as a pair of arrows.
@@ -210,7 +195,8 @@ public:
     bool IsIconic() const { return m_host->IsIconic(); }
     CRect GetClientRect() const { return m_host->GetClientRect(); }
     void Default() { m_host->Default(); }
-    bool IsOpen() const { return m_host != nullptr; }
+    // Lets the window repaint during a long synchronous operation; takes no input.
+    void LetPaintThrough() { m_host->LetPaintThrough(); }
     Host* GetHost() const { return m_host; }
 
     // Called by the backend for every event of the window; true when handled.

@@ -231,5 +231,5 @@ void CCopyCheckDlg::KeepWindowAlive() {
         m_fpLog.Flush();
     }
     ShowResultLines();
-    GetHost()->LetPaintThrough();
+    LetPaintThrough();
 }

@@ -3,6 +3,7 @@
 
 #include "framework/winconst.h"
 #include "platform/dirs.h"
+#include "platform/text.h"
 
 namespace fw::headless {
 
@@ -16,8 +17,6 @@ bool IsRoot(const std::string& dir) {
 #endif
 }
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 }  // namespace
 
 bool DirListEntries(platform::FileSystem& fs, const std::string& dir, unsigned type,
@@ -25,7 +24,7 @@ bool DirListEntries(platform::FileSystem& fs, const std::string& dir, unsigned t
     entries.clear();
     if (type & DDL_DRIVES) {
         for (const std::string& root : platform::Drives())
-            entries.push_back(std::string("[-") + Lower(root[0]) + "-]");
+            entries.push_back(std::string("[-") + platform::AsciiLower(root[0]) + "-]");
         return true;
     }
     std::vector<platform::DirEntry> listing;

@@ -58,7 +58,6 @@ public:
     void Click(int id);                          // buttons and check boxes; takes the focus
     void PressEnter();
     void PressEsc();
-    void PressTab();
     void Select(int listId, int index);       // a click on an entry
     void DoubleClick(int listId, int index);  // two clicks on an entry
     void ScrollArrow(int scrollBarId, unsigned code);  // SB_LINEUP or SB_LINEDOWN
@@ -75,7 +74,6 @@ public:
     int CurSel(int listId) const;
     int Focused() const;  // the control with the focus, 0 for none
     bool Ended() const;
-    int Result() const;
 
 private:
     class HeadlessHost* m_host;

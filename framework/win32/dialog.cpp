@@ -37,12 +37,14 @@ public:
         Text(platform::ToWide(t.caption));
         Word(static_cast<WORD>(t.pointSize));
         Word(FW_NORMAL);
-        Word(MAKEWORD(FALSE, DEFAULT_CHARSET));  // italic, charset
+        // Italic, and the character set: a fallback for the Japanese face is Japanese too.
+        Word(MAKEWORD(FALSE, SHIFTJIS_CHARSET));
         Text(platform::ToWide(t.font));
         for (const ControlTemplate& c : t.controls)
             Control(c);
     }
     const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words.data()); }
+    const std::vector<WORD>& Words() const { return m_words; }
 
 private:
     void Word(WORD w) { m_words.push_back(w); }
@@ -150,23 +152,32 @@ public:
 
     // Host
     void SetText(int id, const std::string& text) override {
-        SetWindowTextW(Item(id), platform::ToWide(text).c_str());
+        auto set = [&] { SetWindowTextW(Item(id), platform::ToWide(text).c_str()); };
+        if (IsMultilineEdit(id))
+            Unscrolled(id, set);
+        else
+            set();
     }
     std::string GetText(int id) override { return platform::FromWide(WindowText(Item(id))); }
     void Enable(int id, bool enable) override { EnableWindow(Item(id), enable); }
-    bool IsEnabled(int id) override { return IsWindowEnabled(Item(id)); }
     void SetFocus(int id) override { ::SetFocus(Item(id)); }
     int GetCheck(int id) override { return static_cast<int>(Send(id, BM_GETCHECK)); }
     void SetCheck(int id, int check) override { Send(id, BM_SETCHECK, check); }
-    int LineCount(int id) override { return static_cast<int>(Send(id, EM_GETLINECOUNT)); }
-    int FirstVisibleLine(int id) override {
-        return static_cast<int>(Send(id, EM_GETFIRSTVISIBLELINE));
+    void LineScroll(int id, int lines) override {
+        Unscrolled(id, [&] { Send(id, EM_LINESCROLL, 0, lines); });
     }
-    void LineScroll(int id, int lines) override { Send(id, EM_LINESCROLL, 0, lines); }
-    unsigned SetProgress(int id, unsigned pos) override {
-        return static_cast<unsigned>(Send(id, PBM_SETPOS, pos));
+    // A themed bar moves up to a new position in steps driven by timers, which a run does not
+    // dispatch; a move down is drawn at once (no PBS_SMOOTHREVERSE). So the bar is set one
+    // past the position, and back; at the top, within a range widened for the moment.
+    void SetProgress(int id, unsigned pos) override {
+        pos = std::min(pos, 100u);
+        if (pos == 100)
+            Send(id, PBM_SETRANGE32, 0, 101);
+        Send(id, PBM_SETPOS, pos + 1);
+        Send(id, PBM_SETPOS, pos);
+        if (pos == 100)
+            Send(id, PBM_SETRANGE32, 0, 100);
     }
-    unsigned GetProgress(int id) override { return static_cast<unsigned>(Send(id, PBM_GETPOS)); }
     void ListReset(int id) override { Send(id, LB_RESETCONTENT); }
     int ListAdd(int id, const std::string& text) override {
         return SendText(id, LB_ADDSTRING, 0, text);
@@ -181,17 +192,6 @@ public:
         return static_cast<int>(Send(id, LB_SETCURSEL, static_cast<WPARAM>(index)));
     }
     int ListGetCurSel(int id) override { return static_cast<int>(Send(id, LB_GETCURSEL)); }
-    int ListCount(int id) override { return static_cast<int>(Send(id, LB_GETCOUNT)); }
-    std::string ListGetText(int id, int index) override {
-        LRESULT len = Send(id, LB_GETTEXTLEN, static_cast<WPARAM>(index));
-        if (len == LB_ERR)
-            return {};
-        std::wstring text(static_cast<size_t>(len) + 1, L'\0');
-        len =
-            Send(id, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-        text.resize(len == LB_ERR ? 0 : static_cast<size_t>(len));
-        return platform::FromWide(text);
-    }
     // The system's own list filling. It may rewrite the path it is given, and it makes the
     // directory it lists the current one.
     bool DirList(std::string& pathSpec, int listId, unsigned type) override {
@@ -272,6 +272,23 @@ private:
     }
 
     HWND Item(int id) const { return id == 0 ? m_hwnd : GetDlgItem(m_hwnd, id); }
+    bool IsMultilineEdit(int id) const {
+        for (const ControlTemplate& c : m_dlg.Template().controls)
+            if (c.id == id)
+                return c.cls == ControlClass::Edit && (c.style & ES_MULTILINE);
+        return false;
+    }
+    // A multi-line edit changes without drawing and is then painted anew as a whole. New text
+    // or a new view would otherwise be shown by scrolling what it shows, pixels copied, and
+    // under Wine pixels from outside the edit come in: the result window's partial last line
+    // showed the window's top row during a run.
+    template <class F>
+    void Unscrolled(int id, F change) {
+        Send(id, WM_SETREDRAW, FALSE);
+        change();
+        Send(id, WM_SETREDRAW, TRUE);
+        RedrawWindow(Item(id), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    }
     LRESULT Send(int id, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
         return SendMessageW(Item(id), msg, wp, lp);
     }
@@ -321,6 +338,10 @@ void* WindowHandle(const CWnd& wnd) {
 }
 
 void* NewestWindow() { return OpenHosts().empty() ? nullptr : OpenHosts().back()->Hwnd(); }
+
+std::vector<uint16_t> TemplateWords(const DialogTemplate& tpl) {
+    return TemplateWriter(tpl).Words();
+}
 
 }  // namespace fw::win32
 

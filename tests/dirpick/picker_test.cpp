@@ -1,9 +1,6 @@
 // The directory picker and the browse commands, on real temporary directories.
 #include <gtest/gtest.h>
 
-#include <set>
-
-#include "dirpick/DirSelectDlg.h"
 #include "platform/dirs.h"
 #include "tests/support/forwarding_fs.h"
 #include "tests/support/main_window.h"
@@ -13,307 +10,137 @@ namespace {
 
 using fw::headless::User;
 
-// The real file system, with chosen directories that cannot be entered or listed and a
-// drive that cannot be made current.
-class PickyFileSystem : public ForwardingFileSystem {
-public:
-    std::set<std::string> unlistable, unenterable;
+// The real file system, with a directory that cannot be listed, one that cannot be entered
+// (named as the picker names it, with a separator) and drives that cannot be made current.
+struct PickyFileSystem : ForwardingFileSystem {
+    std::string unlistable, unenterable;
     bool drivesFail = false;
 
     bool List(const std::string& dir, std::vector<platform::DirEntry>& entries,
               platform::Error& error) override {
-        std::string d = dir;
-        while (d.size() > 1 && d.back() == platform::kSeparator)
-            d.pop_back();
-        if (unlistable.count(d)) {
-            error = {13, "opendir", dir};
-            return false;
-        }
-        return real.List(dir, entries, error);
+        error = {13, "opendir", dir};
+        return dir != unlistable && real.List(dir, entries, error);
     }
     bool ChangeDir(const std::string& dir, platform::Error& error) override {
-        std::string d = platform::FullPath(dir);
-        while (d.size() > 1 && d.back() == platform::kSeparator)
-            d.pop_back();
-        if (unenterable.count(d)) {
-            error = {13, "chdir", dir};
-            return false;
-        }
-        return real.ChangeDir(dir, error);
+        error = {13, "chdir", dir};
+        return dir != unenterable && real.ChangeDir(dir, error);
     }
     bool ChangeDrive(int drive, platform::Error& error) override {
-        if (drivesFail) {
-            error = {15, "chdrive", ""};
-            return false;
-        }
-        return real.ChangeDrive(drive, error);
+        error = {15, "chdrive", ""};
+        return !drivesFail && real.ChangeDrive(drive, error);
     }
 };
 
-std::string Cwd() {
-    std::string dir;
-    platform::Error error;
-    platform::GetCurrentDir(dir, error);
-    return dir;
-}
+// The work directory's list: [.], [..], [_under], [alpha], [Beta].
+constexpr int kDot = 0, kParent = 1, kUnder = 2, kAlpha = 3, kBeta = 4, kDirs = IDC_DIR_LIST;
 
 class PickerTest : public MainWindowTest {
 protected:
     void SetUp() override {
-        start = Cwd();
-        root.MakeDir("work/alpha");
-        root.MakeDir("work/Beta");
-        root.MakeDir("work/_under");
+        for (const char* d : {"work/alpha", "work/Beta", "work/_under"})
+            root.MakeDir(d);
         root.WriteFile("work/file.txt", "x");
-        work = root.Path("work");
         platform::Error error;
         ASSERT_TRUE(platform::SetCurrentDir(work, error));
         MainWindowTest::SetUp();
         dlg.SetFileSystem(fs);
         fw::headless::UseFileSystem(&fs);
-        user->Type(IDC_SRC_PATH, "");
     }
     void TearDown() override {
         MainWindowTest::TearDown();
-        fw::headless::UseFileSystem(nullptr);
         EXPECT_EQ(Cwd(), work) << "the picker did not put the current directory back";
         platform::Error error;
         platform::SetCurrentDir(start, error);
     }
-
-    // Browses for the source with the picker acted on by `act`.
-    void BrowseSource(std::function<void(User&)> act) {
-        fw::headless::AnswerNextDialog(std::move(act));
-        user->Click(IDC_SRC_BROWSE);
+    // The message boxes shown since the last call, as "text|caption".
+    std::string Boxes() {
+        std::string seen;
+        for (const auto& box : fw::headless::TakeMessageBoxes())
+            seen += box.text + "|" + box.caption;
+        return seen;
     }
 
-    static int IndexOf(User& u, const std::string& entry) {
-        auto items = u.Items(IDC_DIR_LIST);
-        for (size_t i = 0; i < items.size(); ++i)
-            if (items[i] == entry)
-                return static_cast<int>(i);
-        ADD_FAILURE() << "no entry " << entry;
-        return 0;
-    }
-
+    std::string start = Cwd();
     TempDir root;
+    std::string work = root.Path("work"), alpha = root.Path("work/alpha"), sep = Sep();
     PickyFileSystem fs;
-    std::string start, work;
-    const std::string sep{platform::kSeparator};
 };
 
-TEST_F(PickerTest, EmptyFieldOpensOnTheCurrentDirectory) {
-    BrowseSource([&](User& u) {
-        EXPECT_EQ(u.Items(IDC_DIR_LIST),
-                  (std::vector<std::string>{"[.]", "[..]", "[_under]", "[alpha]", "[Beta]"}));
-        EXPECT_EQ(u.CurSel(IDC_DIR_LIST), 0);
-        EXPECT_EQ(u.Text(IDC_CUR_PATH), work);
-        ASSERT_EQ(u.Items(IDC_DRIVE_LIST).size(), platform::Drives().size());
-        EXPECT_GE(u.CurSel(IDC_DRIVE_LIST), 0);
-        u.Click(IDOK);
-    });
-    EXPECT_EQ(user->Text(IDC_SRC_PATH), work);
-    EXPECT_EQ(dlg.m_strSrcPath, work);
-}
-
-TEST_F(PickerTest, MissingOrFileInitialPathOpensOnTheCurrentDirectory) {
-    for (std::string initial : {root.Path("missing"), root.Path("work/file.txt")}) {
-        SCOPED_TRACE(initial);
-        user->Type(IDC_SRC_PATH, initial);
-        BrowseSource([&](User& u) {
-            EXPECT_EQ(u.Text(IDC_CUR_PATH), work);
-            u.Click(IDCANCEL);
+TEST_F(PickerTest, BrowseForTheSource) {
+    const std::string kDirBox = "指定ディレクトリは現在使用不可のようです|エラー";
+    const std::string kDriveBox = "指定ドライブは現在使用不可のようです|エラー";
+    const std::string missing = root.Path("missing"), file = root.Path("work/file.txt");
+    const std::string beta = root.Path("work/Beta"), under = root.Path("work/_under");
+    // clang-format off
+    // What the source field holds, what is done in the picker, the box it shows ("text|caption")
+    // and, before it closes: its path display, the current directory and the directory list's
+    // top entry; then how it is closed (0: Enter) and what the field holds afterwards.
+    const std::tuple<const char*, std::string, std::function<void(User&, PickyFileSystem&)>,
+                     std::string, std::string, std::string, std::string, int, std::string>
+        browses[] = {
+        {"empty", "", [](User&, auto&) {}, "", work, work, "[.]", IDOK, work},
+        {"missing, cancel", missing, [](User&, auto&) {}, "", work, work, "[.]", IDCANCEL, missing},
+        {"missing", missing, [](User&, auto&) {}, "", work, work, "[.]", 0, work},
+        {"a file", file, [](User&, auto&) {}, "", work, work, "[.]", IDOK, work},
+        {"a directory", alpha, [](User&, auto&) {}, "", alpha, alpha, "[.]", IDOK, alpha},
+        {"double click", "", [](User& u, auto&) { u.DoubleClick(kDirs, kBeta); }, "", beta, beta, "[.]", IDOK, beta},
+        {"parent", "", [](User& u, auto&) { u.Select(kDirs, kParent); }, "", root.path() + sep, work, "[.]", IDOK, root.path() + sep},
+        {"enter [.]", "", [](User& u, auto&) { u.Select(kDirs, kBeta), u.DoubleClick(kDirs, kDot); }, "", work, work, "[.]", IDCANCEL, ""},
+        {"Enter", "", [](User& u, auto&) { u.Select(kDirs, kUnder); }, "", under + sep, work, "[.]", 0, under + sep},
+        {"to the root, cancel", alpha, [](User& u, auto&) { u.DoubleClick(kDirs, kParent), u.Click(IDC_JUMP_ROOT); }, "", "/", "/", "[.]", IDCANCEL, alpha},
+        {"cannot enter", "", [&](User& u, auto& fs) { fs.unenterable = alpha + sep, u.DoubleClick(kDirs, kAlpha); }, kDirBox, work, work, "[.]", IDOK, work},
+        {"cannot list", "", [&](User& u, auto& fs) { fs.unlistable = alpha, u.DoubleClick(kDirs, kAlpha); }, "", alpha + sep, alpha, "", IDOK, alpha + sep},
+        {"no drive", "", [](User& u, auto& fs) { fs.drivesFail = true, u.DoubleClick(kDirs, kAlpha), u.Select(IDC_DRIVE_LIST, 0); }, kDriveBox, alpha, alpha, "[.]", IDCANCEL, ""},
+    };
+    // clang-format on
+    for (auto& [what, initial, act, box, shown, cwd, top, close, field] : browses) {
+        SCOPED_TRACE(what);
+        dlg.SetDlgItemText(IDC_SRC_PATH, initial);
+        if (!box.empty())
+            fw::headless::AnswerMessageBox(IDOK);
+        fw::headless::AnswerNextDialog([&](User& u) {
+            act(u, fs);
+            EXPECT_EQ(u.Text(IDC_CUR_PATH) + " " + Cwd(), shown + " " + cwd);
+            EXPECT_EQ(u.Items(kDirs).empty() ? "" : u.Items(kDirs)[0], top);
+            EXPECT_GE(u.CurSel(IDC_DRIVE_LIST), 0);
+            close ? u.Click(close) : u.PressEnter();
         });
-        EXPECT_TRUE(fw::headless::TakeMessageBoxes().empty());
-        EXPECT_EQ(user->Text(IDC_SRC_PATH), initial);
-        BrowseSource([&](User& u) { u.PressEnter(); });
-        EXPECT_EQ(user->Text(IDC_SRC_PATH), work);
+        user->Click(IDC_SRC_BROWSE);
+        EXPECT_EQ(Boxes(), box);
+        EXPECT_EQ(user->Text(IDC_SRC_PATH) + " " + dlg.m_strSrcPath, field + " " + field);
+        fs.unlistable = fs.unenterable = "", fs.drivesFail = false;
     }
 }
 
-TEST_F(PickerTest, InitialPathIsWhereThePickerOpens) {
-    user->Type(IDC_SRC_PATH, root.Path("work/alpha"));
-    BrowseSource([&](User& u) {
-        EXPECT_EQ(Cwd(), root.Path("work/alpha"));
-        EXPECT_EQ(u.Items(IDC_DIR_LIST), (std::vector<std::string>{"[.]", "[..]"}));
-        u.Click(IDOK);
-    });
-    EXPECT_EQ(user->Text(IDC_SRC_PATH), root.Path("work/alpha"));
-}
-
-TEST_F(PickerTest, SingleClickReturnsTheSubdirectoryWithASeparator) {
-    BrowseSource([&](User& u) {
-        u.Select(IDC_DIR_LIST, IndexOf(u, "[alpha]"));
-        EXPECT_EQ(u.Text(IDC_CUR_PATH), root.Path("work/alpha") + sep);
-        EXPECT_EQ(Cwd(), work);  // a selection enters nothing
-        u.Click(IDOK);
-    });
-    EXPECT_EQ(user->Text(IDC_SRC_PATH), root.Path("work/alpha") + sep);
-}
-
-TEST_F(PickerTest, DoubleClickEntersAndReturnsWithoutASeparator) {
-    BrowseSource([&](User& u) {
-        u.DoubleClick(IDC_DIR_LIST, IndexOf(u, "[Beta]"));
-        EXPECT_EQ(Cwd(), root.Path("work/Beta"));
-        EXPECT_EQ(u.CurSel(IDC_DIR_LIST), 0);
-        EXPECT_EQ(u.Text(IDC_CUR_PATH), root.Path("work/Beta"));
-        u.Click(IDOK);
-    });
-    EXPECT_EQ(user->Text(IDC_SRC_PATH), root.Path("work/Beta"));
-}
-
-TEST_F(PickerTest, ParentEntryIsChosenWithoutLeaving) {
-    BrowseSource([&](User& u) {
-        u.Select(IDC_DIR_LIST, IndexOf(u, "[..]"));
-        EXPECT_EQ(u.Text(IDC_CUR_PATH), root.path() + sep);
-        EXPECT_EQ(Cwd(), work);
-        u.Click(IDOK);
-    });
-    EXPECT_EQ(user->Text(IDC_SRC_PATH), root.path() + sep);
-}
-
-TEST_F(PickerTest, DoubleClickOnDotListsTheSameDirectoryAgain) {
-    BrowseSource([&](User& u) {
-        auto before = u.Items(IDC_DIR_LIST);
-        u.Select(IDC_DIR_LIST, 2);
-        u.DoubleClick(IDC_DIR_LIST, 0);
-        EXPECT_EQ(u.Items(IDC_DIR_LIST), before);
-        EXPECT_EQ(u.CurSel(IDC_DIR_LIST), 0);
-        EXPECT_EQ(Cwd(), work);
-        u.PressEsc();
-    });
-    EXPECT_EQ(user->Text(IDC_SRC_PATH), "");
-}
-
-TEST_F(PickerTest, EnterWithASubdirectorySelectedReturnsIt) {
-    BrowseSource([&](User& u) {
-        u.Select(IDC_DIR_LIST, IndexOf(u, "[_under]"));
-        u.PressEnter();
-        EXPECT_TRUE(u.Ended());
-    });
-    EXPECT_EQ(user->Text(IDC_SRC_PATH), root.Path("work/_under") + sep);
-}
-
-TEST_F(PickerTest, JumpToRootListsTheRoot) {
-    BrowseSource([&](User& u) {
-        u.DoubleClick(IDC_DIR_LIST, IndexOf(u, "[alpha]"));
-        u.Click(IDC_JUMP_ROOT);
-        std::string top = Cwd();
-        EXPECT_EQ(top.size(), platform::Drives()[0].size());
-        auto items = u.Items(IDC_DIR_LIST);
-        EXPECT_EQ(items[0], "[.]");
-        EXPECT_EQ(std::count(items.begin(), items.end(), "[..]"), 0);
-        EXPECT_EQ(u.Text(IDC_CUR_PATH), top);
-        u.Click(IDCANCEL);
-    });
-    EXPECT_EQ(user->Text(IDC_SRC_PATH), "");
-}
-
-TEST_F(PickerTest, DirectoryThatCannotBeEnteredShowsItsBox) {
-    fs.unenterable.insert(root.Path("work/alpha"));
-    BrowseSource([&](User& u) {
-        fw::headless::AnswerMessageBox(IDOK);
-        fw::headless::TakeMessageBoxes();
-        u.DoubleClick(IDC_DIR_LIST, IndexOf(u, "[alpha]"));
-        auto boxes = fw::headless::TakeMessageBoxes();
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, "指定ディレクトリは現在使用不可のようです");
-        EXPECT_EQ(boxes[0].caption, "エラー");
-        EXPECT_EQ(boxes[0].type, MB_OK);
-        EXPECT_EQ(Cwd(), work);
-        EXPECT_EQ(u.CurSel(IDC_DIR_LIST), 0);
-        EXPECT_EQ(u.Text(IDC_CUR_PATH), work);
-        u.Click(IDOK);
-    });
-    EXPECT_EQ(user->Text(IDC_SRC_PATH), work);
-}
-
-TEST_F(PickerTest, ListingThatFailsAfterAChangeKeepsThePreviousResult) {
-    fs.unlistable.insert(root.Path("work/alpha"));
-    BrowseSource([&](User& u) {
-        u.DoubleClick(IDC_DIR_LIST, IndexOf(u, "[alpha]"));
-        EXPECT_EQ(Cwd(), root.Path("work/alpha"));
-        auto items = u.Items(IDC_DIR_LIST);
-        EXPECT_EQ(std::count(items.begin(), items.end(), "[.]"), 0);
-        EXPECT_EQ(u.Text(IDC_CUR_PATH), root.Path("work/alpha") + sep);
-        u.Click(IDOK);
-    });
-    EXPECT_TRUE(fw::headless::TakeMessageBoxes().empty());
-    EXPECT_EQ(user->Text(IDC_SRC_PATH), root.Path("work/alpha") + sep);
-}
-
-TEST_F(PickerTest, FirstListingThatFailsCancelsThePicker) {
-    fs.unlistable.insert(work);
+TEST_F(PickerTest, AFirstListingThatFailsCancelsThePicker) {
+    fs.unlistable = work;
     fw::headless::AnswerMessageBox(IDOK);
-    fw::headless::TakeMessageBoxes();
     user->Type(IDC_SRC_PATH, "keep");
     user->Click(IDC_SRC_BROWSE);  // ends before it is shown: nothing to script
-    auto boxes = fw::headless::TakeMessageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "ディレクトリ情報は正常に読み込めませんでした");
-    EXPECT_EQ(boxes[0].caption, "エラー");
+    EXPECT_EQ(Boxes(), "ディレクトリ情報は正常に読み込めませんでした|エラー");
     EXPECT_EQ(user->Text(IDC_SRC_PATH), "keep");
 }
 
-TEST_F(PickerTest, DriveThatCannotBeMadeCurrentShowsItsBox) {
-    fs.drivesFail = true;
-    BrowseSource([&](User& u) {
-        fw::headless::AnswerMessageBox(IDOK);
-        fw::headless::TakeMessageBoxes();
-        u.DoubleClick(IDC_DIR_LIST, IndexOf(u, "[alpha]"));
-        u.Select(IDC_DRIVE_LIST, 0);
-        auto boxes = fw::headless::TakeMessageBoxes();
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, "指定ドライブは現在使用不可のようです");
-        EXPECT_EQ(boxes[0].caption, "エラー");
-        EXPECT_EQ(Cwd(), root.Path("work/alpha"));
-        EXPECT_EQ(u.Text(IDC_CUR_PATH), root.Path("work/alpha"));
-        EXPECT_GE(u.CurSel(IDC_DRIVE_LIST), 0);
-        u.Click(IDCANCEL);
-    });
-}
-
-TEST_F(PickerTest, EachBrowseTouchesOnlyItsOwnField) {
-    user->Type(IDC_DST_PATH, "dest");
-    BrowseSource([&](User& u) { u.Click(IDOK); });
-    EXPECT_EQ(user->Text(IDC_DST_PATH), "dest");
-    fw::headless::AnswerNextDialog([&](User& u) {
-        u.Select(IDC_DIR_LIST, IndexOf(u, "[alpha]"));
-        u.Click(IDOK);
-    });
+// Each browse touches its own field only.
+TEST_F(PickerTest, DestinationAndLogBrowse) {
+    user->Type(IDC_SRC_PATH, "source");
+    fw::headless::AnswerNextDialog([](User& u) { u.Select(kDirs, kAlpha), u.Click(IDOK); });
     user->Click(IDC_DST_BROWSE);
-    EXPECT_EQ(user->Text(IDC_DST_PATH), root.Path("work/alpha") + sep);
-    EXPECT_EQ(dlg.m_strDstPath, root.Path("work/alpha") + sep);
-    EXPECT_EQ(user->Text(IDC_SRC_PATH), work);
-}
-
-TEST_F(PickerTest, LogBrowseAsksForCheckLogAndWritesNothing) {
-    EXPECT_FALSE(user->Enabled(IDC_LOG_BROWSE));
-    user->Click(IDC_LOG_BROWSE);  // disabled: no dialog
-    EXPECT_TRUE(fw::headless::TakeFileDialogs().empty());
-
+    EXPECT_EQ(user->Text(IDC_DST_PATH) + " " + dlg.m_strDstPath, alpha + sep + " " + alpha + sep);
+    user->Click(IDC_LOG_BROWSE);  // disabled without a log: no dialog
     user->Click(IDC_KEEP_LOG);
     user->Type(IDC_LOG_PATH, "other.log");
-    fw::headless::AnswerFileDialog(std::nullopt);
-    user->Click(IDC_LOG_BROWSE);
-    EXPECT_EQ(user->Text(IDC_LOG_PATH), "other.log");
-
-    std::string chosen = root.Path("chosen.log");
-    fw::headless::AnswerFileDialog(chosen);
-    user->Click(IDC_LOG_BROWSE);
-    EXPECT_EQ(user->Text(IDC_LOG_PATH), chosen);
-    EXPECT_EQ(dlg.m_strLogPath, chosen);
-    EXPECT_FALSE(platform::RealFileSystem().Exists(chosen));
-
-    auto dialogs = fw::headless::TakeFileDialogs();
-    ASSERT_EQ(dialogs.size(), 2u);
-    for (const auto& d : dialogs) {
-        EXPECT_FALSE(d.open);
-        EXPECT_EQ(d.fileName, "check.log");
-        EXPECT_EQ(d.flags, 0x22806u);
-        EXPECT_EQ(d.defExt, "");
-        EXPECT_EQ(d.filter, "");
+    for (auto chosen : {std::optional<std::string>(), std::optional(root.Path("new.log"))}) {
+        fw::headless::AnswerFileDialog(chosen);
+        user->Click(IDC_LOG_BROWSE);
+        EXPECT_EQ(user->Text(IDC_LOG_PATH) + " " + dlg.m_strLogPath,
+                  chosen.value_or("other.log") + " " + chosen.value_or("other.log"));
+        auto dialogs = fw::headless::TakeFileDialogs();
+        ASSERT_EQ(dialogs.size(), 1u);
+        EXPECT_EQ((dialogs[0].open ? "open " : "save ") + dialogs[0].fileName, "save check.log");
     }
+    EXPECT_FALSE(platform::RealFileSystem().Exists(root.Path("new.log")));
+    EXPECT_EQ(user->Text(IDC_SRC_PATH), "source");
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
-// The conformance driver over the headless backend's scripted user.
+// The conformance user over the headless scripted one. Headless failures (an unanswered
+// box, a dialog left open) fail the running test, which starts with no answers left over.
 #include <gtest/gtest.h>
 
-#include <deque>
+#include <utility>
 
 #include "framework/headless/headless.h"
 #include "tests/conformance/driver.h"
@@ -10,47 +11,47 @@ namespace conformance {
 
 namespace {
 
-class HeadlessDriver : public Driver {
+class HeadlessUser : public User {
 public:
-    HeadlessDriver(fw::CDialog& dlg, std::vector<std::string>& log) : m_user(dlg) {
-        fw::headless::SetMessageBoxHandler([this, &log](const fw::headless::MessageBoxCall& c) {
+    explicit HeadlessUser(fw::CDialog& dlg) : u(dlg) {}
+    void Type(int id, const std::string& text) override { u.Type(id, text); }
+    void Focus(int id) override { u.Focus(id); }
+    void Click(int id) override { u.Click(id); }
+    void PressEnter() override { u.PressEnter(); }
+    void PressEsc() override { u.PressEsc(); }
+    void Select(int listId, int index) override { u.Select(listId, index); }
+    void DoubleClick(int listId, int index) override { u.DoubleClick(listId, index); }
+    void ScrollArrow(int scrollBarId, unsigned code) override { u.ScrollArrow(scrollBarId, code); }
+    void AnswerBox(int button, std::vector<std::string>& log) override {
+        fw::headless::SetMessageBoxHandler([&log, button](const fw::headless::MessageBoxCall& c) {
             log.push_back("BOX " + c.text);
-            if (m_answers.empty()) {
-                ADD_FAILURE() << "unanswered message box: " << c.text;
-                return static_cast<int>(IDCANCEL);
-            }
-            int answer = m_answers.front();
-            m_answers.pop_front();
-            return answer;
+            return button;
         });
+        fw::headless::AnswerFileDialog(std::nullopt);
     }
-    ~HeadlessDriver() override {
-        fw::headless::SetMessageBoxHandler(nullptr);
-        EXPECT_TRUE(m_answers.empty()) << "a message box that was to come never came";
-    }
+    int Focused() override { return u.Focused(); }
+    bool Ended() override { return u.Ended(); }
+    bool Enabled(int id) override { return u.Enabled(id); }
+    int FirstVisibleLine(int id) override { return u.FirstVisibleLine(id); }
+    std::vector<std::string> Items(int listId) override { return u.Items(listId); }
 
-    void Type(int id, const std::string& text) override { m_user.Type(id, text); }
-    void Focus(int id) override { m_user.Focus(id); }
-    void Click(int id) override { m_user.Click(id); }
-    void PressEnter() override { m_user.PressEnter(); }
-    void PressEsc() override { m_user.PressEsc(); }
-    void Select(int listId, int index) override { m_user.Select(listId, index); }
-    void DoubleClick(int listId, int index) override { m_user.DoubleClick(listId, index); }
-    void Arrow(int scrollBarId, unsigned code) override { m_user.ScrollArrow(scrollBarId, code); }
-    void AnswerNextMessageBox(int button) override { m_answers.push_back(button); }
-    void CancelNextFileDialog() override { fw::headless::AnswerFileDialog(std::nullopt); }
-    int Focused() override { return m_user.Focused(); }
-    bool Ended() override { return m_user.Ended(); }
-
-private:
-    fw::headless::User m_user;
-    std::deque<int> m_answers;
+    fw::headless::User u;
 };
+
+class ScriptReset : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override { fw::headless::ResetScript(); }
+};
+
+const bool kInstalled = [] {
+    fw::headless::SetFailureHandler([](const std::string& message) { ADD_FAILURE() << message; });
+    testing::UnitTest::GetInstance()->listeners().Append(new ScriptReset);
+    return true;
+}();
 
 }  // namespace
 
-std::unique_ptr<Driver> MakeDriver(fw::CDialog& dlg, std::vector<std::string>& log) {
-    return std::make_unique<HeadlessDriver>(dlg, log);
+std::unique_ptr<User> MakeUser(fw::CDialog& dlg) {
+    return std::make_unique<HeadlessUser>(dlg);
 }
 
 }  // namespace conformance
