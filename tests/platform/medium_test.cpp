@@ -11,7 +11,6 @@
 
 #include "platform/fs.h"
 #include "platform/medium.h"
-#include "platform/read_thread.h"
 #include "tests/support/bytes.h"
 #include "tests/support/tempdir.h"
 
@@ -310,48 +309,6 @@ TEST_F(MediumReadTest, SameVolumeForTwoFilesOfOneTree) {
         EXPECT_FALSE(fs.SameVolume(temp->path(), "/dev/shm"));
     }
 #endif
-}
-
-// Answers from a script, noting the thread each Read runs on.
-class ScriptedFile : public InputFile {
-public:
-    bool Read(void* buf, size_t n, size_t& got, Error& error) override {
-        thread = std::this_thread::get_id();
-        ++reads;
-        got = std::min<size_t>(n, 3);
-        std::memset(buf, 'x', got);
-        if (reads == failAt) {
-            error.code = 5;
-            error.path = "scripted";
-            return false;
-        }
-        return true;
-    }
-
-    std::thread::id thread;
-    unsigned reads = 0;
-    unsigned failAt = 0;
-};
-
-TEST(ReadThread, ReadsOnItsOwnThreadAndCarriesTheResultBack) {
-    platform::ReadThread reader;
-    ScriptedFile file;
-    file.failAt = 3;
-    char buf[8] = {};
-    for (unsigned k = 1; k <= 4; ++k) {
-        SCOPED_TRACE(k);
-        reader.Start(file, buf, 2);
-        size_t got = 99;
-        Error error;
-        bool ok = reader.Wait(got, error);
-        EXPECT_EQ(ok, k != 3);
-        EXPECT_EQ(got, 2u);
-        EXPECT_EQ(error.failed(), k == 3);
-        EXPECT_EQ(error.path, k == 3 ? "scripted" : "");
-        EXPECT_EQ(std::string(buf, 2), "xx");
-        EXPECT_EQ(file.reads, k);
-        EXPECT_NE(file.thread, std::this_thread::get_id());
-    }
 }
 
 }  // namespace
