@@ -21,6 +21,7 @@ size_t AlignUp(uint64_t n, size_t to) {
 // What one read ahead holds: the bytes asked for, what came, and how it ended.
 struct Chunk {
     AlignedBuffer buf;
+    size_t capacity = 0;
     size_t want = 0;
     size_t got = 0;
     bool ok = true;
@@ -38,18 +39,19 @@ struct ReadAhead::Ahead {
     Chunk first;
 };
 
-// A file whose reads come from what was read ahead, with the next block in flight.
+// A file whose reads come from what was read ahead: one chunk being handed out and the
+// next in flight, each of several blocks, so that the device streams while blocks are
+// compared.
 class ReadAhead::File : public InputFile {
 public:
     File(ReadAhead& stage, std::unique_ptr<InputFile> file, Chunk first)
-        : stage_(stage),
-          file_(std::move(file)),
-          chunk_(std::move(first)),
-          have_(chunk_.want != 0) {}
+        : stage_(stage), file_(std::move(file)), cur_(std::move(first)), haveCur_(cur_.want != 0) {}
     ~File() override {
         Settle();
-        if (have_)
-            stage_.Release(chunk_.want);
+        if (haveCur_)
+            stage_.Release(cur_.want);
+        if (haveNext_)
+            stage_.Release(next_.want);
     }
 
     bool ReadThroughCache() const override { return file_->ReadThroughCache(); }
@@ -58,36 +60,45 @@ public:
     bool Read(void* buf, size_t n, size_t& got, Error& error) override {
         auto* out = static_cast<unsigned char*>(buf);
         got = 0;
-        Settle();
-        if (have_ && chunk_.thrown)
-            std::rethrow_exception(std::exchange(chunk_.thrown, nullptr));
-        if (have_) {
-            size_t k = std::min(n, chunk_.got - pos_);
-            std::memcpy(out, chunk_.buf.get() + pos_, k);
-            pos_ += k;
-            got = k;
-            if (pos_ == chunk_.got) {
-                // A short chunk is the end of the file, or where it failed.
-                atEnd_ = chunk_.got < chunk_.want;
-                bool ok = chunk_.ok;
-                error = chunk_.error;
-                Drop();
-                if (!ok)
+        while (got < n) {
+            if (haveCur_ && pos_ == cur_.got) {
+                // Handed out whole: a chunk that failed fails the read that needs more of it,
+                // and a short one is the end of the file.
+                haveCur_ = false;
+                stage_.Release(cur_.want);
+                if (!cur_.ok) {
+                    error = cur_.error;
                     return false;
-            }
-            if (got == n || atEnd_) {
+                }
+                atEnd_ = cur_.got < cur_.want;
+                if (atEnd_)
+                    return true;
                 Ahead(n);
-                return true;
             }
+            if (!haveCur_ && haveNext_) {
+                Settle();
+                if (next_.thrown)
+                    std::rethrow_exception(std::exchange(next_.thrown, nullptr));
+                std::swap(cur_, next_);
+                haveCur_ = true;
+                haveNext_ = false;
+                pos_ = 0;
+            }
+            if (!haveCur_)
+                break;
+            size_t k = std::min(n - got, cur_.got - pos_);
+            std::memcpy(out + got, cur_.buf.get() + pos_, k);
+            pos_ += k;
+            got += k;
         }
-        if (atEnd_)
-            return true;
-        size_t more = 0;
-        bool ok = file_->Read(out + got, n - got, more, error);
-        got += more;
-        if (!ok)
-            return false;
-        atEnd_ = got < n;
+        if (got < n && !atEnd_) {
+            size_t more = 0;
+            bool ok = file_->Read(out + got, n - got, more, error);
+            got += more;
+            if (!ok)
+                return false;
+            atEnd_ = got < n;
+        }
         Ahead(n);
         return true;
     }
@@ -99,35 +110,31 @@ private:
         stage_.changed_.wait(lock, [this] { return !inFlight_; });
     }
 
-    void Drop() {
-        stage_.Release(chunk_.want);
-        spare_ = std::move(chunk_.buf);
-        chunk_ = {};
-        have_ = false;
-        pos_ = 0;
-    }
-
-    // Asks for the next n bytes, when there may be some and the budget has room.
+    // Asks for the next chunk, when there may be one and the budget has room.
     void Ahead(size_t n) {
-        if (atEnd_ || have_ || !stage_.Reserve(n, 0))
+        size_t want = std::max(n, kStreamChunk / n * n);
+        bool endsInCur = haveCur_ && cur_.got < cur_.want;
+        if (atEnd_ || endsInCur || haveNext_ || !stage_.Reserve(want, 0))
             return;
-        if (!spare_ || spareSize_ < n) {
-            spare_ = AllocateAligned(n);
-            spareSize_ = n;
-            if (!spare_) {
-                stage_.Release(n);
+        if (!next_.buf || next_.capacity < want) {
+            next_.buf = AllocateAligned(want);
+            next_.capacity = want;
+            if (!next_.buf) {
+                stage_.Release(want);
                 return;
             }
         }
-        chunk_.buf = std::move(spare_);
-        chunk_.want = n;
-        have_ = true;
+        next_.want = want;
+        next_.got = 0;
+        next_.ok = true;
+        next_.error = {};
+        haveNext_ = true;
         {
             std::lock_guard<std::mutex> lock(stage_.mutex_);
             inFlight_ = true;
         }
         stage_.Post([this] {
-            Chunk& c = chunk_;
+            Chunk& c = next_;
             try {
                 c.ok = file_->Read(c.buf.get(), c.want, c.got, c.error);
             } catch (...) {
@@ -139,15 +146,18 @@ private:
         });
     }
 
+    // Big enough that the device streams, small enough for two files' two chunks each.
+    static constexpr size_t kStreamChunk = size_t{4} << 20;
+
     ReadAhead& stage_;
     std::unique_ptr<InputFile> file_;
-    Chunk chunk_;
-    bool have_;  // chunk_ holds a read, done or in flight
+    Chunk cur_;
+    bool haveCur_;  // cur_ holds bytes to hand out
     size_t pos_ = 0;
+    Chunk next_;
+    bool haveNext_ = false;  // next_ is in flight or done
     bool atEnd_ = false;
     bool inFlight_ = false;  // under the stage's mutex
-    AlignedBuffer spare_;
-    size_t spareSize_ = 0;
 };
 
 ReadAhead::ReadAhead(FileSystem& fs, size_t block, unsigned threads) : fs_(fs), block_(block) {

@@ -156,13 +156,13 @@ const Case kCases[] = {
          for (const char* name : {"a", "b", "c", "d", "e"})
              Both(fs, name, Bytes(3000));
          Both(fs, "empty", "");
-         fs.FailRead("src/a", 1);
-         fs.FailRead("dst/b", 1);
-         fs.FailRead("src/c", 3);
-         fs.FailRead("dst/c", 3);
-         fs.FailRead("dst/d", 4);  // the read that finds the end: still a failure
-         fs.FailRead("src/empty", 1);
-         fs.FailRead("dst/empty", 1);
+         fs.Put("src/a").badAt = 0;
+         fs.Put("dst/b").badAt = 0;
+         fs.Put("src/c").badAt = 2048;  // the third block, on both sides
+         fs.Put("dst/c").badAt = 2999;
+         fs.Put("dst/d").badAt = 3000;  // where it ends: nothing is read there
+         fs.Put("src/empty").badAt = 0;
+         fs.Put("dst/empty").badAt = 0;
      },
      {},
      {"Diredtory [ src/ ]", "File [src/a]", "[src/a]：ファイルの読み込みに失敗しました",
@@ -313,7 +313,7 @@ TEST(CheckTest, EqualFilesAroundTheBlockSizeEndAtTheFirstShortRead) {
         SCOPED_TRACE(size);
         FakeFileSystem fs;
         Both(fs, "f", Bytes(size));
-        Outcome out = Check(fs);
+        Outcome out = Check(fs, {.readAhead = false});
         EXPECT_EQ(out.lines, (Lines{"Diredtory [ src/ ]", "File [src/f]"}));
         EXPECT_EQ(out.counts, (Counts{0, 1, 0, size, size}));
         EXPECT_EQ(fs.Calls("Read src/f").size(), size / 1024 + 1);
