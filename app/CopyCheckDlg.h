@@ -15,7 +15,7 @@
 #include "framework/window.h"
 #include "platform/fs.h"
 #include "platform/medium.h"
-#include "platform/read_thread.h"
+#include "platform/read_ahead.h"
 #include "res/resource.h"
 #include "run/log.h"
 
@@ -115,6 +115,10 @@ private:
     bool StopRequested() const { return m_pStop && m_pStop->load(); }
     void SetProgress(int id, uint64_t percent);
     void SkipRestOfFile(uint64_t& done, uint64_t total);
+    std::unique_ptr<platform::InputFile> OpenFile(const std::string& path, bool fromMedium,
+                                                  platform::Error& error);
+    size_t PlanReads(const std::vector<platform::DirEntry>& entries, size_t from,
+                     const std::string& srcDir, const std::string& dstDir);
     void ShowResultLines();
     // During a run: shows the result window and lets the window repaint, at most every
     // 100 ms, so a long run neither freezes the window nor rebuilds it for every line.
@@ -142,11 +146,8 @@ public:
     unsigned m_nBlockKB = 0;
     int m_bKeepLog = 0;
     int m_bNamesOnly = 0;
-    bool m_bCached = false;  // the copy is read through the system's cache, as the source is
-    bool m_bOverlap = true;  // a file's two blocks are read at the same time
-    // Smaller blocks are read one side after the other: handing a block to the other thread
-    // and back costs more than reading it.
-    size_t m_nOverlapMinBlock = 64 * 1024;
+    bool m_bCached = false;    // the copy is read through the system's cache, as the source is
+    bool m_bReadAhead = true;  // files and blocks read before they are compared
     std::string m_strLogPath;
     fw::Icon m_hIcon = nullptr;
 
@@ -162,7 +163,7 @@ private:
     bool m_bReadRemote = false;        // and some of it was read
     bool m_bFetched = false;           // some file compared was held elsewhere and fetched
     Root m_srcRoot, m_dstRoot;
-    std::unique_ptr<platform::ReadThread> m_dstReader;  // started by the first file that needs it
+    std::unique_ptr<platform::ReadAhead> m_stage;  // during a walk that compares contents
     int64_t m_nLastShownMs = 0;
     int64_t m_nLastFlushMs = 0;  // when the log's buffer was last written out // when the running
                                  // window was last shown

@@ -234,10 +234,9 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
     if (env.allocate)
         dlg.SetAllocator(env.allocate);
     dlg.m_bCached = options.cached;
-    // For measuring what reading a file's two sides at once gains.
-    if (const char* overlap = std::getenv("COPYCHECK_OVERLAP");
-        overlap && std::string(overlap) == "0")
-        dlg.m_bOverlap = false;
+    // For measuring what the reads in flight gain.
+    if (const char* ahead = std::getenv("COPYCHECK_READAHEAD"); ahead && std::string(ahead) == "0")
+        dlg.m_bReadAhead = false;
     user.Type(IDC_SRC_PATH, options.source);
     user.Type(IDC_DST_PATH, options.destination);
     if (options.namesOnly)

@@ -40,8 +40,7 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     if (entry.isRegular) {
         // A copy just written is still in the cache: read back from there, it would compare
         // equal whatever reached the medium.
-        dst = m_bCached ? m_fs->OpenRead(Io(dstPath), error)
-                        : m_fs->OpenReadFromMedium(Io(dstPath), error);
+        dst = OpenFile(Io(dstPath), !m_bCached, error);
         found = dst != nullptr;
     } else {
         found = m_fs->Exists(Io(dstPath));
@@ -62,7 +61,7 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
     m_bReadRemote = m_bReadRemote || m_bCopyRemote;
     m_bFetched = m_bFetched || entry.notLocal || dst->NotLocal();
-    std::unique_ptr<platform::InputFile> src = m_fs->OpenRead(Io(srcPath), error);
+    std::unique_ptr<platform::InputFile> src = OpenFile(Io(srcPath), false, error);
     if (!src) {
         AddPathResult("なぜかコピー元のファイル[", srcPath, "]が開けませんでした");
         dst.reset();
@@ -72,20 +71,6 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     }
 
     const size_t block = size_t{m_nBlockKB} * 1024;
-    // The two sides are read at the same time when they are on two devices. A file of one
-    // block would gain less than the hand-over to the other thread costs, and one device
-    // asked for both sides at once is slower than asked for one after the other.
-    bool overlap = m_bOverlap && block >= m_nOverlapMinBlock && entry.size > block &&
-                   !m_fs->SameVolume(Io(srcPath), Io(dstPath));
-    if (overlap && !m_dstReader) {
-        try {
-            m_dstReader = std::make_unique<platform::ReadThread>();
-        } catch (const std::exception&) {
-            // No thread to be had (a limit, little address space): one side after the other.
-            m_bOverlap = false;
-            overlap = false;
-        }
-    }
     for (;;) {
         if (m_bRunning)
             KeepWindowAlive();  // a long file must not freeze the window
@@ -96,11 +81,8 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
         size_t nDst = 0;
         platform::Error srcError;
         platform::Error dstError;
-        if (overlap)
-            m_dstReader->Start(*dst, m_pDstBuf.get(), block);
         bool srcRead = src->Read(m_pSrcBuf.get(), block, nSrc, srcError);
-        bool dstRead = overlap ? m_dstReader->Wait(nDst, dstError)
-                               : dst->Read(m_pDstBuf.get(), block, nDst, dstError);
+        bool dstRead = dst->Read(m_pDstBuf.get(), block, nDst, dstError);
         m_bReadThroughCache = m_bReadThroughCache || dst->ReadThroughCache();
         // Whatever the counts say, a block that could not be read was not compared.
         if (!srcRead || !dstRead) {
@@ -144,4 +126,13 @@ void CCopyCheckDlg::SkipRestOfFile(uint64_t& done, uint64_t total) {
     done = total;
     SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
     StepTotalProgress(rest);
+}
+
+// Through the reads in flight when there are any: the file may be open and read already.
+std::unique_ptr<platform::InputFile> CCopyCheckDlg::OpenFile(const std::string& path,
+                                                             bool fromMedium,
+                                                             platform::Error& error) {
+    if (m_stage)
+        return m_stage->Open(path, fromMedium, error);
+    return fromMedium ? m_fs->OpenReadFromMedium(path, error) : m_fs->OpenRead(path, error);
 }

@@ -4,6 +4,7 @@
 // one pass before handling its first entry: no depth can exhaust the call stack or the
 // process's handles. A directory that is already on the path being walked (a link back to
 // an ancestor) is not entered again, or the walk would never end.
+#include <algorithm>
 #include <new>
 #include <optional>
 
@@ -26,6 +27,7 @@ struct Level {
     std::optional<std::string> resolved;  // found when a loop is suspected
     size_t srcLength = 0;                 // where its paths end, separator included
     size_t dstLength = 0;
+    size_t plannedTo = 0;  // the entries before it are planned to be read ahead
 };
 
 bool HasId(const platform::DirEntry& entry) {
@@ -161,6 +163,14 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
 
     if (m_nDiffCount >= m_nDiffLimit)
         return;
+    m_stage.reset();
+    if (m_bReadAhead && !m_bNamesOnly) {
+        try {
+            m_stage = std::make_unique<platform::ReadAhead>(*m_fs, size_t{m_nBlockKB} * 1024);
+        } catch (const std::exception&) {
+            // No thread to be had (a limit, little address space): each read when it is needed.
+        }
+    }
     enter(Level(), true);
     while (!levels.empty() && !StopRequested()) {
         Level& level = levels.back();
@@ -168,9 +178,11 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
             levels.pop_back();
             continue;
         }
-        platform::DirEntry entry = std::move(level.entries[level.next++]);
         srcDir.resize(level.srcLength);
         dstDir.resize(level.dstLength);
+        if (m_stage && level.next >= level.plannedTo && m_nDiffCount < m_nDiffLimit)
+            level.plannedTo = PlanReads(level.entries, level.next, srcDir, dstDir);
+        platform::DirEntry entry = std::move(level.entries[level.next++]);
         if (entry.isDir) {
             ++m_nDirCount;
             srcDir += entry.name;
@@ -189,4 +201,22 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
             SetProgress(IDC_TOTAL_PROGRESS, CalcPercent(m_nDoneBytes, m_nTotalBytes));
         }
     }
+    m_stage.reset();
+}
+
+// The files of a listing from entry `from` up to its next directory, whose whole subtree
+// comes first, are read ahead on both sides; the index of that directory.
+size_t CCopyCheckDlg::PlanReads(const std::vector<platform::DirEntry>& entries, size_t from,
+                                const std::string& srcDir, const std::string& dstDir) {
+    std::vector<platform::ReadAhead::Planned> files;
+    size_t to = from;
+    for (; to < entries.size() && !entries[to].isDir; ++to) {
+        const platform::DirEntry& e = entries[to];
+        if (!e.isRegular || e.unreadable)
+            continue;
+        files.push_back({Io(dstDir + e.name), !m_bCached, e.size});
+        files.push_back({Io(srcDir + e.name), false, e.size});
+    }
+    m_stage->Plan(std::move(files));
+    return std::max(to, from + 1);
 }

@@ -53,9 +53,9 @@ void CCopyCheckDlg::OnOK() {
     } catch (...) {
         m_lastRun.interrupted = true;
     }
+    m_stage.reset();
     m_pSrcBuf.reset();
     m_pDstBuf.reset();
-    m_dstReader.reset();
     if (m_bLogOpen) {
         bool written = m_fpLog.Close();
         m_bLogOpen = false;

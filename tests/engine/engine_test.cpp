@@ -27,7 +27,7 @@ struct Settings {
     unsigned blockKB = 1;
     unsigned limit = 999;
     bool namesOnly = false;
-    bool overlap = true;
+    bool readAhead = true;
 };
 
 struct Counts {
@@ -52,8 +52,7 @@ Outcome Check(FakeFileSystem& fs, Settings s = {}) {
     dlg.SetFileSystem(fs);
     dlg.m_nDiffLimit = s.limit;
     dlg.m_bNamesOnly = s.namesOnly;
-    dlg.m_bOverlap = s.overlap;
-    dlg.m_nOverlapMinBlock = 0;
+    dlg.m_bReadAhead = s.readAhead;
     dlg.m_nBlockKB = s.blockKB;
     dlg.m_pSrcBuf = platform::AllocateAligned(size_t{s.blockKB} * 1024);
     dlg.m_pDstBuf = platform::AllocateAligned(size_t{s.blockKB} * 1024);
@@ -157,13 +156,13 @@ const Case kCases[] = {
          for (const char* name : {"a", "b", "c", "d", "e"})
              Both(fs, name, Bytes(3000));
          Both(fs, "empty", "");
-         fs.FailRead("src/a", 1);
-         fs.FailRead("dst/b", 1);
-         fs.FailRead("src/c", 3);
-         fs.FailRead("dst/c", 3);
-         fs.FailRead("dst/d", 4);  // the read that finds the end: still a failure
-         fs.FailRead("src/empty", 1);
-         fs.FailRead("dst/empty", 1);
+         fs.Put("src/a").badAt = 0;
+         fs.Put("dst/b").badAt = 0;
+         fs.Put("src/c").badAt = 2048;  // the third block, on both sides
+         fs.Put("dst/c").badAt = 2999;
+         fs.Put("dst/d").badAt = 3000;  // where it ends: nothing is read there
+         fs.Put("src/empty").badAt = 0;
+         fs.Put("dst/empty").badAt = 0;
      },
      {},
      {"Diredtory [ src/ ]", "File [src/a]", "[src/a]：ファイルの読み込みに失敗しました",
@@ -288,11 +287,11 @@ TEST_P(CheckTest, GivesTheseLinesAndCounts) {
     EXPECT_EQ(out.lines, c.lines);
     EXPECT_EQ(out.counts, c.counts);
     EXPECT_EQ(fs.Calls("Create"), Lines{});
-    // Reading the two sides at once changes nothing that shows.
+    // Reads in flight change nothing that shows.
     FakeFileSystem single;
     c.tree(single);
     Settings one = c.settings;
-    one.overlap = false;
+    one.readAhead = false;
     EXPECT_EQ(Check(single, one), out);
     EXPECT_EQ(single.CallsElsewhere(), 0u);
 }
@@ -300,12 +299,13 @@ TEST_P(CheckTest, GivesTheseLinesAndCounts) {
 INSTANTIATE_TEST_SUITE_P(Trees, CheckTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return "Case" + std::to_string(info.index); });
 
-TEST(CheckTest, SecondSideIsReadOnTheOtherThreadForFilesOfSeveralBlocks) {
+TEST(CheckTest, FilesAreOpenedAndReadAheadOnOtherThreads) {
     FakeFileSystem fs;
-    Both(fs, "one", Bytes(1024));
-    Both(fs, "three", Bytes(3000));
+    for (std::string name : {"a", "b", "c"})
+        Both(fs, name, Bytes(3000));
     Check(fs);
-    EXPECT_EQ(fs.CallsElsewhere(), 3u);  // the three reads of dst/three
+    // Everything but the listings and the first opens could be.
+    EXPECT_GT(fs.CallsElsewhere(), 10u);
 }
 
 TEST(CheckTest, EqualFilesAroundTheBlockSizeEndAtTheFirstShortRead) {
@@ -313,7 +313,7 @@ TEST(CheckTest, EqualFilesAroundTheBlockSizeEndAtTheFirstShortRead) {
         SCOPED_TRACE(size);
         FakeFileSystem fs;
         Both(fs, "f", Bytes(size));
-        Outcome out = Check(fs);
+        Outcome out = Check(fs, {.readAhead = false});
         EXPECT_EQ(out.lines, (Lines{"Diredtory [ src/ ]", "File [src/f]"}));
         EXPECT_EQ(out.counts, (Counts{0, 1, 0, size, size}));
         EXPECT_EQ(fs.Calls("Read src/f").size(), size / 1024 + 1);
@@ -420,7 +420,7 @@ TEST(CheckTest, FileOfFiveGibibytesDifferingPastFourGibibytes) {
     ASSERT_GE(out.fileBar.size(), 3u);
     EXPECT_EQ(out.fileBar[out.fileBar.size() - 2], 79u);
     EXPECT_EQ(out.fileBar.back(), 100u);
-    EXPECT_EQ(fs.Calls("Read src/f").size(), k4G / (10240 * 1024) + 1);
+    EXPECT_LE(fs.Calls("Read src/f").size(), k4G / (10240 * 1024) + 2);  // one may be ahead
 }
 
 TEST(CheckTest, EarlyDifferenceInAHugeFileStepsTheWholeRest) {
@@ -430,7 +430,7 @@ TEST(CheckTest, EarlyDifferenceInAHugeFileStepsTheWholeRest) {
     Outcome out = Check(fs, {.blockKB = 10240});
     EXPECT_EQ(out.counts.done, k5G);
     EXPECT_EQ(out.totalBar, (Bar{100, 100}));
-    EXPECT_EQ(fs.Calls("Read ").size(), 2u);
+    EXPECT_LE(fs.Calls("Read ").size(), 4u);  // the first blocks, and the next ones ahead
 }
 
 TEST(CheckTest, OutOfMemoryWhileListingIsADirectoryThatCannotBeListed) {

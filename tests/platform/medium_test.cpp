@@ -5,10 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <thread>
 
 #include "platform/medium.h"
-#include "platform/read_thread.h"
 #include "tests/support/bytes.h"
 #include "tests/support/tempdir.h"
 
@@ -148,33 +146,6 @@ TEST(RefusesUncached, OnlyWhatMeansTheFileSystemTakesNone) {
 #endif
     for (const auto& [code, refuses] : rows)
         EXPECT_EQ(RefusesUncached(code), refuses) << code;
-}
-
-// Answers 'x's; the third read fails.
-struct ThreadedFile : InputFile {
-    bool Read(void* buf, size_t n, size_t& got, Error& error) override {
-        thread = std::this_thread::get_id();
-        std::memset(buf, 'x', got = std::min<size_t>(n, 3));
-        error.code = ++reads == 3 ? 5 : 0;
-        return reads != 3;
-    }
-    std::thread::id thread;
-    unsigned reads = 0;
-};
-
-TEST(ReadThread, ReadsOnItsOwnThreadAndCarriesTheResultBack) {
-    ReadThread reader;
-    ThreadedFile file;
-    std::string buf(8, '\0');
-    for (unsigned k = 1; k <= 4; ++k) {
-        reader.Start(file, buf.data(), 2);
-        size_t got = 99;
-        Error error;
-        EXPECT_EQ(reader.Wait(got, error), k != 3) << k;
-        EXPECT_EQ(error.code, k == 3 ? 5 : 0) << k;
-        EXPECT_TRUE(got == 2 && buf.substr(0, 2) == "xx" && file.reads == k) << k;
-        EXPECT_NE(file.thread, std::this_thread::get_id());
-    }
 }
 
 }  // namespace

@@ -78,8 +78,10 @@ protected:
         MainWindowTest::SetUp();
         dlg.SetFileSystem(fs);
         dlg.SetStopFlag(&stop);
-        dlg.SetResultListener(
-            [this](const std::string& line, const auto&) { lines.push_back(Masked(line)); });
+        dlg.SetResultListener([this](const std::string& line, const auto&) {
+            lines.push_back(Masked(line));
+            stop = stop || line == stopAt;
+        });
         user->Type(IDC_SRC_PATH, "src");
         user->Type(IDC_DST_PATH, "dst");
     }
@@ -103,6 +105,7 @@ protected:
 
     FakeFileSystem fs;
     std::atomic<bool> stop = false;
+    std::string stopAt;
     Lines lines;
 };
 
@@ -133,7 +136,8 @@ TEST_F(RunTest, CleanCopyLineForLineAndItsLog) {
 
 struct Verdict {
     const char* name;
-    std::function<void(FakeFileSystem&, fw::headless::User&, std::atomic<bool>& stop)> setup;
+    // stopAt: the line on which a stop is requested.
+    std::function<void(FakeFileSystem&, fw::headless::User&, std::string& stopAt)> setup;
     Lines tail;  // the lines from the total size on
 };
 
@@ -183,30 +187,30 @@ const Verdict kVerdicts[] = {
             "ファイルが存在しないため、比較の必要がありません。"},
            Closing("比較は実行されませんでした。", "0", "dir:0  file:0  error:0")})},
     {"stopped during the size scan",
-     [](FakeFileSystem& fs, auto&, auto& stop) {
+     [](FakeFileSystem& fs, auto&, auto& stopAt) {
          fs.AddFile("src/a", "x");
-         fs.onCall = [&stop](const std::string& call) { stop = stop || call == "List src/"; };
+         stopAt = "コピー元のトータルサイズを取得中...";
      },
      Join({{"トータルサイズ：0", "＜チェックを開始します＞", "＜チェックは中断されました＞"},
            Closing("比較は実行されませんでした。", "0", "dir:0  file:0  error:0")})},
     {"stopped mid-walk before any difference: not compared",
-     [](FakeFileSystem& fs, auto&, auto& stop) {
+     [](FakeFileSystem& fs, auto&, auto& stopAt) {
          for (std::string name : {"a", "b", "c"}) {
              fs.AddFile("src/" + name, "1");
              fs.AddFile("dst/" + name, "1");
          }
-         fs.onCall = [&stop](const std::string& call) { stop = stop || call == "OpenRead dst/b"; };
+         stopAt = "File [src/b]";
      },
      Join({{"トータルサイズ：3", "＜チェックを開始します＞", "Diredtory [ src/ ]", "File [src/a]",
             "File [src/b]", "＜チェックは中断されました＞"},
            Closing("比較は実行されませんでした。", "3", "dir:0  file:2  error:0")})},
-    {"stopped mid-file after a difference: differences found",
-     [](FakeFileSystem& fs, auto& user, auto& stop) {
+    {"stopped after a difference: differences found",
+     [](FakeFileSystem& fs, auto& user, auto& stopAt) {
          user.Type(IDC_DIFF_LIMIT, "9");
          fs.AddFile("src/a", "1");
          fs.AddFile("src/b", Bytes(5000));
          fs.AddFile("dst/b", Bytes(5000));
-         fs.onCall = [&stop](const std::string& call) { stop = stop || call == "Read dst/b"; };
+         stopAt = "File [src/b]";
      },
      Join(
          {{"トータルサイズ：5001", "＜チェックを開始します＞", "Diredtory [ src/ ]", "File [src/a]",
@@ -230,7 +234,7 @@ const Verdict kVerdicts[] = {
 class VerdictTest : public RunTest, public ::testing::WithParamInterface<Verdict> {};
 
 TEST_P(VerdictTest, EndsWith) {
-    GetParam().setup(fs, *user, stop);
+    GetParam().setup(fs, *user, stopAt);
     Lines got = Run();
     ASSERT_GE(got.size(), GetParam().tail.size());
     EXPECT_EQ(Lines(got.end() - GetParam().tail.size(), got.end()), GetParam().tail);
@@ -385,21 +389,22 @@ TEST_F(RunTest, LogThatCouldNotBeWrittenIsReportedInTheWindowOnly) {
 TEST_F(RunTest, LogReachesTheFileWhileTheRunGoesOn) {
     fs.AddFile("src/a", "1");
     fs.AddFile("dst/a", "1");
-    fs.AddFile("src/b", "2");
-    fs.AddFile("dst/b", "2");
     KeepLog("check.log");
-    std::string atScan, afterPause;
+    std::string atScan;
+    int lists = 0;
     fs.onCall = [&](const std::string& call) {
-        if (call == "List src/" && atScan.empty())
+        if (call == "List src/" && ++lists == 1)
             atScan = fs.Content("check.log");
-        if (call == "OpenRead dst/b")
+        if (call == "List src/" && lists == 2)  // the walk, a second on
             std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-        if (call == "Read src/b")
-            afterPause = fs.Content("check.log");
     };
+    std::vector<std::string> atPaint;
+    fw::headless::SetPaintHook([&] { atPaint.push_back(fs.Content("check.log")); });
     Run();
+    fw::headless::SetPaintHook(nullptr);
     EXPECT_TRUE(atScan.ends_with(LogOf({"コピー元のトータルサイズを取得中..."}))) << atScan;
-    EXPECT_TRUE(afterPause.ends_with(LogOf({"File [src/b]"}))) << afterPause;
+    ASSERT_FALSE(atPaint.empty());
+    EXPECT_TRUE(atPaint[0].ends_with(LogOf({"Diredtory [ src/ ]"}))) << atPaint[0];
 }
 
 // During a run the window is rebuilt from the ring when paint is let through, the size

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <utility>
 
 #include "platform/dirs.h"
 
@@ -18,7 +17,10 @@ std::string KeyOf(const std::string& path) {
         if (c != '/' && c != platform::kSeparator) {
             part += c;
         } else if (!part.empty()) {
-            key += (key.empty() ? "" : "/") + std::exchange(part, "");
+            if (!key.empty())
+                key += '/';
+            key += part;
+            part.clear();
         }
     }
     return key;
@@ -40,17 +42,12 @@ public:
 
     bool Read(void* buf, size_t n, size_t& got, platform::Error& error) override {
         m_fs.Record("Read", m_path);
-        got = 0;
-        {
-            std::lock_guard<std::mutex> lock(m_fs.m_mutex);
-            const auto& nths = m_fs.m_failRead[m_key];
-            if (std::count(nths.begin(), nths.end(), ++m_fs.m_reads[m_key])) {
-                error = {EIO, "read", m_path};
-                return false;
-            }
-        }
         uint64_t size = m_node.Size();
         got = static_cast<size_t>(std::min<uint64_t>(n, m_pos < size ? size - m_pos : 0));
+        std::optional<uint64_t> bad = m_node.badAt;
+        bool fails = bad && *bad >= m_pos && (*bad < m_pos + got || *bad == m_pos);
+        if (fails)
+            got = static_cast<size_t>(*bad - m_pos);  // what lies before the bad byte
         auto* out = static_cast<unsigned char*>(buf);
         if (m_node.kind == Kind::File) {
             std::memcpy(out, m_node.bytes.data() + m_pos, got);
@@ -70,7 +67,9 @@ public:
                 out[it->first - m_pos] = it->second;
         }
         m_pos += got;
-        return true;
+        if (fails)
+            error = {EIO, "read", m_path};
+        return !fails;
     }
 
 private:
@@ -146,12 +145,6 @@ void FakeFileSystem::AddLink(const std::string& path, const std::string& target)
     Node& node = Put(path);
     node.kind = Kind::Link;
     node.target = KeyOf(target);
-}
-
-void FakeFileSystem::FailRead(const std::string& path, unsigned nth) {
-    std::string key;
-    Walk(path, true, &key);
-    m_failRead[key].push_back(nth);
 }
 
 std::string FakeFileSystem::Content(const std::string& path) const {

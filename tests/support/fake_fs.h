@@ -35,11 +35,12 @@ public:
         std::map<uint64_t, unsigned char> changed;  // bytes of a generated file set apart
         std::string target;                         // a link's, to a directory
         std::optional<uint64_t> listedSize;         // when the listing says otherwise
-        bool hideId = false;                        // listed without identity
-        bool unreadable = false;                    // listed, but cannot be examined
-        bool notLocal = false;                      // held elsewhere, fetched when read
-        uint64_t id = 0;                            // may be shared: identities not unique
-        std::vector<std::string> children;          // in listing order
+        std::optional<uint64_t> badAt;      // a read of this byte, or from it, fails: a bad sector
+        bool hideId = false;                // listed without identity
+        bool unreadable = false;            // listed, but cannot be examined
+        bool notLocal = false;              // held elsewhere, fetched when read
+        uint64_t id = 0;                    // may be shared: identities not unique
+        std::vector<std::string> children;  // in listing order
         uint64_t Size() const { return kind == Kind::File ? bytes.size() : size; }
     };
 
@@ -59,8 +60,6 @@ public:
     void Fail(Op op, const std::string& path, unsigned times = kAlways) {
         m_faults[{op, path}] = times;
     }
-    // The nth Read of the file at path, counted from 1 over all its opens, fails.
-    void FailRead(const std::string& path, unsigned nth);
     // Called first in every call, with its record: to wait, raise a stop flag or throw.
     std::function<void(const std::string& call)> onCall;
     bool sameVolume = false;  // two volumes: a file's two sides are read at once
@@ -94,9 +93,7 @@ private:
     std::map<std::string, std::unique_ptr<Node>> m_nodes;  // by key: the parts joined by '/'
     uint64_t m_nextId = 1;
     std::map<std::pair<Op, std::string>, unsigned> m_faults;
-    mutable std::mutex m_mutex;  // what reads on any thread change
-    std::map<std::string, std::vector<unsigned>> m_failRead;
-    std::map<std::string, unsigned> m_reads;
+    mutable std::mutex m_mutex;  // the calls and created files, touched on any thread
     std::vector<std::string> m_calls;
     std::thread::id m_owner = std::this_thread::get_id();
     std::atomic<size_t> m_elsewhere = 0;

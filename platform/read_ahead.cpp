@@ -1,0 +1,337 @@
+// Reads in flight: a few threads that open files and read blocks before they are asked for.
+#include "platform/read_ahead.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <utility>
+
+#include "platform/medium.h"
+
+namespace platform {
+
+namespace {
+
+size_t AlignUp(uint64_t n, size_t to) {
+    return static_cast<size_t>((n + to - 1) / to * to);
+}
+
+}  // namespace
+
+// What one read ahead holds: the bytes asked for, what came, and how it ended.
+struct Chunk {
+    AlignedBuffer buf;
+    size_t capacity = 0;
+    size_t want = 0;
+    size_t got = 0;
+    bool ok = true;
+    Error error;
+    std::exception_ptr thrown;  // carried to the one who reads
+};
+
+struct ReadAhead::Ahead {
+    Planned file;
+    bool done = false;     // under the stage's mutex
+    bool dropped = false;  // nobody will open it: its job frees what it holds
+    std::unique_ptr<InputFile> opened;
+    Error openError;
+    std::exception_ptr thrown;  // carried to the one who opens it
+    Chunk first;
+};
+
+// A file whose reads come from what was read ahead: one chunk being handed out and the
+// next in flight, each of several blocks, so that the device streams while blocks are
+// compared.
+class ReadAhead::File : public InputFile {
+public:
+    File(ReadAhead& stage, std::unique_ptr<InputFile> file, Chunk first)
+        : stage_(stage), file_(std::move(file)), cur_(std::move(first)), haveCur_(cur_.want != 0) {}
+    ~File() override {
+        Settle();
+        if (haveCur_)
+            stage_.Release(cur_.want);
+        if (haveNext_)
+            stage_.Release(next_.want);
+    }
+
+    bool ReadThroughCache() const override { return file_->ReadThroughCache(); }
+    bool NotLocal() const override { return file_->NotLocal(); }
+
+    bool Read(void* buf, size_t n, size_t& got, Error& error) override {
+        auto* out = static_cast<unsigned char*>(buf);
+        got = 0;
+        while (got < n) {
+            if (haveCur_ && pos_ == cur_.got) {
+                // Handed out whole: a chunk that failed fails the read that needs more of it,
+                // and a short one is the end of the file.
+                haveCur_ = false;
+                stage_.Release(cur_.want);
+                if (!cur_.ok) {
+                    error = cur_.error;
+                    return false;
+                }
+                atEnd_ = cur_.got < cur_.want;
+                if (atEnd_)
+                    return true;
+                Ahead(n);
+            }
+            if (!haveCur_ && haveNext_) {
+                Settle();
+                if (next_.thrown)
+                    std::rethrow_exception(std::exchange(next_.thrown, nullptr));
+                std::swap(cur_, next_);
+                haveCur_ = true;
+                haveNext_ = false;
+                pos_ = 0;
+            }
+            if (!haveCur_)
+                break;
+            size_t k = std::min(n - got, cur_.got - pos_);
+            std::memcpy(out + got, cur_.buf.get() + pos_, k);
+            pos_ += k;
+            got += k;
+        }
+        if (got < n && !atEnd_) {
+            size_t more = 0;
+            bool ok = file_->Read(out + got, n - got, more, error);
+            got += more;
+            if (!ok)
+                return false;
+            atEnd_ = got < n;
+        }
+        Ahead(n);
+        return true;
+    }
+
+private:
+    // Waits for the read in flight, if any.
+    void Settle() {
+        std::unique_lock<std::mutex> lock(stage_.mutex_);
+        stage_.changed_.wait(lock, [this] { return !inFlight_; });
+    }
+
+    // Asks for the next chunk, when there may be one and the budget has room.
+    void Ahead(size_t n) {
+        size_t want = std::max(n, kStreamChunk / n * n);
+        bool endsInCur = haveCur_ && cur_.got < cur_.want;
+        if (atEnd_ || endsInCur || haveNext_ || !stage_.Reserve(want, 0))
+            return;
+        if (!next_.buf || next_.capacity < want) {
+            next_.buf = AllocateAligned(want);
+            next_.capacity = want;
+            if (!next_.buf) {
+                stage_.Release(want);
+                return;
+            }
+        }
+        next_.want = want;
+        next_.got = 0;
+        next_.ok = true;
+        next_.error = {};
+        haveNext_ = true;
+        {
+            std::lock_guard<std::mutex> lock(stage_.mutex_);
+            inFlight_ = true;
+        }
+        stage_.Post([this] {
+            Chunk& c = next_;
+            try {
+                c.ok = file_->Read(c.buf.get(), c.want, c.got, c.error);
+            } catch (...) {
+                c.thrown = std::current_exception();
+            }
+            std::lock_guard<std::mutex> lock(stage_.mutex_);
+            inFlight_ = false;
+            stage_.changed_.notify_all();
+        });
+    }
+
+    // Big enough that the device streams, small enough for two files' two chunks each.
+    static constexpr size_t kStreamChunk = size_t{4} << 20;
+
+    ReadAhead& stage_;
+    std::unique_ptr<InputFile> file_;
+    Chunk cur_;
+    bool haveCur_;  // cur_ holds bytes to hand out
+    size_t pos_ = 0;
+    Chunk next_;
+    bool haveNext_ = false;  // next_ is in flight or done
+    bool atEnd_ = false;
+    bool inFlight_ = false;  // under the stage's mutex
+};
+
+ReadAhead::ReadAhead(FileSystem& fs, size_t block, unsigned threads) : fs_(fs), block_(block) {
+    try {
+        for (unsigned i = 0; i < threads; ++i)
+            threads_.emplace_back(&ReadAhead::Work, this);
+    } catch (...) {
+        if (threads_.empty())
+            throw;
+    }
+}
+
+ReadAhead::~ReadAhead() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+        jobs_.clear();
+        for (auto& ahead : planned_)
+            ahead->dropped = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : threads_)
+        t.join();
+}
+
+void ReadAhead::Post(std::function<void()> job) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        jobs_.push_back(std::move(job));
+    }
+    changed_.notify_all();
+}
+
+void ReadAhead::Work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
+        if (jobs_.empty())
+            return;
+        std::function<void()> job = std::move(jobs_.front());
+        jobs_.pop_front();
+        lock.unlock();
+        job();
+        lock.lock();
+    }
+}
+
+bool ReadAhead::Reserve(size_t bytes, size_t keep) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (used_ + bytes + keep > kBudget && used_ != 0)
+        return false;
+    used_ += bytes;
+    return true;
+}
+
+void ReadAhead::Release(size_t bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    used_ -= bytes;
+}
+
+void ReadAhead::Plan(std::vector<Planned> files) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto& ahead : planned_) {
+            ahead->dropped = true;
+            if (ahead->done)
+                used_ -= ahead->first.want;
+        }
+        planned_.clear();
+        waiting_.assign(files.begin(), files.end());
+    }
+    StartPlanned();
+}
+
+void ReadAhead::StartPlanned() {
+    for (;;) {
+        std::shared_ptr<Ahead> ahead;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (waiting_.empty() || planned_.size() >= kFilesAhead)
+                return;
+            // Enough to find the end of a file as listed; the rest of a block comes later.
+            size_t want = std::min(block_, AlignUp(waiting_.front().listedSize + 1, kMinAlignment));
+            // Room stays for the next blocks of the two files being compared.
+            if (used_ + want + 2 * block_ > kBudget && used_ != 0)
+                return;
+            used_ += want;
+            ahead = std::make_shared<Ahead>();
+            ahead->file = std::move(waiting_.front());
+            ahead->first.want = want;
+            waiting_.pop_front();
+            planned_.push_back(ahead);
+        }
+        Post([this, ahead] {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (ahead->dropped) {  // given up before it began
+                    used_ -= ahead->first.want;
+                    return;
+                }
+            }
+            std::unique_ptr<InputFile> file;
+            Error openError;
+            Chunk first;
+            first.want = ahead->first.want;
+            std::exception_ptr thrown;
+            try {
+                file = ahead->file.fromMedium ? fs_.OpenReadFromMedium(ahead->file.path, openError)
+                                              : fs_.OpenRead(ahead->file.path, openError);
+                first.buf = AllocateAligned(first.want);
+                if (file && !first.buf) {
+                    first.ok = false;
+                    first.error = {12, "read",
+                                   ahead->file.path};  // ENOMEM and ERROR_OUTOFMEMORY alike
+                } else if (file) {
+                    first.ok = file->Read(first.buf.get(), first.want, first.got, first.error);
+                }
+            } catch (...) {
+                thrown = std::current_exception();
+            }
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (ahead->dropped) {
+                used_ -= ahead->first.want;
+                return;  // what it opened closes as it goes
+            }
+            ahead->opened = std::move(file);
+            ahead->openError = std::move(openError);
+            ahead->thrown = thrown;
+            ahead->first = std::move(first);
+            ahead->done = true;
+            changed_.notify_all();
+        });
+    }
+}
+
+std::unique_ptr<InputFile> ReadAhead::Open(const std::string& path, bool fromMedium, Error& error) {
+    std::shared_ptr<Ahead> ahead;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        auto same = [&](const Planned& p) { return p.path == path && p.fromMedium == fromMedium; };
+        auto it = std::find_if(planned_.begin(), planned_.end(),
+                               [&](const auto& a) { return same(a->file); });
+        // Files planned before it are not wanted any more.
+        for (auto drop = planned_.begin(); drop != it; ++drop) {
+            (*drop)->dropped = true;
+            if ((*drop)->done)
+                used_ -= (*drop)->first.want;
+        }
+        if (it != planned_.end()) {
+            ahead = *it;
+            planned_.erase(planned_.begin(), it + 1);
+            changed_.wait(lock, [&] { return ahead->done; });
+        } else {
+            planned_.clear();
+            auto wait = std::find_if(waiting_.begin(), waiting_.end(), same);
+            waiting_.erase(waiting_.begin(), wait == waiting_.end() ? wait : wait + 1);
+        }
+    }
+    StartPlanned();
+    if (!ahead) {
+        std::unique_ptr<InputFile> file =
+            fromMedium ? fs_.OpenReadFromMedium(path, error) : fs_.OpenRead(path, error);
+        if (!file)
+            return nullptr;
+        return std::make_unique<File>(*this, std::move(file), Chunk());
+    }
+    if (ahead->thrown)
+        std::rethrow_exception(ahead->thrown);
+    if (!ahead->opened) {
+        error = ahead->openError;
+        Release(ahead->first.want);
+        return nullptr;
+    }
+    return std::make_unique<File>(*this, std::move(ahead->opened), std::move(ahead->first));
+}
+
+}  // namespace platform

@@ -1,0 +1,74 @@
+// Reads in flight ahead of the comparison: the next files of a listing opened and their
+// first blocks read before they are compared, and the next block of a file requested while
+// the current one is compared, several at once on a few threads, so that the device always
+// has requests waiting.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/fs.h"
+
+namespace platform {
+
+class ReadAhead {
+public:
+    // The most a run's reads ahead hold at once, next blocks included.
+    static constexpr size_t kBudget = size_t{32} << 20;
+    // Files opened and read ahead at once at most.
+    static constexpr size_t kFilesAhead = 32;
+
+    // block: the bytes the comparison asks for at a time. Throws std::system_error when no
+    // thread can be started; the caller then reads as it would without it.
+    ReadAhead(FileSystem& fs, size_t block, unsigned threads = 8);
+    ~ReadAhead();
+    ReadAhead(const ReadAhead&) = delete;
+    ReadAhead& operator=(const ReadAhead&) = delete;
+
+    struct Planned {
+        std::string path;
+        bool fromMedium = false;  // opened with OpenReadFromMedium
+        uint64_t listedSize = 0;
+    };
+    // The next files to be opened, in the order they will be: each is opened and its first
+    // block read ahead, as far as the budget allows. What was planned before and not opened
+    // is forgotten.
+    void Plan(std::vector<Planned> files);
+
+    // The file at path, as planned or opened now; its reads come from what was read ahead
+    // and keep its next block in flight. Null, with the error, when it cannot be opened.
+    std::unique_ptr<InputFile> Open(const std::string& path, bool fromMedium, Error& error);
+
+    struct Ahead;  // a file opened and read ahead, or on its way
+
+private:
+    class File;
+    friend class File;
+
+    void Post(std::function<void()> job);
+    void Work();
+    void StartPlanned();  // as many planned files as the budget and the count allow
+    bool Reserve(size_t bytes, size_t keep);
+    void Release(size_t bytes);
+
+    FileSystem& fs_;
+    size_t block_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::function<void()>> jobs_;
+    bool stop_ = false;
+    size_t used_ = 0;                             // bytes of the budget held
+    std::deque<std::shared_ptr<Ahead>> planned_;  // started or not, in order
+    std::deque<Planned> waiting_;                 // planned, not started yet
+    std::vector<std::thread> threads_;            // last: they start with the rest in place
+};
+
+}  // namespace platform
