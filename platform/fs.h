@@ -80,9 +80,6 @@ public:
     virtual std::unique_ptr<InputFile> OpenReadFromMedium(const std::string& path, Error& error) {
         return OpenRead(path, error);
     }
-    // Whether both paths lie on one file system, where reading them at the same time only
-    // makes its device go back and forth between them. Unknown (false) by default.
-    virtual bool SameVolume(const std::string& /*a*/, const std::string& /*b*/) { return false; }
     // Whether path lies on a volume reached over the network, whose server may answer uncached
     // reads from its own memory.
     virtual bool IsRemote(const std::string& path) { return OnRemoteVolume(path); }

@@ -321,12 +321,6 @@ public:
         return file;
     }
 
-    bool SameVolume(const std::string& a, const std::string& b) override {
-        struct stat sa;
-        struct stat sb;
-        return StatAt(a, sa, 0) && StatAt(b, sb, 0) && sa.st_dev == sb.st_dev;
-    }
-
     bool Exists(const std::string& path) override {
         struct stat st;
         return StatAt(path, st, AT_SYMLINK_NOFOLLOW);

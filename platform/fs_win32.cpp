@@ -344,14 +344,6 @@ public:
         return file;
     }
 
-    bool SameVolume(const std::string& a, const std::string& b) override {
-        FileId ia;
-        FileId ib;
-        Error ignored;
-        return IdentifySystemPath(SystemPath(a), a, ia, ignored) &&
-               IdentifySystemPath(SystemPath(b), b, ib, ignored) && ia.volume == ib.volume;
-    }
-
     bool Exists(const std::string& path) override {
         if (GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
             return true;

@@ -24,21 +24,6 @@ TEST(LogFile, CodePage932WithCrLfAndEmbeddedLineBreaksKept) {
               "x\r\r\ny\r\n\r\n");
 }
 
-TEST(LogFile, WritesThroughABufferAndWhenFlushed) {
-    FakeFileSystem fs;
-    CLogFile log;
-    ASSERT_TRUE(log.Open(fs, "a.log"));
-    for (int i = 0; i < 100; ++i)
-        log.WriteLine("line");
-    EXPECT_EQ(fs.Calls("Write ").size(), 0u);
-    log.Flush();
-    EXPECT_EQ(fs.Content("a.log").size(), 600u);
-    log.WriteLine(std::string(70000, 'a'));  // past the buffer's size: out at once
-    EXPECT_EQ(fs.Calls("Write ").size(), 2u);
-    ASSERT_TRUE(log.Close());
-    EXPECT_EQ(fs.Calls("Write ").size(), 2u);
-}
-
 TEST(LogFile, FailuresAreKeptFromTheFirstOn) {
     struct Case {
         FakeFileSystem::Op op;

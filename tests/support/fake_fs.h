@@ -62,7 +62,6 @@ public:
     }
     // Called first in every call, with its record: to wait, raise a stop flag or throw.
     std::function<void(const std::string& call)> onCall;
-    bool sameVolume = false;  // two volumes: a file's two sides are read at once
     bool remote = false;      // every path on a network volume
 
     std::string Content(const std::string& path) const;  // a file added or created
@@ -74,7 +73,6 @@ public:
               platform::Error& error) override;
     std::unique_ptr<platform::InputFile> OpenRead(const std::string& path,
                                                   platform::Error& error) override;
-    bool SameVolume(const std::string&, const std::string&) override { return sameVolume; }
     bool IsRemote(const std::string&) override { return remote; }
     bool Exists(const std::string& path) override;
     bool Identify(const std::string& path, platform::FileId& id, platform::Error& error) override;

@@ -17,9 +17,6 @@ public:
                                                             platform::Error& error) override {
         return real.OpenReadFromMedium(path, error);
     }
-    bool SameVolume(const std::string& a, const std::string& b) override {
-        return real.SameVolume(a, b);
-    }
     bool Exists(const std::string& path) override { return real.Exists(path); }
     bool Identify(const std::string& path, platform::FileId& id, platform::Error& error) override {
         return real.Identify(path, id, error);
