@@ -2,6 +2,7 @@
 // counter and bar position for trees and faults written out as literals.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
@@ -357,6 +358,26 @@ TEST_P(BarTest, PositionsSent) {
 
 INSTANTIATE_TEST_SUITE_P(Files, BarTest, ::testing::ValuesIn(kBars),
                          [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+TEST(CalcPercent, TwoRulesWithoutClampingOrWrapping) {
+    // Under 100 bytes a total is empty or full; from 100 on, done / (total / 100).
+    for (auto [done, total, percent] :
+         std::initializer_list<std::array<uint64_t, 3>>{{0, 0, 0},
+                                                        {5, 50, 100},
+                                                        {0, 99, 0},
+                                                        {1, 99, 100},
+                                                        {99, 100, 99},
+                                                        {100, 100, 100},
+                                                        {500, 999, 55},
+                                                        {999, 999, 111},
+                                                        {250, 250, 125},
+                                                        {199, 199, 199},
+                                                        {1, k4G, 0},
+                                                        {k4G - 1, k4G, 100},
+                                                        {k4G, k4G + 99, 99},
+                                                        {k4G, k5G, 80}})
+        EXPECT_EQ(CCopyCheckDlg::CalcPercent(done, total), percent) << done << " of " << total;
+}
 
 // The differing byte counts as compared: with one percent exactly offset + 1 bytes, the
 // step after the finding moves the total bar only if fewer bytes were counted.
