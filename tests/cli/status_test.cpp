@@ -11,12 +11,10 @@ namespace {
 
 TEST(DisplayWidth, ColumnsOnATerminal) {
     using Row = std::pair<const char*, int>;
-    // Wide, block edges, zero width, and broken UTF-8 at one column a byte or surrogate.
-    for (auto [text, width] : std::initializer_list<Row>{{"報告書.txt", 10},
-                                                         {"ｱｲｳ", 3},
-                                                         {"😀🎉", 4},
-                                                         {"\u115F\u1160", 3},
+    // Block edges, wide emoji, zero width, and broken UTF-8 at one column a byte or surrogate.
+    for (auto [text, width] : std::initializer_list<Row>{{"\u115F\u1160", 3},
                                                          {"\uFF60\uFF61", 3},
+                                                         {"😀🎉", 4},
                                                          {"\u304B\u3099", 2},
                                                          {"a\u200Db", 2},
                                                          {"a\xE5\xA0", 3},
@@ -27,8 +25,7 @@ TEST(DisplayWidth, ColumnsOnATerminal) {
 TEST(FitTail, CutsTheFrontAndNeverHalfACharacter) {
     using Row = std::tuple<const char*, int, const char*>;
     for (auto [text, columns, fitted] :
-         std::initializer_list<Row>{{"abc", 3, "abc"},
-                                    {"報告書.txt", 10, "報告書.txt"},
+         std::initializer_list<Row>{{"報告書.txt", 10, "報告書.txt"},
                                     {"報告書.txt", 9, "...書.txt"},
                                     {"報告書.txt", 8, "....txt"},
                                     {"abcd😀", 4, "..."},
@@ -41,7 +38,6 @@ TEST(FitTail, CutsTheFrontAndNeverHalfACharacter) {
 TEST(StatusText, BarsGiveWayToPercentagesThenToNothing) {
     using Row = std::tuple<unsigned, unsigned, int, const char*>;
     for (auto [total, file, columns, line] : std::initializer_list<Row>{
-             {45, 100, 80, "total [####------]  45%  file [##########] 100%  abcdefghijklmnop"},
              {250, 0, 80, "total [##########] 100%  file [----------]   0%  abcdefghijklmnop"},
              // The bars take 49 columns, the name ten more, and the last column stays free.
              {7, 80, 60, "total [----------]   7%  file [########--]  80%  ...jklmnop"},
