@@ -1,23 +1,24 @@
 // The read and write loops both systems share, over a file whose calls follow a script.
-#include "platform/file.h"
-
 #include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/file.h"
+#include "tests/support/bytes.h"
 
 namespace platform {
 namespace {
 
-constexpr long kStop = -1, kFail = -2;  // interrupted; failed with code 5
+constexpr long kStop = -1, kFail = -2;  // interrupted (EINTR); failed with code 5
 constexpr size_t kBig = size_t{16} << 20;
-constexpr uint64_t kUnknown = UINT64_MAX;
 
-// Each call takes the next step of the script, then the end; places 'a', 'b', ... by position.
+// Each call takes the next step of the script, then the end; places Bytes by position.
 struct ScriptedFile : SystemFile {
     ScriptedFile(std::vector<long> steps, std::vector<size_t>& asked)
         : steps(std::move(steps)), asked(asked) {}
     Transfer ReadSome(void* buf, size_t n, size_t& got, int& code) override {
         Transfer done = WriteSome(nullptr, n, got, code);
-        for (size_t i = 0; i < got; ++i)
-            static_cast<char*>(buf)[i] = static_cast<char>('a' + (offset - got + i) % 26);
+        std::memcpy(buf, Bytes(offset).data() + offset - got, got);
         return done;
     }
     Transfer WriteSome(const void*, size_t n, size_t& put, int& code) override {
@@ -35,6 +36,10 @@ struct ScriptedFile : SystemFile {
     size_t offset = 0;
 };
 
+std::string Said(const Error& error) {
+    return error.call + std::to_string(error.code) + error.path;
+}
+
 TEST(FileReader, FillsEachBlockAndStopsAtTheSizeAtOpen) {
     const struct {
         std::vector<long> steps;
@@ -43,66 +48,51 @@ TEST(FileReader, FillsEachBlockAndStopsAtTheSizeAtOpen) {
         std::vector<size_t> gots;   // by each Read, the last one short or failed
         std::vector<size_t> asked;  // of the system, call by call
     } rows[] = {
-        {{4, 4}, kUnknown, 8, {8}, {8, 4}},      // short before the end
-        {{3}, kUnknown, 8, {3}, {8, 5}},         // the end heard
-        {{kStop, 8}, kUnknown, 8, {8}, {8, 8}},  // interrupted
-        {{3, kFail}, kUnknown, 8, {3}, {8, 5}},  // keeps what came before
-        {{kFail}, kUnknown, 8, {0}, {8}},
-        {{5}, 5, 8, {5}, {8}},  // at the size at open: no read to hear the end
-        {{4, 1}, 5, 8, {5}, {8, 4}},
-        {{4, 4}, 5, 8, {8}, {8, 4}},        // grew while read
-        {{8}, 8, 8, {8, 0}, {8, 8}},        // whole blocks: one more read
-        {{5, 3}, 5, 8, {5, 3}, {8, 8, 5}},  // grew after the first
-        {{long{kBig}, 1}, kUnknown, kBig + 1, {kBig + 1}, {kBig, 1}},  // a DWORD's worth
+        {{4, 4}, UINT64_MAX, 8, {8}, {8, 4}},      // short before the end
+        {{3}, UINT64_MAX, 8, {3}, {8, 5}},         // the end heard
+        {{kStop, 8}, UINT64_MAX, 8, {8}, {8, 8}},  // interrupted
+        {{3, kFail}, UINT64_MAX, 8, {3}, {8, 5}},  // keeps what came before
+        {{5}, 5, 8, {5}, {8}},                     // at the size at open: no read to hear the end
+        {{4, 4}, 5, 8, {8}, {8, 4}},               // grew while read
+        {{8}, 8, 8, {8, 0}, {8, 8}},               // whole blocks: one more read
+        {{long{kBig}, 1}, UINT64_MAX, kBig + 1, {kBig + 1}, {kBig, 1}},  // a DWORD's worth
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::PrintToString(row.steps) + " " + std::to_string(row.size));
         std::vector<size_t> asked, gots;
         FileReader file(std::make_unique<ScriptedFile>(row.steps, asked), "p", row.size);
-        std::string all, buffer(row.n, '\0'), pattern;
+        std::string all, buffer(row.n, '\0');
         Error error;
         bool failed = false;
-        while (!failed && gots.size() < row.gots.size()) {
-            size_t got = 99;
+        for (size_t got = 99; !failed && gots.size() < row.gots.size(); gots.push_back(got)) {
             failed = !file.Read(buffer.data(), row.n, got, error);
-            gots.push_back(got);
             all.append(buffer, 0, got);
         }
-        for (size_t i = 0; i < all.size(); ++i)
-            pattern += static_cast<char>('a' + i % 26);
         EXPECT_EQ(gots, row.gots);
         EXPECT_EQ(asked, row.asked);
-        EXPECT_TRUE(all == pattern);
+        EXPECT_TRUE(all == Bytes(all.size()));
         EXPECT_EQ(failed, row.steps.back() == kFail);
-        EXPECT_EQ(error.call + std::to_string(error.code) + error.path,
-                  failed ? std::string(kCalls.read) + "5p" : "0");
+        EXPECT_EQ(Said(error), failed ? std::string(kCalls.read) + "5p" : "0");
     }
 }
 
 TEST(FileWriter, WritesAllOfEachBlock) {
-    const struct {
-        std::vector<long> steps;
-        size_t n;
-        std::vector<size_t> asked;
-    } rows[] = {
+    const std::tuple<std::vector<long>, size_t, std::vector<size_t>> rows[] = {
         {{3, 5}, 8, {8, 5}},
         {{kStop, 8}, 8, {8, 8}},
         {{3, kFail}, 8, {8, 5}},
         {{long{kBig}, 1}, kBig + 1, {kBig, 1}},
     };
-    for (const auto& row : rows) {
+    for (const auto& [steps, n, expected] : rows) {
         std::vector<size_t> asked;
-        FileWriter file(std::make_unique<ScriptedFile>(row.steps, asked), "p");
-        std::string bytes(row.n, 'w');
+        FileWriter file(std::make_unique<ScriptedFile>(steps, asked), "p");
         Error error;
-        bool failed = row.steps.back() == kFail;
-        EXPECT_EQ(file.Write(bytes.data(), bytes.size(), error), !failed);
-        EXPECT_EQ(asked, row.asked);
-        EXPECT_EQ(error.call + std::to_string(error.code) + error.path,
-                  failed ? std::string(kCalls.write) + "5p" : "0");
+        bool failed = steps.back() == kFail;
+        EXPECT_EQ(file.Write(std::string(n, 'w').data(), n, error), !failed);
+        EXPECT_EQ(asked, expected);
+        EXPECT_EQ(Said(error), failed ? std::string(kCalls.write) + "5p" : "0");
         EXPECT_FALSE(file.Close(error));
-        EXPECT_EQ(error.call + std::to_string(error.code) + error.path,
-                  std::string(kCalls.close) + "28p");
+        EXPECT_EQ(Said(error), std::string(kCalls.close) + "28p");
     }
 }
 

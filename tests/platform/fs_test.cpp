@@ -1,232 +1,234 @@
 // The system's own file system on a real disk, where what the system does is the point.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "platform/fs.h"
+#include "platform/medium.h"
+#include "tests/support/bytes.h"
 #include "tests/support/tempdir.h"
 
 #ifndef _WIN32
+#include <grp.h>
 #include <sys/stat.h>
-
-#include "tests/support/deep_chain.h"
-#include "tests/support/unprivileged.h"
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace platform {
 namespace {
 
-namespace stdfs = std::filesystem;
 FileSystem& fs = RealFileSystem();
-stdfs::path U8(const std::string& utf8) {
-    return std::u8string(utf8.begin(), utf8.end());
-}
-std::string Utf8(const stdfs::path& path) {
-    std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
+using Names = std::vector<std::string>;
 
-// Each entry of dir by name: "dir", "file <size>", "special" (checked by name only) or
-// "unreadable"; ids holds the identities.
-std::map<std::string, std::string> Kinds(const std::string& dir,
-                                         std::map<std::string, FileId>* ids = nullptr) {
+// "name kind" for each entry, sorted; kind is "dir", the size of a regular file, "special" or
+// "unreadable". order gets the names in the system's order, ids the identities.
+Names Listed(const std::string& dir, Names* order = nullptr,
+             std::map<std::string, FileId>* ids = nullptr) {
     std::vector<DirEntry> entries;
     Error error;
     EXPECT_TRUE(fs.List(dir, entries, error)) << Describe(error);
-    std::map<std::string, std::string> kinds;
+    Names out;
     for (const DirEntry& e : entries) {
-        kinds[e.name] += e.unreadable  ? "unreadable"
-                         : e.isDir     ? "dir"
-                         : e.isRegular ? "file " + std::to_string(e.size)
-                                       : "special";
+        out.push_back(e.name + " " +
+                      (e.unreadable  ? "unreadable"
+                       : e.isDir     ? "dir"
+                       : e.isRegular ? std::to_string(e.size)
+                                     : "special"));
+        if (order)
+            order->push_back(e.name);
         if (ids && e.hasId)
             (*ids)[e.name] = e.id;
     }
-    EXPECT_EQ(kinds.size(), entries.size());
-    return kinds;
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
-FileId IdOf(const std::string& path) {
-    FileId id;
-    Error error;
-    EXPECT_TRUE(fs.Identify(path, id, error)) << Describe(error);
-    return id;
+// What file gives, read in blocks into a buffer skew bytes past an aligned address, then "-"
+// when it was not opened or a read failed.
+std::string ReadAll(InputFile* file, Error& error, size_t block = 4096, size_t skew = 0) {
+    AlignedBuffer buffer = AllocateAligned(block + skew, 65536);
+    std::string all;
+    for (size_t got = block; file && got == block;) {
+        bool read = file->Read(buffer.get() + skew, block, got, error);
+        all.append(reinterpret_cast<char*>(buffer.get()) + skew, got);
+        if (!read)
+            return all + "-";
+    }
+    return file ? all : "-";
 }
 
-// What OpenRead and one Read give; "-" when either fails.
-std::string ReadAll(const std::string& path, Error& error) {
-    auto file = fs.OpenRead(path, error);
-    std::string bytes(64, '\0');
-    size_t got = 0;
-    return file && file->Read(bytes.data(), bytes.size(), got, error) ? bytes.substr(0, got) : "-";
-}
-
-TEST(List, KindsSizesIdentitiesAndExistence) {
-    TempDir temp;
-    temp.WriteFile("日本語 😀.txt", "abc");
-    temp.WriteFile(".hidden", "");
-    temp.WriteFile("sub/inner", "x");
-    temp.MakeDir("a.txt");
-    std::map<std::string, std::string> expected = {
-        {"日本語 😀.txt", "file 3"}, {".hidden", "file 0"}, {"sub", "dir"}, {"a.txt", "dir"}};
+// A file, a directory, and on POSIX links followed, to nothing and to themselves, and a FIFO.
+class Tree : public testing::Test {
+protected:
+    void SetUp() override {
+        temp.WriteFile("日本語 😀 %.txt", "abc");
+        temp.WriteFile("sub/inner", "");
 #ifndef _WIN32
-    stdfs::create_directory_symlink("sub", temp.Path("dirlink"));
-    stdfs::create_symlink(temp.Path("日本語 😀.txt"), temp.Path("filelink"));
-    stdfs::create_symlink("nowhere", temp.Path("dangling"));
-    stdfs::create_symlink("loop2", temp.Path("loop1"));
-    stdfs::create_symlink("loop1", temp.Path("loop2"));
-    ASSERT_EQ(mkfifo(temp.Path("fifo").c_str(), 0600), 0);
-    expected.insert({{"dirlink", "dir"},
-                     {"filelink", "file 3"},
-                     {"dangling", "special"},
-                     {"loop1", "special"},
-                     {"loop2", "special"},
-                     {"fifo", "special"}});
-    EXPECT_EQ(IdOf(temp.Path("dirlink")), IdOf(temp.Path("sub")));
+        std::filesystem::create_directory_symlink("sub", temp.Path("dirlink"));
+        std::filesystem::create_symlink("nowhere", temp.Path("dangling"));
+        std::filesystem::create_symlink("loop", temp.Path("loop"));
+        ASSERT_EQ(mkfifo(temp.Path("fifo").c_str(), 0600), 0);  // without a reader or a writer
+#endif
+    }
+    TempDir temp;
+    Error error;
+};
+
+TEST_F(Tree, ListsKindsAndIdentitiesInTheSystemsOrder) {
+    temp.WriteFile(".hidden", "");
+    Names expected = {".hidden 0", "sub dir", "日本語 😀 %.txt 3"}, order, walked;
+#ifndef _WIN32
+    expected = {".hidden 0",    "dangling special", "dirlink dir",     "fifo special",
+                "loop special", "sub dir",          "日本語 😀 %.txt 3"};
 #endif
     std::map<std::string, FileId> ids;
-    EXPECT_EQ(Kinds(temp.path() + Sep(), &ids), expected);
-    for (const auto& [name, kind] : expected) {
-        EXPECT_TRUE(fs.Exists(temp.Path(name))) << name;
-        EXPECT_TRUE(kind != "dir" || ids[name] == IdOf(temp.Path(name))) << name;
-    }
-    EXPECT_NE(ids["sub"], ids["a.txt"]);
+    EXPECT_EQ(Listed(temp.path() + Sep(), &order, &ids), expected);
     // The engine compares listings in the order the system gives; nothing may re-sort them.
-    std::vector<std::string> order, listed;
-    for (const auto& entry : stdfs::directory_iterator(U8(temp.path())))
-        order.push_back(Utf8(entry.path().filename()));
-    std::vector<DirEntry> entries;
-    Error error;
-    EXPECT_TRUE(fs.List(temp.path(), entries, error));
-    for (const DirEntry& entry : entries)
-        listed.push_back(entry.name);
-    EXPECT_EQ(listed, order);
+    const std::string& root = temp.path();
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::u8string(root.begin(), root.end()))) {
+        std::u8string name = entry.path().filename().u8string();
+        walked.push_back(std::string(name.begin(), name.end()));
+        EXPECT_TRUE(fs.Exists(temp.Path(walked.back()))) << walked.back();
+    }
+    EXPECT_EQ(order, walked);
     FileId id;
-    for (const std::string& missing : {temp.Path("missing"), temp.Path("missing/below"), {}}) {
-        EXPECT_FALSE(fs.Exists(missing));
-        EXPECT_FALSE(fs.Identify(missing, id, error) || error.path != missing);
-        EXPECT_FALSE(fs.List(missing, entries, error) || error.path != missing);
-    }
-    EXPECT_FALSE(fs.List(temp.Path(".hidden"), entries, error) || error.call.empty());
-}
-
-TEST(List, PulsesEvery256Entries) {
-    TempDir temp;
-    for (const auto& [count, pulses] : {std::pair{255, 0}, {256, 1}, {511, 1}, {512, 2}}) {
-        std::string dir = std::to_string(count);
-        for (int i = 0; i < count; ++i)
-            temp.WriteFile(dir + "/" + std::to_string(i), "");
-        int heard = 0;
-        fs.SetPulse([&heard] { ++heard; });
-        EXPECT_EQ(Kinds(temp.Path(dir)).size(), static_cast<size_t>(count));
-        EXPECT_EQ(heard, pulses) << count;
-    }
-    fs.SetPulse(nullptr);
-}
-
+    EXPECT_TRUE(fs.Identify(temp.Path("sub"), id, error) && id == ids["sub"] &&
+                id != ids[".hidden"]);
 #ifndef _WIN32
-// After a careless chmod -R 644: listed, but no entry can be examined.
-TEST(List, EntriesOfAnUnsearchableDirectoryAreUnreadable) {
-    TempDir temp;
-    temp.WriteFile("dir/file", "x");
-    temp.MakeDir("dir/sub");
-    stdfs::create_symlink("nowhere", temp.Path("dir/dangling"));
-    ASSERT_EQ(chmod(temp.Path("dir").c_str(), 0644), 0);
-    std::string text;
-    auto list = [&] {
-        std::string out;
-        for (const auto& [name, kind] : Kinds(temp.Path("dir")))
-            out += name + " " + kind + ", ";
-        return out;
-    };
-    if (!RunUnprivileged(list, text))
-        GTEST_SKIP() << text;
-    EXPECT_EQ(text, "dangling unreadable, file unreadable, sub unreadable, ");
-}
+    EXPECT_EQ(ids["dirlink"], ids["sub"]);
 #endif
+    EXPECT_FALSE(fs.Exists(temp.Path("missing")));
+}
 
 // Only regular files are read, or made and emptied for the log; nothing waits.
-TEST(OpenAndCreate, RegularFilesOnly) {
-    TempDir temp;
-    temp.WriteFile("日本語 😀 %.txt", "content");
-    temp.MakeDir("dir");
+TEST_F(Tree, OpensAndCreatesRegularFilesOnly) {
     std::vector<std::tuple<std::string, std::string, bool>> rows = {
         // read, then made
-        {temp.Path("日本語 😀 %.txt"), "content", true},
+        {temp.Path("日本語 😀 %.txt"), "abc", true},
         {temp.Path("new"), "-", true},
-        {temp.Path("dir"), "-", false},
+        {temp.Path("sub"), "-", false},
         {temp.Path("missing/x"), "-", false}};
 #ifndef _WIN32
-    ASSERT_EQ(mkfifo(temp.Path("fifo").c_str(), 0600), 0);  // without a reader or a writer
     rows.insert(rows.end(), {{temp.Path("fifo"), "-", false}, {"/dev/null", "-", false}});
 #else
     rows.push_back({"NUL", "-", false});
 #endif
     for (const auto& [path, read, made] : rows) {
-        Error error;
-        EXPECT_EQ(ReadAll(path, error), read) << path;
+        EXPECT_EQ(ReadAll(fs.OpenRead(path, error).get(), error), read) << path;
         EXPECT_EQ(error.path, read == "-" ? path : "");
-        EXPECT_EQ(fs.OpenReadFromMedium(path, error) != nullptr, read != "-") << path;
+        EXPECT_EQ(Describe(error).find_first_of("\r\n"), std::string::npos);  // as Windows ends
+        EXPECT_EQ(ReadAll(fs.OpenReadFromMedium(path, error).get(), error), read) << path;
         error = {};
         auto file = fs.Create(path, error);
         EXPECT_EQ(error.path, made ? "" : path);
         EXPECT_TRUE(!made || (file && file->Write("ab", 2, error) && file->Close(error)));
-        EXPECT_EQ(ReadAll(path, error), made ? "ab" : read) << path;
+        EXPECT_EQ(ReadAll(fs.OpenRead(path, error).get(), error), made ? "ab" : read) << path;
+        error = {};
     }
-    Error error;
-    auto unclosed = fs.Create(temp.Path("new"), error);
-    ASSERT_TRUE(unclosed && unclosed->Write("xyz", 3, error));
-    unclosed.reset();
-    EXPECT_EQ(temp.ReadFile("new"), "xyz");
 }
 
-TEST(Resolve, EveryLinkDotAndDotDot) {
-    TempDir temp;
-    temp.MakeDir("d/e");
-    temp.WriteFile("d/f", "");
-    const std::string s = Sep(), d = Sep() + "d";
+TEST_F(Tree, ResolvesEveryLinkDotAndDotDot) {
+    temp.MakeDir("a");
 #ifndef _WIN32
-    const std::string base = stdfs::canonical(temp.path()).string();
+    const std::string base = std::filesystem::canonical(temp.path()).string();
 #else
     const std::string base = temp.path();
 #endif
+    const std::string s = Sep(), sub = base + s + "sub", missing = sub + s + "missing";
     std::vector<std::pair<std::string, std::string>> rows = {
         // "" when it fails
-        {"d/e", base + d + s + "e"},
-        {"d/./e/", base + d + s + "e"},
-        {"d/e/..", base + d},
-        {"d/missing", base + d + s + "missing"},
-        {"d/missing/", base + d + s + "missing"},
-        {"missing/x", ""},
-        {"d/f/x", ""}};
+        {"./sub/./", sub},        {"a/../sub", sub},         {"sub/inner", sub + s + "inner"},
+        {"sub/missing", missing}, {"sub/missing/", missing}, {"missing/x", ""},
+        {"sub/inner/x", ""}};
 #ifndef _WIN32
-    stdfs::create_directory_symlink("d", temp.Path("l"));
-    stdfs::create_symlink("nowhere", temp.Path("dangling"));
-    stdfs::create_symlink("loop", temp.Path("loop"));
-    rows.insert(rows.end(), {{"l/e", base + "/d/e"},
-                             {"l/../d", base + "/d"},
+    rows.insert(rows.end(), {{"dirlink/inner", sub + "/inner"},
+                             {"dirlink/../a", base + "/a"},
                              {"dangling", base + "/nowhere"},
                              {"loop", ""}});
 #endif
     for (const auto& [path, expected] : rows) {
         std::string resolved;
-        Error error;
         EXPECT_EQ(fs.Resolve(temp.Path(path), resolved, error), !expected.empty()) << path;
         EXPECT_EQ(resolved, expected) << path;
     }
 }
 
+// Uncached reads, into the caller's aligned buffer or through a bounce buffer.
+TEST(OpenReadFromMedium, GivesWhatTheFileHolds) {
+    TempDir temp;
+    Error error;
+    for (const auto& [size, block, skew] : {std::tuple<size_t, size_t, size_t>{0, 4096, 0},
+                                            {4097, 3000, 1},
+                                            {(size_t{2} << 20) + 5, 1024, 0}}) {
+        temp.WriteFile("f", Bytes(size));
+        EXPECT_TRUE(ReadAll(fs.OpenReadFromMedium(temp.Path("f"), error).get(), error, block,
+                            skew) == Bytes(size))
+            << size << Describe(error);
+    }
+}
+
+TEST(RefusesUncached, OnlyWhatMeansTheFileSystemTakesNone) {
+#ifdef _WIN32
+    // ERROR_INVALID_PARAMETER, _NOT_SUPPORTED, _INVALID_FUNCTION; _ACCESS_DENIED, _FILE_NOT_FOUND
+    const std::pair<int, bool> rows[] = {{87, true}, {50, true}, {1, true}, {5, false}, {2, false}};
+#else
+    const std::pair<int, bool> rows[] = {{EINVAL, true}, {EIO, false}, {EPERM, false}};
+#endif
+    for (const auto& [code, refuses] : rows)
+        EXPECT_EQ(RefusesUncached(code), refuses) << code;
+}
+
+#ifndef _WIN32
+// After a careless chmod -R 644: listed, but no entry can be examined. Listed in a child as
+// uid and gid 65534 (as the current user when that is not root), whom the system refuses.
+TEST(List, EntriesOfAnUnsearchableDirectoryAreUnreadable) {
+    TempDir temp;
+    temp.WriteFile("dir/file", "x");
+    temp.MakeDir("dir/sub");
+    std::filesystem::create_symlink("nowhere", temp.Path("dir/dangling"));
+    ASSERT_EQ(chmod(temp.Path("dir").c_str(), 0644), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setresgid(65534, 65534, 65534) != 0 ||
+                               setresuid(65534, 65534, 65534) != 0))
+            _exit(2);
+        EXPECT_EQ(Listed(temp.Path("dir")),
+                  (Names{"dangling unreadable", "file unreadable", "sub unreadable"}));
+        _exit(testing::Test::HasFailure());
+    }
+    int status = 0;
+    ASSERT_TRUE(child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status));
+    if (WEXITSTATUS(status) == 2)
+        GTEST_SKIP() << "cannot drop to uid 65534";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the child's failure is above";
+}
+#endif
+
 TEST(LongPath, NoPathIsTooLong) {
     TempDir temp;
 #ifndef _WIN32
-    // Only the path string is too long for the system; the tree is sound.
-    DeepChain chain(temp.path(), "8-bytes.", 600);
-    chain.WriteFile("f", "deep");
-    const std::string dir = chain.path();
+    // 600 levels of 8-byte names, made from inside: only the path is too long for the system.
+    struct Deep {  // rm takes trees of any depth; a removal by path would not
+        std::string root;
+        ~Deep() { EXPECT_EQ(std::system(("rm -rf '" + root + "'").c_str()), 0); }
+    } deep{temp.Path("c")};
+    std::string dir = deep.root, cwd = Cwd();
+    temp.MakeDir("c");
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    for (int i = 0; i < 600; ++i, dir += "/8-bytes.")
+        EXPECT_TRUE(mkdir("8-bytes.", 0700) == 0 && chdir("8-bytes.") == 0);
+    std::ofstream("f") << "deep";
+    ASSERT_EQ(chdir(cwd.c_str()), 0);
     ASSERT_GT(dir.size(), size_t{PATH_MAX});
 #else
-    // Below the 260-character limit of plain Windows paths.
+    // Past the 260-character limit of plain Windows paths.
     std::string rel;
     while (temp.path().size() + rel.size() < 400)
         rel += std::string(40, 'd') + "長\\";
@@ -234,18 +236,19 @@ TEST(LongPath, NoPathIsTooLong) {
     const std::string dir = temp.Path(rel.substr(0, rel.size() - 1));
 #endif
     const std::string file = dir + Sep() + "f", made = dir + Sep() + "g";
-    EXPECT_EQ(Kinds(dir), (std::map<std::string, std::string>{{"f", "file 4"}}));
+    EXPECT_EQ(Listed(dir), Names{"f 4"});
     Error error;
-    EXPECT_EQ(ReadAll(file, error), "deep") << Describe(error);
-    EXPECT_NE(fs.OpenReadFromMedium(file, error), nullptr) << Describe(error);
-    EXPECT_TRUE(fs.Exists(file));
-    EXPECT_EQ(IdOf(dir + Sep() + "."), IdOf(dir));
     std::string resolved;
-    EXPECT_TRUE(fs.Resolve(dir + Sep() + "." + Sep() + "g", resolved, error)) << Describe(error);
-    EXPECT_EQ(resolved, made);
+    EXPECT_EQ(ReadAll(fs.OpenRead(file, error).get(), error), "deep") << Describe(error);
+    EXPECT_EQ(ReadAll(fs.OpenReadFromMedium(file, error).get(), error), "deep") << Describe(error);
+    EXPECT_TRUE(fs.Exists(file));
+    FileId id, same;
+    EXPECT_TRUE(fs.Identify(dir, id, error) && fs.Identify(dir + Sep() + ".", same, error) &&
+                id == same);
+    EXPECT_TRUE(fs.Resolve(dir + Sep() + "." + Sep() + "g", resolved, error) && resolved == made);
     auto output = fs.Create(made, error);
     EXPECT_TRUE(output && output->Write("g", 1, error) && output->Close(error)) << Describe(error);
-    EXPECT_EQ(ReadAll(made, error), "g");
+    EXPECT_EQ(ReadAll(fs.OpenRead(made, error).get(), error), "g");
 }
 
 }  // namespace

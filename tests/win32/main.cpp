@@ -1,5 +1,4 @@
-// The Windows test program: wide arguments to UTF-8 for GoogleTest, and the common controls
-// the dialogs use registered first.
+// Wide arguments as UTF-8 for GoogleTest, and the dialogs' common controls registered first.
 #include <gtest/gtest.h>
 
 #include <string>
