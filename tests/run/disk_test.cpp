@@ -117,18 +117,6 @@ TEST_F(DiskTest, FindingsLinksAndFifosLeaveBothTreesAsTheyWere) {
     }
 }
 
-TEST_F(DiskTest, AnotherSpellingOfTheSameDirectoryComparesNothing) {
-    tmp.WriteFile("s/a", "x");
-    fs::create_directory_symlink(tmp.Path("s"), tmp.Path("link"));
-    for (std::string other :
-         {tmp.Path("s/"), tmp.Path("s/."), tmp.Path("s/../s"), tmp.Path("link")}) {
-        SCOPED_TRACE(other);
-        Run(tmp.Path("s"), other);
-        EXPECT_TRUE(Has("コピー元とコピー先のパスが同じです。"));
-        EXPECT_TRUE(Has("比較は実行されませんでした。"));
-    }
-}
-
 // Read from the medium unless asked for the cache, and without touching access times.
 TEST_F(DiskTest, CopyIsReadFromTheMediumAndAccessTimesStay) {
     std::vector<std::string> names = {"one", "sub/two", "small"};
