@@ -10,14 +10,15 @@
 #include "framework/ddx.h"
 #include "framework/time.h"
 #include "platform/dirs.h"
-#include "platform/text.h"
 #include "tests/conformance/driver.h"
+#include "tests/support/fake_fs.h"
 #include "tests/support/tempdir.h"
 
 namespace {
 
 using enum fw::ControlClass;
 using Log = std::vector<std::string>;
+using U = conformance::User;
 
 constexpr int kName = 1001, kNumber = 1002, kResult = 1003, kCheck = 1004, kList = 1005,
               kArrows = 1006;
@@ -41,34 +42,34 @@ std::string N(unsigned code, int id) {
 const std::string kKill = N(EN_KILLFOCUS, kName), kSel = N(LBN_SELCHANGE, kList),
                   kEnd = N(SB_ENDSCROLL, kArrows), kChange = N(EN_CHANGE, kNumber);
 
-// Open with its list filled; logs the notifications the program handles (but OK's and
-// Cancel's) and every scroll message; OK and Cancel leave it open.
-class TestDialog : public fw::CDialog {
-public:
-    TestDialog() : CDialog(kTemplate) {
-        EXPECT_TRUE(Create());
+// A dialog open, with a user at it; before is called ahead of the opening.
+template <class D>
+struct Open : D {
+    explicit Open(const std::function<void(D&)>& before = nullptr) {
+        if (before)
+            before(*this);
+        EXPECT_TRUE(this->Create());
         user = conformance::MakeUser(*this);
-        for (const char* s : {"one", "two", "three"})
-            GetDlgItem<fw::CListBox>(kList).AddString(s);
     }
-    ~TestDialog() override {
+    ~Open() override {
         user.reset();
-        DestroyWindow();
+        this->DestroyWindow();
     }
+    std::string Text(int id) { return this->GetDlgItemText(id); }
+
+    std::unique_ptr<U> user;
+};
+
+// Logs the notifications the program handles (but OK's and
+// Cancel's) and every scroll message; OK and Cancel leave it open.
+struct TestDialog : fw::CDialog {
+    TestDialog() : CDialog(kTemplate) {}
     bool OnWndEvent(const fw::Event& e, fw::EventReply& reply) override {
         const unsigned told[] = {EN_CHANGE, EN_KILLFOCUS, BN_CLICKED, LBN_SELCHANGE, LBN_DBLCLK};
         if (e.msg == fw::Msg::VScroll || (e.id > 2 && std::ranges::count(told, e.code)))
             log.push_back(N(e.code, e.id));
         return CDialog::OnWndEvent(e, reply);
     }
-
-    std::unique_ptr<conformance::User> user;
-    Log log;
-    std::string name = "before";
-    unsigned number = 7;
-    int check = 1;
-
-protected:
     void DoDataExchange(fw::CDataExchange* dx) override {
         fw::DDX_Text(dx, kName, name);
         fw::DDX_Text(dx, kNumber, number);
@@ -76,22 +77,26 @@ protected:
     }
     void OnOK() override { log.push_back("OnOK"); }
     void OnCancel() override { log.push_back("OnCancel"); }
+
+    Log log;
+    std::string name = "before";
+    unsigned number = 7;
+    int check = 1;
 };
+using D = Open<TestDialog>;
 
 TEST(Conformance, WhatTheDialogIsTold) {
-    using D = TestDialog;
-    using U = conformance::User;
     // clang-format off
     // What is done, what the dialog is told, the control with the focus afterwards.
     const std::tuple<const char*, std::function<void(D&, U&)>, Log, int> actions[] = {
-        {"set", [](D& d, U&) { d.SetDlgItemText(kName, "日本"); }, {N(EN_CHANGE, kName)}, kName},
+        {"set", [](D& d, U&) { d.SetDlgItemText(kName, "日本"), d.SetDlgItemText(kResult, "x"); }, {N(EN_CHANGE, kName)}, kName},
         {"type", [](D&, U& u) { u.Type(kNumber, "日本"); }, {kKill, kChange, kChange, kChange}, kNumber},
         {"check", [](D&, U& u) { u.Click(kCheck); }, {kKill, N(BN_CLICKED, kCheck)}, kCheck},
         {"OK", [](D&, U& u) { u.Click(IDOK); }, {kKill, "OnOK"}, IDOK},
         {"Enter", [](D&, U& u) { u.PressEnter(); }, {"OnOK"}, kName},
         {"Enter in the result", [](D&, U& u) { u.Focus(kResult), u.PressEnter(); }, {kKill}, kResult},
         {"Esc", [](D&, U& u) { u.PressEsc(); }, {"OnCancel"}, kName},
-        {"box", [](D& d, U& u) { u.AnswerBox(IDCANCEL, d.log), d.MessageBox("続けますか", "", MB_OKCANCEL); },
+        {"box", [](D& d, U&) { conformance::AnswerBox(IDCANCEL, d.log), d.MessageBox("続けますか", "", MB_OKCANCEL); },
          {kKill, "BOX 続けますか"}, kName},
         {"click twice", [](D&, U& u) { u.Select(kList, 1), u.Select(kList, 1); }, {kKill, kSel, kSel}, kList},
         {"double click", [](D&, U& u) { u.DoubleClick(kList, 2); }, {kKill, kSel, N(LBN_DBLCLK, kList)}, kList},
@@ -101,7 +106,9 @@ TEST(Conformance, WhatTheDialogIsTold) {
     // clang-format on
     for (auto& [what, act, told, focus] : actions) {
         SCOPED_TRACE(what);
-        TestDialog dlg;
+        D dlg;
+        for (const char* s : {"one", "two", "three"})
+            dlg.GetDlgItem<fw::CListBox>(kList).AddString(s);
         dlg.log.clear();
         act(dlg, *dlg.user);
         EXPECT_EQ(dlg.log, told);
@@ -110,14 +117,14 @@ TEST(Conformance, WhatTheDialogIsTold) {
 }
 
 TEST(Conformance, DataExchangeStopsAtTheFirstFieldThatFails) {
-    TestDialog dlg;
-    EXPECT_EQ(dlg.GetDlgItemText(kNumber), "7");  // shown when the dialog opened
+    D dlg;
+    EXPECT_EQ(dlg.Text(kNumber), "7");  // shown when the dialog opened
     dlg.SetDlgItemText(kName, "別");
     dlg.SetDlgItemText(kNumber, "-5");
     dlg.user->Click(kCheck);
     dlg.user->Focus(kName);
     dlg.log.clear();
-    dlg.user->AnswerBox(IDOK, dlg.log);
+    conformance::AnswerBox(IDOK, dlg.log);
     EXPECT_FALSE(dlg.UpdateData(true));
     EXPECT_EQ(dlg.log, (Log{kKill, "BOX 正の整数を入力してください。", kKill}));
     EXPECT_EQ(dlg.user->Focused(), kNumber);
@@ -131,35 +138,25 @@ TEST(Time, FormatFillsOnlyItsFields) {
     EXPECT_EQ((fw::CTime(100) - fw::CTime(39)).Format("%M %S"), "01 01");
 }
 
-// The main window open, with a user at it.
-struct Window {
-    Window() {
-        EXPECT_TRUE(dlg.Create());
-        user = conformance::MakeUser(dlg);
-    }
-    ~Window() {
-        user.reset();
-        dlg.DestroyWindow();
-    }
-    std::string Text(int id) { return dlg.GetDlgItemText(id); }
+struct MainWindow : testing::Test, Open<CCopyCheckDlg> {};
 
-    CCopyCheckDlg dlg;
-    std::unique_ptr<conformance::User> user;
-};
-struct MainWindow : testing::Test, Window {};
-
-TEST_F(MainWindow, StartUpState) {
+// Esc closes it.
+TEST_F(MainWindow, StartsWithTheDefaultsAndKeepLogEnablesTheLogFieldAndItsButton) {
     std::string cwd = Cwd(), log = cwd + Sep() + "check.log";
-    EXPECT_EQ(Log({Text(IDC_SRC_PATH), Text(IDC_DST_PATH), Text(IDC_LOG_PATH), dlg.m_strSrcPath,
-                   dlg.m_strDstPath, dlg.m_strLogPath}),
-              Log({cwd, cwd, log, cwd, cwd, log}));
-    EXPECT_FALSE(user->Enabled(IDC_LOG_PATH) || user->Enabled(IDC_LOG_BROWSE));
-    EXPECT_EQ(dlg.m_bKeepLog + dlg.GetDlgItem<fw::CButton>(IDC_KEEP_LOG).GetCheck(), 0);
-    EXPECT_EQ(dlg.m_bNamesOnly + dlg.GetDlgItem<fw::CButton>(IDC_NAMES_ONLY).GetCheck(), 0);
-    EXPECT_EQ(Log({Text(IDC_DIFF_LIMIT), Text(IDC_BLOCK_KB), Text(IDC_RESULT)}),
-              Log({"1", "1024", ""}));
-    EXPECT_EQ(dlg.m_nDiffLimit + dlg.m_nBlockKB, 1u + 1024u);
+    EXPECT_EQ(Log({Text(IDC_SRC_PATH), Text(IDC_DST_PATH), m_strSrcPath, m_strDstPath, m_strLogPath,
+                   Text(IDC_DIFF_LIMIT), Text(IDC_BLOCK_KB), Text(IDC_RESULT)}),
+              Log({cwd, cwd, cwd, cwd, log, "1", "1024", ""}));
+    EXPECT_EQ(std::pair(m_nDiffLimit, m_nBlockKB), std::pair(1u, 1024u));
+    EXPECT_EQ(m_bNamesOnly + GetDlgItem<fw::CButton>(IDC_NAMES_ONLY).GetCheck(), 0);
     EXPECT_EQ(user->Focused(), static_cast<int>(IDOK));
+    for (int on : {0, 1, 0}) {
+        EXPECT_EQ(m_bKeepLog + GetDlgItem<fw::CButton>(IDC_KEEP_LOG).GetCheck(), 2 * on);
+        EXPECT_EQ(user->Enabled(IDC_LOG_PATH) + user->Enabled(IDC_LOG_BROWSE), 2 * on);
+        EXPECT_EQ(Text(IDC_LOG_PATH), log);
+        user->Click(IDC_KEEP_LOG);
+    }
+    user->PressEsc();
+    EXPECT_TRUE(user->Ended());
 }
 
 TEST_F(MainWindow, NumbersAreCorrectedOnLeavingTheirFields) {
@@ -179,15 +176,13 @@ TEST_F(MainWindow, NumbersAreCorrectedOnLeavingTheirFields) {
     // clang-format on
     for (auto [field, typed, shown, member, notice] : corrections) {
         SCOPED_TRACE(typed);
-        int before = dlg.m_nNextLine;
-        std::string slot = dlg.m_strResultLines[before];
+        std::string before = Text(IDC_RESULT);
         user->Type(field, typed);
         EXPECT_EQ(Text(field), typed);  // not while typing
         user->Focus(IDC_SRC_PATH);
         EXPECT_EQ(Text(field), shown);
-        EXPECT_EQ(field == kDiff ? dlg.m_nDiffLimit : dlg.m_nBlockKB, member);
-        EXPECT_EQ(dlg.m_nNextLine, notice ? before + 1 : before);
-        EXPECT_EQ(dlg.m_strResultLines[before], notice ? kNotice[field == kBlock] : slot);
+        EXPECT_EQ(field == kDiff ? m_nDiffLimit : m_nBlockKB, member);
+        EXPECT_EQ(Text(IDC_RESULT), before + (notice ? kNotice[field == kBlock] : ""));
     }
 }
 
@@ -202,85 +197,55 @@ TEST_F(MainWindow, SpinnerStepsByWholeMegabytes) {
     // clang-format on
     for (auto [from, code, to] : steps) {
         SCOPED_TRACE(std::string(from) + " " + std::to_string(code));
-        dlg.SetDlgItemText(IDC_BLOCK_KB, from);
-        dlg.m_nBlockKB = 0;
+        SetDlgItemText(IDC_BLOCK_KB, from);
+        m_nBlockKB = 0;
         user->ScrollArrow(IDC_BLOCK_SPIN, code);
         EXPECT_EQ(Text(IDC_BLOCK_KB), std::to_string(to));
-        EXPECT_EQ(dlg.m_nBlockKB, code == SB_PAGEDOWN ? 0 : to);
+        EXPECT_EQ(m_nBlockKB, code == SB_PAGEDOWN ? 0 : to);
     }
     EXPECT_EQ(Text(IDC_RESULT), "");
-}
-
-// The log path is never touched: not by the box, nor by a cancelled browse. Esc closes.
-TEST_F(MainWindow, KeepLogEnablesTheLogFieldAndItsButton) {
-    std::string path = Text(IDC_LOG_PATH);
-    Log boxes;
-    for (int on : {1, 0}) {
-        user->Click(IDC_KEEP_LOG);
-        EXPECT_EQ(dlg.m_bKeepLog, on);
-        EXPECT_EQ(user->Enabled(IDC_LOG_PATH) + user->Enabled(IDC_LOG_BROWSE), 2 * on);
-        if (on)
-            user->AnswerBox(IDCANCEL, boxes), user->Click(IDC_LOG_BROWSE);
-        EXPECT_EQ(Text(IDC_LOG_PATH), path);
-    }
-    EXPECT_EQ(Text(IDC_RESULT), "");
-    user->PressEsc();
-    EXPECT_TRUE(user->Ended());
 }
 
 // Enter leaves the focus in the field until the confirmation takes it: the correction comes
-// before the run reads the settings. The run keeps what the window showed before it.
+// before the run reads the settings.
 TEST_F(MainWindow, EnterInAFieldCorrectsItThenRuns) {
     TempDir root;
-    root.WriteFile("src/報告.txt", "contents");
-    root.WriteFile("dst/報告.txt", "contentz");
-    user->Type(IDC_SRC_PATH, root.Path("src"));
-    user->Type(IDC_DST_PATH, root.Path("dst"));
-    user->Click(IDC_KEEP_LOG);
-    user->Type(IDC_LOG_PATH, root.Path("check.log"));
-    dlg.AddResult("before");
+    root.WriteFile("src/a.txt", "contents");
+    root.WriteFile("dst/a.txt", "contentz");
+    SetDlgItemText(IDC_SRC_PATH, root.Path("src"));
+    SetDlgItemText(IDC_DST_PATH, root.Path("dst"));
     user->Type(IDC_DIFF_LIMIT, "0");
     Log boxes;
-    user->AnswerBox(IDOK, boxes);
+    conformance::AnswerBox(IDOK, boxes);
     user->PressEnter();
     EXPECT_EQ(boxes, Log{"BOX ファイルの比較を開始するんですね？"});
-    std::string text = Text(IDC_RESULT), log = root.ReadFile("check.log"),
-                found = std::string("[") + root.Path("src/報告.txt") +
-                        "]：ファイルの内容が異なっています";
-    EXPECT_TRUE(text.starts_with("\r\nbefore\r\nNotice>差違の数"));
-    EXPECT_NE(text.find("\r\n差違が 1 個発見されたら中断します\r\n"), std::string::npos);
-    EXPECT_NE(text.find("\r\n" + found + "\r\n"), std::string::npos);
-    EXPECT_TRUE(text.ends_with("\r\ndir:0  file:1  error:1"));
-    EXPECT_NE(log.find(platform::Utf8ToCp932(found) + "\r\n"), std::string::npos);
-    EXPECT_TRUE(log.ends_with("dir:0  file:1  error:1\r\n"));
+    EXPECT_TRUE(Text(IDC_RESULT).starts_with("\r\nNotice>差違の数"));
+    EXPECT_NE(Text(IDC_RESULT).find("\r\n差違が 1 個発見されたら中断します\r\n"),
+              std::string::npos);
     EXPECT_FALSE(user->Ended());
 }
 
-// "line from" to "line to".
-Log Lines(int from, int to) {
-    Log lines;
-    for (int i = from; i <= to; ++i)
-        lines.push_back("line " + std::to_string(i));
-    return lines;
-}
-
 TEST(ResultWindow, ShowsTheNewest32WithTheNewestOnTop) {
+    Log all;  // "line 1" to "line 40"
+    for (int i = 1; i <= 40; ++i)
+        all.push_back("line " + std::to_string(i));
+    auto lines = [&](int from, int to) { return Log(all.begin() + from - 1, all.begin() + to); };
     // Added, shown, the first visible line, the next slot.
     const std::tuple<Log, Log, int, int> rings[] = {
-        {Lines(1, 1), Lines(1, 1), 1, 1},         {Lines(1, 33), Lines(2, 33), 32, 1},
-        {Lines(1, 40), Lines(9, 40), 32, 8},      {{"a", ""}, {"a", ""}, 2, 2},
+        {lines(1, 1), lines(1, 1), 1, 1},         {lines(1, 33), lines(2, 33), 32, 1},
+        {lines(1, 40), lines(9, 40), 32, 8},      {{"a", ""}, {"a", ""}, 2, 2},
         {{"a", "b\r\nc"}, {"a", "b\r\nc"}, 2, 2},  // "b", the newest entry's first line
         {{"100%d %s %%"}, {"100%d %s %%"}, 1, 1},
     };
     for (auto& [added, shown, firstVisible, next] : rings) {
-        Window w;
+        Open<CCopyCheckDlg> w;
         std::string text;
-        for (size_t i = 0; i < added.size(); ++i)
-            w.dlg.AddResult(added[i]);
-        for (size_t i = 0; i < shown.size(); ++i)
-            text += "\r\n" + shown[i];
-        EXPECT_EQ(w.Text(IDC_RESULT) + " " + std::to_string(w.dlg.m_nNextLine),
-                  text + " " + std::to_string(next));
+        for (const std::string& line : added)
+            w.AddResult(line);
+        for (const std::string& line : shown)
+            text.append("\r\n").append(line);
+        EXPECT_EQ(w.Text(IDC_RESULT), text);
+        EXPECT_EQ(w.m_nNextLine, next);
         int first = w.user->FirstVisibleLine(IDC_RESULT);
 #ifdef _WIN32
         // Wine's edit stops once the last line is in the view.
@@ -291,51 +256,71 @@ TEST(ResultWindow, ShowsTheNewest32WithTheNewestOnTop) {
     }
 }
 
-// The log's bytes are the log writer's own; here, which lines reach it.
-TEST_F(MainWindow, TheLogGetsTheLinesWhileOpenOnly) {
-    TempDir dir;
-    dlg.AddResult("closed before");
-    ASSERT_TRUE(dlg.m_fpLog.Open(platform::RealFileSystem(), dir.Path("check.log")));
-    dlg.m_bLogOpen = true;
-    for (const char* line : {"%d%s", ""})
-        dlg.AddResult(line);
-    ASSERT_TRUE(dlg.m_fpLog.Close());
-    dlg.m_bLogOpen = false;
-    dlg.AddResult("closed after");
-    EXPECT_EQ(dir.ReadFile("check.log"), "%d%s\r\n\r\n");
-    EXPECT_TRUE(Text(IDC_RESULT).ends_with("\r\nclosed before\r\n%d%s\r\n\r\nclosed after"));
-}
+// The real file system, but for a directory that cannot be entered (named as the picker
+// names it, with a separator) and drives, that cannot be made current.
+struct PickyFileSystem : test::FakeFileSystem {
+    std::string unenterable;
+    bool ChangeDir(const std::string& dir, platform::Error& error) override {
+        return dir != unenterable && FakeFileSystem::ChangeDir(dir, error);
+    }
+    bool ChangeDrive(int, platform::Error&) override { return false; }
+};
 
-// The platform's own directory lists (under Wine) and the headless ones agree.
-TEST(Picker, ListsSelectsAndEntersAsThePlatformDoes) {
+TEST(Picker, OpensListsSelectsAndEnters) {
     TempDir root;
-    std::string start = Cwd();
-    for (const char* d : {"beta", "Alpha", "_under", "c.d", "9lives"})
+    for (const char* d : {"work/beta", "work/Alpha", "work/_under", "work/c.d", "work/9lives"})
         root.MakeDir(d);
-    root.WriteFile("file.txt", "not a directory");
-    CDirSelectDlg picker;
-    picker.m_strInitPath = root.path();
-    ASSERT_TRUE(picker.Create());
-    auto user = conformance::MakeUser(picker);
-    EXPECT_EQ(user->Items(IDC_DIR_LIST),
-              Log({"[.]", "[..]", "[_under]", "[9lives]", "[Alpha]", "[beta]", "[c.d]"}));
-    EXPECT_EQ(picker.GetDlgItemText(IDC_CUR_PATH), root.path());
-    Log drives = user->Items(IDC_DRIVE_LIST);
-    ASSERT_EQ(drives.size(), platform::Drives().size());
-    int current = picker.GetDlgItem<fw::CListBox>(IDC_DRIVE_LIST).GetCurSel();
-    ASSERT_GE(current, 0);
-    EXPECT_EQ(drives[current], std::string("[-") + platform::AsciiLower(root.path()[0]) + "-]");
-    user->Select(IDC_DIR_LIST, 4);  // [Alpha]
-    EXPECT_EQ(picker.m_strSelPath, root.Path("Alpha") + Sep());
-    user->DoubleClick(IDC_DIR_LIST, 4);
-    EXPECT_EQ(Cwd(), root.Path("Alpha"));
-    EXPECT_EQ(user->Items(IDC_DIR_LIST), Log({"[.]", "[..]"}));
-    user->Select(IDC_DIR_LIST, 1);  // [..]
-    user->Click(IDOK);
-    EXPECT_EQ(picker.m_strSelPath, root.path() + Sep());
-    EXPECT_EQ(Cwd(), start);
-    user.reset();
-    picker.DestroyWindow();
+    root.WriteFile("work/file.txt", "not a directory");
+    const std::string start = Cwd(), sep = Sep(), work = root.Path("work"),
+                      alpha = root.Path("work/Alpha"), beta = root.Path("work/beta"),
+                      under = root.Path("work/_under") + sep, up = root.path() + sep,
+                      top = root.path().substr(0, root.path().find(sep) + 1);
+    const Log kDirBox{"BOX 指定ディレクトリは現在使用不可のようです"},
+        kDriveBox{"BOX 指定ドライブは現在使用不可のようです"};
+    const std::string kWork = "[.] [..] [_under] [9lives] [Alpha] [beta] [c.d] ",
+                      kEmpty = "[.] [..] ";
+    const int kDot = 0, kUp = 1, kUnder = 2, kAlpha = 4, kBeta = 5, kCd = 6, kDirs = IDC_DIR_LIST;
+    PickyFileSystem fs;
+    fs.unenterable = root.Path("work/c.d") + sep;
+    platform::Error error;
+    ASSERT_TRUE(platform::SetCurrentDir(work, error));
+    // clang-format off
+    // Where it opens, what is done, the boxes, then the path shown and chosen, the current
+    // directory and the start of the directory list; how it is closed (0: Enter).
+    const std::tuple<const char*, std::string, std::function<void(U&)>, Log, std::string, std::string, std::string, int> picks[] = {
+        {"missing", root.Path("missing"), [](U&) {}, {}, work, work, kWork, IDCANCEL},
+        {"a file", root.Path("work/file.txt"), [](U&) {}, {}, work, work, kWork, 0},
+        {"a directory", alpha, [](U&) {}, {}, alpha, alpha, kEmpty, IDOK},
+        {"double click", "", [=](U& u) { u.DoubleClick(kDirs, kBeta); }, {}, beta, beta, kEmpty, IDOK},
+        {"click", "", [=](U& u) { u.Select(kDirs, kUnder); }, {}, under, work, kWork, 0},
+        {"parent", "", [=](U& u) { u.Select(kDirs, kUp); }, {}, up, work, kWork, IDOK},
+        {"enter [.]", "", [=](U& u) { u.Select(kDirs, kBeta), u.DoubleClick(kDirs, kDot); }, {}, work, work, kWork, IDOK},
+        {"to the root", "", [=](U& u) { u.DoubleClick(kDirs, kAlpha), u.Click(IDC_JUMP_ROOT); }, {}, top, top, "[.] ", IDOK},
+        {"cannot enter", "", [=](U& u) { u.DoubleClick(kDirs, kCd); }, kDirBox, work, work, kWork, IDOK},
+        {"no drive", "", [=](U& u) { u.Select(IDC_DRIVE_LIST, 0); }, kDriveBox, work, work, kWork, IDCANCEL},
+    };
+    // clang-format on
+    for (auto& [what, init, act, box, shown, cwd, list, close] : picks) {
+        SCOPED_TRACE(what);
+        Open<CDirSelectDlg> p(
+            [&](CDirSelectDlg& d) { d.m_strInitPath = init, d.SetFileSystem(fs); });
+        Log boxes;
+        if (!box.empty())
+            conformance::AnswerBox(IDOK, boxes);
+        act(*p.user);
+        std::string items;
+        for (const std::string& item : p.user->Items(kDirs))
+            items.append(item).append(" ");
+        EXPECT_EQ(p.Text(IDC_CUR_PATH) + " " + p.m_strSelPath + " " + Cwd(),
+                  shown + " " + shown + " " + cwd);
+        EXPECT_TRUE(items.starts_with(list)) << items;
+        EXPECT_GE(p.GetDlgItem<fw::CListBox>(IDC_DRIVE_LIST).GetCurSel(), 0);
+        EXPECT_EQ(boxes, box);
+        close ? p.user->Click(close) : p.user->PressEnter();
+        EXPECT_EQ(Cwd(), work);
+        EXPECT_TRUE(p.user->Ended());
+    }
+    platform::SetCurrentDir(start, error);
 }
 
 }  // namespace

@@ -15,6 +15,9 @@ namespace conformance {
 
 namespace {
 
+int g_answer = 0;  // the button for the next box
+std::vector<std::string>* g_log = nullptr;
+
 class Win32User : public User {
 public:
     explicit Win32User(fw::CDialog& dlg) : m_dlg(static_cast<HWND>(fw::win32::WindowHandle(dlg))) {
@@ -23,7 +26,7 @@ public:
     }
     ~Win32User() override {
         KillTimer(nullptr, m_timer);
-        EXPECT_EQ(m_answer, 0) << "a box that was to come never came";
+        EXPECT_EQ(std::exchange(g_answer, 0), 0) << "a box that was to come never came";
     }
 
     void Type(int id, const std::string& text) override {
@@ -46,24 +49,18 @@ public:
         for (unsigned c : {code, unsigned(SB_ENDSCROLL)})
             Send(m_dlg, WM_VSCROLL, c, LPARAM(Item(scrollBarId)));
     }
-    void AnswerBox(int button, std::vector<std::string>& log) override {
-        m_answer = button;
-        m_log = &log;
-    }
     int Focused() override {
         HWND focus = GetFocus();
         return focus && IsChild(m_dlg, focus) ? GetDlgCtrlID(focus) : 0;
     }
     bool Ended() override { return !IsWindowVisible(m_dlg); }
     bool Enabled(int id) override { return IsWindowEnabled(Item(id)); }
-    int FirstVisibleLine(int id) override {
-        return int(SendMessageW(Item(id), EM_GETFIRSTVISIBLELINE, 0, 0));
-    }
+    int FirstVisibleLine(int id) override { return int(Send(Item(id), EM_GETFIRSTVISIBLELINE)); }
     std::vector<std::string> Items(int listId) override {
         std::vector<std::string> items;
-        for (WPARAM i = 0; LRESULT(i) < SendMessageW(Item(listId), LB_GETCOUNT, 0, 0); ++i) {
-            std::wstring text(size_t(SendMessageW(Item(listId), LB_GETTEXTLEN, i, 0)), L'\0');
-            SendMessageW(Item(listId), LB_GETTEXT, i, LPARAM(text.data()));
+        for (WPARAM i = 0; LRESULT(i) < Send(Item(listId), LB_GETCOUNT); ++i) {
+            std::wstring text(size_t(Send(Item(listId), LB_GETTEXTLEN, i)), L'\0');
+            Send(Item(listId), LB_GETTEXT, i, LPARAM(text.data()));
             items.push_back(platform::FromWide(text));
         }
         return items;
@@ -71,23 +68,21 @@ public:
 
 private:
     HWND Item(int id) const { return GetDlgItem(m_dlg, id); }
-    void Send(HWND to, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
-        SendMessageW(to, msg, wp, lp);
-        Pump();
-    }
-    void Pump() {
+    LRESULT Send(HWND to, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
+        LRESULT result = SendMessageW(to, msg, wp, lp);
         for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) {
             if (!IsDialogMessageW(m_dlg, &m)) {
                 TranslateMessage(&m);
                 DispatchMessageW(&m);
             }
         }
+        return result;
     }
     // The key reaches the focused control through the dialog manager, as typed keys do.
     void Key(WPARAM vk) {
         PostMessageW(GetFocus(), WM_KEYDOWN, vk, 1);
         PostMessageW(GetFocus(), WM_KEYUP, vk, 0xC0000001);
-        Pump();
+        Send(m_dlg, WM_NULL);
     }
     // A press and a release in the middle of the entry, brought into view first.
     void Mouse(HWND list, int index, UINT press) {
@@ -101,15 +96,15 @@ private:
     // A message box shows its text in the static control 0xFFFF; a file dialog has none.
     // EndDialog hides the box at once, so the next tick does not find it again.
     void Tick() {
-        HWND box = GetActiveWindow(), text = GetDlgItem(box, 0xFFFF);
+        HWND box = GetActiveWindow();
         if (!box || box == m_dlg || GetWindow(box, GW_OWNER) != m_dlg)
             return;
-        std::wstring s(static_cast<size_t>(GetWindowTextLengthW(text)), L'\0');
-        GetWindowTextW(text, s.data(), static_cast<int>(s.size()) + 1);
-        int button = std::exchange(m_answer, 0);
-        EXPECT_NE(button, 0) << "unanswered box: " << platform::FromWide(s);
+        wchar_t text[256] = L"";
+        GetDlgItemTextW(box, 0xFFFF, text, 256);
+        int button = std::exchange(g_answer, 0);
+        EXPECT_NE(button, 0) << "unanswered box: " << platform::FromWide(text);
         if (button)
-            m_log->push_back("BOX " + platform::FromWide(s));
+            g_log->push_back(std::string("BOX ") + platform::FromWide(text));
         button = button ? button : IDCANCEL;
         SendMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                      LPARAM(GetDlgItem(box, button)));
@@ -118,14 +113,17 @@ private:
     static inline Win32User* s_user = nullptr;  // the timer's way back
     HWND m_dlg;
     UINT_PTR m_timer = 0;
-    int m_answer = 0;
-    std::vector<std::string>* m_log = nullptr;
 };
 
 }  // namespace
 
 std::unique_ptr<User> MakeUser(fw::CDialog& dlg) {
     return std::make_unique<Win32User>(dlg);
+}
+
+void AnswerBox(int button, std::vector<std::string>& log) {
+    g_answer = button;
+    g_log = &log;
 }
 
 }  // namespace conformance
