@@ -37,8 +37,8 @@ using User = fw::headless::User;
 #endif
 
 std::unique_ptr<User> MakeUser(fw::CDialog& dlg);
-// The next message box is answered with button and logged as "BOX <text>"; the next file
-// dialog is cancelled.
+// The next message box is answered with button and logged as "BOX <text>"; a file dialog is
+// cancelled.
 void AnswerBox(int button, std::vector<std::string>& log);
 
 }  // namespace conformance
