@@ -7,7 +7,6 @@
 
 #include "app/CopyCheckDlg.h"
 #include "dirpick/DirSelectDlg.h"
-#include "framework/ddx.h"
 #include "platform/dirs.h"
 #include "tests/conformance/driver.h"
 #include "tests/support/fake_fs.h"
@@ -19,29 +18,12 @@
 
 namespace {
 
-using enum fw::ControlClass;
 using Log = std::vector<std::string>;
 using U = conformance::User;
-
-constexpr int kName = 1001, kNumber = 1002, kResult = 1003, kCheck = 1004, kList = 1005;
-constexpr uint32_t kField = ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
-
-// clang-format off
-const fw::DialogTemplate kTemplate{900, "テスト", 220, 140, "ＭＳ Ｐゴシック", 9, WS_POPUP | WS_CAPTION | DS_MODALFRAME, 0, {
-    {Edit, kName, "", 7, 7, 120, 14, kField},
-    {Edit, kNumber, "", 7, 24, 60, 14, kField},
-    {Edit, kResult, "", 7, 41, 120, 56, ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_WANTRETURN | WS_BORDER | WS_VSCROLL},
-    {Button, kCheck, "チェック", 135, 41, 70, 10, BS_AUTOCHECKBOX | WS_TABSTOP},
-    {ListBox, kList, "", 135, 55, 70, 42, LBS_SORT | LBS_NOTIFY | WS_BORDER | WS_VSCROLL},
-    {Button, IDOK, "OK", 163, 7, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP},
-    {Button, IDCANCEL, "キャンセル", 163, 24, 50, 14, WS_TABSTOP}}};
-// clang-format on
 
 std::string N(unsigned code, int id) {
     return std::to_string(code) + " " + std::to_string(id);
 }
-const std::string kKill = N(EN_KILLFOCUS, kName), kSel = N(LBN_SELCHANGE, kList),
-                  kChange = N(EN_CHANGE, kNumber);
 
 // A dialog open, with a user at it; before is called ahead of the opening.
 template <class D>
@@ -61,62 +43,48 @@ struct Open : D {
     std::unique_ptr<U> user;
 };
 
-// Logs the notifications the program handles (but OK's and Cancel's); OK and Cancel leave it
-// open.
-struct TestDialog : fw::CDialog {
-    TestDialog() : CDialog(kTemplate) {}
+// Logs what it is told, but OK's and Cancel's clicks, before it acts.
+template <class W>
+struct Logged : W {
     bool OnWndEvent(const fw::Event& e, fw::EventReply& reply) override {
         const unsigned told[] = {EN_CHANGE, EN_KILLFOCUS, BN_CLICKED, LBN_SELCHANGE, LBN_DBLCLK};
         if (e.msg == fw::Msg::Command && e.id > 2 && std::ranges::count(told, e.code))
             log.push_back(N(e.code, e.id));
-        return CDialog::OnWndEvent(e, reply);
+        return W::OnWndEvent(e, reply);
     }
-    void DoDataExchange(fw::CDataExchange* dx) override {
-        fw::DDX_Text(dx, kName, name);
-        fw::DDX_Text(dx, kNumber, number);
-        fw::DDX_Check(dx, kCheck, check);
-    }
-    void OnOK() override { log.push_back("OnOK"); }
-    void OnCancel() override { log.push_back("OnCancel"); }
-
     Log log;
-    std::string name = "before";
-    unsigned number = 7;
-    int check = 1;
 };
-using D = Open<TestDialog>;
+using W = Open<Logged<CCopyCheckDlg>>;
 
-TEST(Conformance, WhatTheDialogIsTold) {
+// A field the focus leaves is corrected before a box, the confirmation included, takes it.
+TEST(Notifications, ReachTheMainWindowInOrder) {
+    const int kSrc = IDC_SRC_PATH, kDst = IDC_DST_PATH, kDiff = IDC_DIFF_LIMIT;
+    const std::string kConfirm = "BOX ファイルの比較を開始するんですね？",
+                      kSrcChange = N(EN_CHANGE, kSrc), kDiffChange = N(EN_CHANGE, kDiff),
+                      kDstKill = N(EN_KILLFOCUS, kDst);
     // clang-format off
-    // What is done, what the dialog is told, the control with the focus afterwards.
-    const std::tuple<const char*, std::function<void(D&, U&)>, Log, int> actions[] = {
-        {"set", [](D& d, U&) { d.SetDlgItemText(kName, "日本"), d.SetDlgItemText(kResult, "x"); }, {N(EN_CHANGE, kName)}, kName},
-        {"type", [](D&, U& u) { u.Type(kNumber, "日本"); }, {kKill, kChange, kChange, kChange}, kNumber},
-        {"check", [](D&, U& u) { u.Click(kCheck); }, {kKill, N(BN_CLICKED, kCheck)}, kCheck},
-        {"OK", [](D&, U& u) { u.Click(IDOK); }, {kKill, "OnOK"}, IDOK},
-        {"Enter", [](D&, U& u) { u.PressEnter(); }, {"OnOK"}, kName},
-        {"Enter in the result", [](D&, U& u) { u.Focus(kResult), u.PressEnter(); }, {kKill}, kResult},
-        {"Esc", [](D&, U& u) { u.PressEsc(); }, {"OnCancel"}, kName},
-        {"box", [](D& d, U&) { conformance::AnswerBox(IDCANCEL, d.log), d.MessageBox("続けますか", "", MB_OKCANCEL); },
-         {kKill, "BOX 続けますか"}, kName},
-        {"click twice", [](D&, U& u) { u.Select(kList, 1), u.Select(kList, 1); }, {kKill, kSel, kSel}, kList},
-        {"double click", [](D&, U& u) { u.DoubleClick(kList, 2); }, {kKill, kSel, N(LBN_DBLCLK, kList)}, kList},
+    // What is done, what the window is told, the control with the focus afterwards.
+    const std::tuple<const char*, std::function<void(W&, U&)>, Log, int> actions[] = {
+        {"set", [](W& w, U&) { w.SetDlgItemText(kSrc, "日本"), w.SetDlgItemText(IDC_RESULT, "x"); }, {kSrcChange}, IDOK},
+        {"type", [](W&, U& u) { u.Type(kSrc, "日本"); }, {kSrcChange, kSrcChange, kSrcChange}, kSrc},
+        {"check", [](W&, U& u) { u.Focus(kDst), u.Click(IDC_NAMES_ONLY); }, {kDstKill, N(BN_CLICKED, IDC_NAMES_ONLY)}, IDC_NAMES_ONLY},
+        {"OK", [](W& w, U& u) { u.Focus(kDst), conformance::AnswerBox(IDCANCEL, w.log), u.Click(IDOK); }, {kDstKill, kConfirm}, IDOK},
+        {"Enter", [](W& w, U& u) { u.Type(kDiff, "0"), conformance::AnswerBox(IDCANCEL, w.log), u.PressEnter(); },
+         {kDiffChange, kDiffChange, N(EN_KILLFOCUS, kDiff), kDiffChange, kConfirm}, kDiff},
+        {"Enter in the result", [](W&, U& u) { u.Focus(IDC_RESULT), u.PressEnter(); }, {}, IDC_RESULT},
         // Data exchange stops at the first field that fails, which takes the focus.
-        {"exchange", [](D& d, U&) { d.SetDlgItemText(kName, "別"), d.SetDlgItemText(kNumber, "-5"), d.GetDlgItem<fw::CButton>(kCheck).SetCheck(0),
-             conformance::AnswerBox(IDOK, d.log), d.log.push_back(std::to_string(d.UpdateData(true)) + d.name + std::to_string(d.number) + std::to_string(d.check)); },
-         {N(EN_CHANGE, kName), kChange, kKill, "BOX 正の整数を入力してください。", kKill, "0別71"}, kNumber},
+        {"exchange", [](W& w, U&) { w.SetDlgItemText(IDC_RESULT, "r"), w.SetDlgItemText(kDiff, "-5"), w.SetDlgItemText(IDC_BLOCK_KB, "5"),
+             conformance::AnswerBox(IDOK, w.log), w.log.push_back(std::to_string(w.UpdateData(true)) + w.m_strResult + std::to_string(w.m_nBlockKB)); },
+         {kDiffChange, N(EN_CHANGE, IDC_BLOCK_KB), "BOX 正の整数を入力してください。", "0r1024"}, kDiff},
     };
     // clang-format on
     for (auto& [what, act, told, focus] : actions) {
         SCOPED_TRACE(what);
-        D dlg;
-        for (const char* s : {"one", "two", "three"})
-            dlg.GetDlgItem<fw::CListBox>(kList).AddString(s);
-        EXPECT_EQ(dlg.Text(kNumber), "7");  // shown when it opened
-        dlg.log.clear();
-        act(dlg, *dlg.user);
-        EXPECT_EQ(dlg.log, told);
-        EXPECT_EQ(dlg.user->Focused(), focus);
+        W w;
+        w.log.clear();
+        act(w, *w.user);
+        EXPECT_EQ(w.log, told);
+        EXPECT_EQ(w.user->Focused(), focus);
     }
 }
 
@@ -187,25 +155,6 @@ TEST_F(MainWindow, SpinnerStepsByWholeMegabytes) {
     EXPECT_EQ(Text(IDC_RESULT), "");
 }
 
-// Enter leaves the focus in the field until the confirmation takes it: the correction comes
-// before the run reads the settings.
-TEST_F(MainWindow, EnterInAFieldCorrectsItThenRuns) {
-    TempDir root;
-    root.WriteFile("src/a.txt", "contents");
-    root.WriteFile("dst/a.txt", "contentz");
-    SetDlgItemText(IDC_SRC_PATH, root.Path("src"));
-    SetDlgItemText(IDC_DST_PATH, root.Path("dst"));
-    user->Type(IDC_DIFF_LIMIT, "0");
-    Log boxes;
-    conformance::AnswerBox(IDOK, boxes);
-    user->PressEnter();
-    EXPECT_EQ(boxes, Log{"BOX ファイルの比較を開始するんですね？"});
-    EXPECT_TRUE(Text(IDC_RESULT).starts_with("\r\nNotice>差違の数"));
-    EXPECT_NE(Text(IDC_RESULT).find("\r\n差違が 1 個発見されたら中断します\r\n"),
-              std::string::npos);
-    EXPECT_FALSE(user->Ended());
-}
-
 #ifdef _WIN32
 constexpr int kWineSlack = 15;  // Wine's edit stops scrolling once the last line is in the view
 #else
@@ -262,37 +211,37 @@ TEST(Picker, OpensListsSelectsAndEnters) {
     fs.unenterable = root.Path("work/c.d") + sep;
     platform::Error error;
     ASSERT_TRUE(platform::SetCurrentDir(work, error));
+    const std::string S = N(LBN_SELCHANGE, kDirs), D = N(LBN_DBLCLK, kDirs);
     // clang-format off
-    // Where it opens, what is done, the boxes, then the path shown and chosen, the current
+    // Where it opens, what is done, what it is told, then the path shown and chosen, the current
     // directory and the start of the directory list; how it is closed (0: Enter).
     const std::tuple<std::string, std::function<void(U&)>, Log, std::string, std::string, Log, int> picks[] = {
         {root.Path("missing"), [](U&) {}, {}, work, work, kWork, IDCANCEL},
         {root.Path("work/file.txt"), [](U&) {}, {}, work, work, kWork, 0},
         {alpha, [](U&) {}, {}, alpha, alpha, {"[.]", "[..]"}, IDOK},
-        {"", [=](U& u) { u.DoubleClick(kDirs, kBeta); }, {}, beta, beta, {"[.]", "[..]"}, IDOK},
-        {"", [=](U& u) { u.Select(kDirs, kUnder); }, {}, root.Path("work/_under") + sep, work, kWork, 0},
-        {"", [=](U& u) { u.Select(kDirs, 1); }, {}, root.path() + sep, work, kWork, IDOK},  // [..]
-        {"", [=](U& u) { u.Select(kDirs, kBeta), u.DoubleClick(kDirs, 0); }, {}, work, work, kWork, IDOK},  // [.]
-        {"", [=](U& u) { u.DoubleClick(kDirs, kAlpha), u.Click(IDC_JUMP_ROOT); }, {}, top, top, {"[.]"}, IDOK},
-        {"", [=](U& u) { u.DoubleClick(kDirs, 6); }, {"BOX 指定ディレクトリは現在使用不可のようです"}, work, work, kWork, IDOK},
-        {"", [=](U& u) { u.Select(IDC_DRIVE_LIST, 0); }, {"BOX 指定ドライブは現在使用不可のようです"}, work, work, kWork, IDCANCEL},
+        {"", [=](U& u) { u.DoubleClick(kDirs, kBeta); }, {S, D}, beta, beta, {"[.]", "[..]"}, IDOK},
+        {"", [=](U& u) { u.Select(kDirs, kUnder), u.Select(kDirs, kUnder); }, {S, S}, root.Path("work/_under") + sep, work, kWork, 0},
+        {"", [=](U& u) { u.Select(kDirs, 1); }, {S}, root.path() + sep, work, kWork, IDOK},  // [..]
+        {"", [=](U& u) { u.Select(kDirs, kBeta), u.DoubleClick(kDirs, 0); }, {S, S, D}, work, work, kWork, IDOK},  // [.]
+        {"", [=](U& u) { u.DoubleClick(kDirs, kAlpha), u.Click(IDC_JUMP_ROOT); }, {S, D, N(BN_CLICKED, IDC_JUMP_ROOT)}, top, top, {"[.]"}, IDOK},
+        {"", [=](U& u) { u.DoubleClick(kDirs, 6); }, {S, D, "BOX 指定ディレクトリは現在使用不可のようです"}, work, work, kWork, IDOK},
+        {"", [=](U& u) { u.Select(IDC_DRIVE_LIST, 0); }, {N(LBN_SELCHANGE, IDC_DRIVE_LIST), "BOX 指定ドライブは現在使用不可のようです"}, work, work, kWork, IDCANCEL},
     };
     // clang-format on
     int row = 0;
-    for (auto& [init, act, box, shown, cwd, list, close] : picks) {
+    for (auto& [init, act, told, shown, cwd, list, close] : picks) {
         SCOPED_TRACE(row++);
-        Open<CDirSelectDlg> p(
-            [&](CDirSelectDlg& d) { d.m_strInitPath = init, d.SetFileSystem(fs); });
-        Log boxes;
-        if (!box.empty())
-            conformance::AnswerBox(IDOK, boxes);
+        Open<Logged<CDirSelectDlg>> p(
+            [&](auto& d) { d.m_strInitPath = init, d.SetFileSystem(fs); });
+        if (!told.empty() && told.back().starts_with("BOX"))
+            conformance::AnswerBox(IDOK, p.log);
         act(*p.user);
         Log items = p.user->Items(kDirs);
         items.resize(std::min(items.size(), list.size()));
         EXPECT_EQ(Log({p.Text(IDC_CUR_PATH), p.m_strSelPath, Cwd()}), Log({shown, shown, cwd}));
         EXPECT_EQ(items, list);
         EXPECT_GE(p.GetDlgItem<fw::CListBox>(IDC_DRIVE_LIST).GetCurSel(), 0);
-        EXPECT_EQ(boxes, box);
+        EXPECT_EQ(p.log, told);
         close ? p.user->Click(close) : p.user->PressEnter();
         EXPECT_EQ(Cwd() + " " + std::to_string(p.user->Ended()), work + " 1");
     }

@@ -15,12 +15,12 @@ namespace conformance {
 
 namespace {
 
-int g_answer = 0;  // the button for the next box
+int g_answer = 0;  // the button for the next box, which goes to g_log
 std::vector<std::string>* g_log = nullptr;
 
 class Win32User : public User {
 public:
-    explicit Win32User(fw::CDialog& dlg) : m_dlg(static_cast<HWND>(fw::win32::WindowHandle(dlg))) {
+    explicit Win32User(fw::CDialog& dlg) : m_dlg(HWND(fw::win32::WindowHandle(dlg))) {
         s_user = this;
         m_timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) { s_user->Tick(); });
     }
@@ -28,7 +28,6 @@ public:
         KillTimer(nullptr, m_timer);
         EXPECT_EQ(std::exchange(g_answer, 0), 0) << "a box that was to come never came";
     }
-
     void Type(int id, const std::string& text) override {
         Focus(id);
         Send(Item(id), EM_SETSEL, 0, -1);
@@ -40,10 +39,10 @@ public:
     void Click(int id) override { Send(Item(id), BM_CLICK); }
     void PressEnter() override { Key(VK_RETURN); }
     void PressEsc() override { Key(VK_ESCAPE); }
-    void Select(int listId, int index) override { Mouse(Item(listId), index, WM_LBUTTONDOWN); }
+    void Select(int listId, int index) override { Mouse(listId, index, WM_LBUTTONDOWN); }
     void DoubleClick(int listId, int index) override {
         Select(listId, index);
-        Mouse(Item(listId), index, WM_LBUTTONDBLCLK);
+        Mouse(listId, index, WM_LBUTTONDBLCLK);
     }
     void ScrollArrow(int scrollBarId, unsigned code) override {
         for (unsigned c : {code, unsigned(SB_ENDSCROLL)})
@@ -57,11 +56,11 @@ public:
     bool Enabled(int id) override { return IsWindowEnabled(Item(id)); }
     int FirstVisibleLine(int id) override { return int(Send(Item(id), EM_GETFIRSTVISIBLELINE)); }
     std::vector<std::string> Items(int listId) override {
-        std::vector<std::string> items;
-        for (WPARAM i = 0; LRESULT(i) < Send(Item(listId), LB_GETCOUNT); ++i) {
-            std::wstring text(size_t(Send(Item(listId), LB_GETTEXTLEN, i)), L'\0');
-            Send(Item(listId), LB_GETTEXT, i, LPARAM(text.data()));
-            items.push_back(platform::FromWide(text));
+        std::vector<std::string> items(size_t(Send(Item(listId), LB_GETCOUNT)));
+        for (size_t i = 0; i < items.size(); ++i) {
+            wchar_t text[MAX_PATH] = L"";
+            Send(Item(listId), LB_GETTEXT, i, LPARAM(text));
+            items[i] = platform::FromWide(text);
         }
         return items;
     }
@@ -85,13 +84,13 @@ private:
         Send(m_dlg, WM_NULL);
     }
     // A press and a release in the middle of the entry, brought into view first.
-    void Mouse(HWND list, int index, UINT press) {
+    void Mouse(int listId, int index, UINT press) {
         RECT r{};
-        SendMessageW(list, LB_SETTOPINDEX, WPARAM(index), 0);
-        SendMessageW(list, LB_GETITEMRECT, WPARAM(index), LPARAM(&r));
+        SendMessageW(Item(listId), LB_SETTOPINDEX, WPARAM(index), 0);
+        SendMessageW(Item(listId), LB_GETITEMRECT, WPARAM(index), LPARAM(&r));
         LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-        SendMessageW(list, press, MK_LBUTTON, at);
-        Send(list, WM_LBUTTONUP, 0, at);
+        SendMessageW(Item(listId), press, MK_LBUTTON, at);
+        Send(Item(listId), WM_LBUTTONUP, 0, at);
     }
     // A message box shows its text in the static control 0xFFFF; a file dialog has none.
     // EndDialog hides the box at once, so the next tick does not find it again.
@@ -122,8 +121,7 @@ std::unique_ptr<User> MakeUser(fw::CDialog& dlg) {
 }
 
 void AnswerBox(int button, std::vector<std::string>& log) {
-    g_answer = button;
-    g_log = &log;
+    g_answer = button, g_log = &log;
 }
 
 }  // namespace conformance
