@@ -6,10 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/window.h"
-#ifndef _WIN32
 #include "framework/headless/headless.h"
-#endif
 
 namespace conformance {
 

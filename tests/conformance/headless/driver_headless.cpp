@@ -6,9 +6,7 @@
 
 namespace conformance {
 
-namespace {
-
-class ScriptReset : public testing::EmptyTestEventListener {
+struct ScriptReset : testing::EmptyTestEventListener {
     void OnTestStart(const testing::TestInfo&) override { fw::headless::ResetScript(); }
 };
 
@@ -17,8 +15,6 @@ const bool kInstalled = [] {
     testing::UnitTest::GetInstance()->listeners().Append(new ScriptReset);
     return true;
 }();
-
-}  // namespace
 
 std::unique_ptr<User> MakeUser(fw::CDialog& dlg) {
     return std::make_unique<User>(dlg);

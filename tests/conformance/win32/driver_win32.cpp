@@ -1,6 +1,5 @@
-// The conformance user over real windows: keys, clicks and characters sent as the messages
-// Windows would send, pumped through the dialog manager. A timer answers the box the window
-// owns once it is active, so nothing waits for a person.
+// The conformance user over real windows: the messages Windows would send, pumped through the
+// dialog manager. A timer answers the box the window owns once it is active.
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -48,10 +47,7 @@ public:
         for (unsigned c : {code, unsigned(SB_ENDSCROLL)})
             Send(m_dlg, WM_VSCROLL, c, LPARAM(Item(scrollBarId)));
     }
-    int Focused() override {
-        HWND focus = GetFocus();
-        return focus && IsChild(m_dlg, focus) ? GetDlgCtrlID(focus) : 0;
-    }
+    int Focused() override { return GetDlgCtrlID(GetFocus()); }  // 0 for none
     bool Ended() override { return !IsWindowVisible(m_dlg); }
     bool Enabled(int id) override { return IsWindowEnabled(Item(id)); }
     int FirstVisibleLine(int id) override { return int(Send(Item(id), EM_GETFIRSTVISIBLELINE)); }
@@ -69,12 +65,9 @@ private:
     HWND Item(int id) const { return GetDlgItem(m_dlg, id); }
     LRESULT Send(HWND to, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
         LRESULT result = SendMessageW(to, msg, wp, lp);
-        for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) {
-            if (!IsDialogMessageW(m_dlg, &m)) {
-                TranslateMessage(&m);
+        for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);)
+            if (!IsDialogMessageW(m_dlg, &m))  // it dispatches what it takes
                 DispatchMessageW(&m);
-            }
-        }
         return result;
     }
     // The key reaches the focused control through the dialog manager, as typed keys do.
@@ -96,7 +89,7 @@ private:
     // EndDialog hides the box at once, so the next tick does not find it again.
     void Tick() {
         HWND box = GetActiveWindow();
-        if (!box || box == m_dlg || GetWindow(box, GW_OWNER) != m_dlg)
+        if (box == m_dlg || GetWindow(box, GW_OWNER) != m_dlg)
             return;
         wchar_t text[256] = L"";
         GetDlgItemTextW(box, 0xFFFF, text, 256);
