@@ -52,12 +52,10 @@ public:
     bool Enabled(int id) override { return IsWindowEnabled(Item(id)); }
     int FirstVisibleLine(int id) override { return int(Send(Item(id), EM_GETFIRSTVISIBLELINE)); }
     std::vector<std::string> Items(int listId) override {
-        std::vector<std::string> items(size_t(Send(Item(listId), LB_GETCOUNT)));
-        for (size_t i = 0; i < items.size(); ++i) {
-            wchar_t text[MAX_PATH] = L"";
-            Send(Item(listId), LB_GETTEXT, i, LPARAM(text));
-            items[i] = platform::FromWide(text);
-        }
+        std::vector<std::string> items;
+        wchar_t text[MAX_PATH];
+        for (WPARAM i = 0; Send(Item(listId), LB_GETTEXT, i, LPARAM(text)) != LB_ERR; ++i)
+            items.push_back(platform::FromWide(text));
         return items;
     }
 
