@@ -2,11 +2,7 @@
 // that sends real windows the messages Windows would send.
 #pragma once
 
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "framework/headless/headless.h"
+#include "framework/headless/headless.h"  // and with it <memory>, <string>, <vector>
 
 namespace conformance {
 
@@ -34,8 +30,7 @@ using User = fw::headless::User;
 #endif
 
 std::unique_ptr<User> MakeUser(fw::CDialog& dlg);
-// The next message box is answered with button and logged as "BOX <text>"; a file dialog is
-// cancelled.
+// Answers the next message box with button, logging "BOX <text>"; cancels a file dialog.
 void AnswerBox(int button, std::vector<std::string>& log);
 
 }  // namespace conformance

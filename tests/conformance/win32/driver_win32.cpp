@@ -83,8 +83,7 @@ private:
         SendMessageW(Item(listId), press, MK_LBUTTON, at);
         Send(Item(listId), WM_LBUTTONUP, 0, at);
     }
-    // A message box shows its text in the static control 0xFFFF; a file dialog has none.
-    // EndDialog hides the box at once, so the next tick does not find it again.
+    // A box shows its text in the static 0xFFFF; EndDialog hides it, so no tick sees it twice.
     void Tick() {
         HWND box = GetActiveWindow();
         if (box == m_dlg || GetWindow(box, GW_OWNER) != m_dlg)
