@@ -1,6 +1,5 @@
-// The conformance user over real windows: keys, clicks and characters sent as the messages
-// Windows would send, pumped through the dialog manager. A timer answers the box the window
-// owns once it is active, so nothing waits for a person.
+// The conformance user over real windows: the messages Windows would send, pumped through the
+// dialog manager. A timer answers the box the window owns once it is active.
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -15,17 +14,19 @@ namespace conformance {
 
 namespace {
 
+int g_answer = 0;  // the button for the next box, which goes to g_log
+std::vector<std::string>* g_log = nullptr;
+
 class Win32User : public User {
 public:
-    explicit Win32User(fw::CDialog& dlg) : m_dlg(static_cast<HWND>(fw::win32::WindowHandle(dlg))) {
+    explicit Win32User(fw::CDialog& dlg) : m_dlg(HWND(fw::win32::WindowHandle(dlg))) {
         s_user = this;
         m_timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) { s_user->Tick(); });
     }
     ~Win32User() override {
         KillTimer(nullptr, m_timer);
-        EXPECT_EQ(m_answer, 0) << "a box that was to come never came";
+        EXPECT_EQ(std::exchange(g_answer, 0), 0) << "a box that was to come never came";
     }
-
     void Type(int id, const std::string& text) override {
         Focus(id);
         Send(Item(id), EM_SETSEL, 0, -1);
@@ -37,79 +38,62 @@ public:
     void Click(int id) override { Send(Item(id), BM_CLICK); }
     void PressEnter() override { Key(VK_RETURN); }
     void PressEsc() override { Key(VK_ESCAPE); }
-    void Select(int listId, int index) override { Mouse(Item(listId), index, WM_LBUTTONDOWN); }
+    void Select(int listId, int index) override { Mouse(listId, index, WM_LBUTTONDOWN); }
     void DoubleClick(int listId, int index) override {
         Select(listId, index);
-        Mouse(Item(listId), index, WM_LBUTTONDBLCLK);
+        Mouse(listId, index, WM_LBUTTONDBLCLK);
     }
     void ScrollArrow(int scrollBarId, unsigned code) override {
         for (unsigned c : {code, unsigned(SB_ENDSCROLL)})
             Send(m_dlg, WM_VSCROLL, c, LPARAM(Item(scrollBarId)));
     }
-    void AnswerBox(int button, std::vector<std::string>& log) override {
-        m_answer = button;
-        m_log = &log;
-    }
-    int Focused() override {
-        HWND focus = GetFocus();
-        return focus && IsChild(m_dlg, focus) ? GetDlgCtrlID(focus) : 0;
-    }
+    int Focused() override { return GetDlgCtrlID(GetFocus()); }  // 0 for none
     bool Ended() override { return !IsWindowVisible(m_dlg); }
     bool Enabled(int id) override { return IsWindowEnabled(Item(id)); }
-    int FirstVisibleLine(int id) override {
-        return int(SendMessageW(Item(id), EM_GETFIRSTVISIBLELINE, 0, 0));
-    }
+    int FirstVisibleLine(int id) override { return int(Send(Item(id), EM_GETFIRSTVISIBLELINE)); }
     std::vector<std::string> Items(int listId) override {
         std::vector<std::string> items;
-        for (WPARAM i = 0; LRESULT(i) < SendMessageW(Item(listId), LB_GETCOUNT, 0, 0); ++i) {
-            std::wstring text(size_t(SendMessageW(Item(listId), LB_GETTEXTLEN, i, 0)), L'\0');
-            SendMessageW(Item(listId), LB_GETTEXT, i, LPARAM(text.data()));
+        wchar_t text[MAX_PATH];
+        for (WPARAM i = 0; Send(Item(listId), LB_GETTEXT, i, LPARAM(text)) != LB_ERR; ++i)
             items.push_back(platform::FromWide(text));
-        }
         return items;
     }
 
 private:
     HWND Item(int id) const { return GetDlgItem(m_dlg, id); }
-    void Send(HWND to, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
-        SendMessageW(to, msg, wp, lp);
-        Pump();
-    }
-    void Pump() {
-        for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) {
-            if (!IsDialogMessageW(m_dlg, &m)) {
-                TranslateMessage(&m);
+    LRESULT Send(HWND to, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
+        LRESULT result = SendMessageW(to, msg, wp, lp);
+        for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);)
+            if (!IsDialogMessageW(m_dlg, &m))  // it dispatches what it takes
                 DispatchMessageW(&m);
-            }
-        }
+        return result;
     }
     // The key reaches the focused control through the dialog manager, as typed keys do.
     void Key(WPARAM vk) {
         PostMessageW(GetFocus(), WM_KEYDOWN, vk, 1);
         PostMessageW(GetFocus(), WM_KEYUP, vk, 0xC0000001);
-        Pump();
+        Send(m_dlg, WM_NULL);
     }
     // A press and a release in the middle of the entry, brought into view first.
-    void Mouse(HWND list, int index, UINT press) {
+    void Mouse(int listId, int index, UINT press) {
         RECT r{};
-        SendMessageW(list, LB_SETTOPINDEX, WPARAM(index), 0);
-        SendMessageW(list, LB_GETITEMRECT, WPARAM(index), LPARAM(&r));
+        SendMessageW(Item(listId), LB_SETTOPINDEX, WPARAM(index), 0);
+        SendMessageW(Item(listId), LB_GETITEMRECT, WPARAM(index), LPARAM(&r));
         LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-        SendMessageW(list, press, MK_LBUTTON, at);
-        Send(list, WM_LBUTTONUP, 0, at);
+        SendMessageW(Item(listId), press, MK_LBUTTON, at);
+        Send(Item(listId), WM_LBUTTONUP, 0, at);
     }
-    // A message box shows its text in the static control 0xFFFF; a file dialog has none.
-    // EndDialog hides the box at once, so the next tick does not find it again.
+    // A box shows its text in the static 0xFFFF; EndDialog hides it, so no tick sees it twice.
     void Tick() {
-        HWND box = GetActiveWindow(), text = GetDlgItem(box, 0xFFFF);
-        if (!box || box == m_dlg || GetWindow(box, GW_OWNER) != m_dlg)
+        HWND box = GetActiveWindow();
+        if (box == m_dlg || GetWindow(box, GW_OWNER) != m_dlg)
             return;
-        std::wstring s(static_cast<size_t>(GetWindowTextLengthW(text)), L'\0');
-        GetWindowTextW(text, s.data(), static_cast<int>(s.size()) + 1);
-        int button = std::exchange(m_answer, 0);
-        EXPECT_NE(button, 0) << "unanswered box: " << platform::FromWide(s);
+        wchar_t text[256] = L"";
+        GetDlgItemTextW(box, 0xFFFF, text, 256);
+        int button = std::exchange(g_answer, 0);
+        EXPECT_NE(button, 0) << "unanswered box: " << platform::FromWide(text);
         if (button)
-            m_log->push_back("BOX " + platform::FromWide(s));
+            g_log->push_back(std::string("BOX ") + platform::FromWide(text));
         button = button ? button : IDCANCEL;
         SendMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                      LPARAM(GetDlgItem(box, button)));
@@ -118,14 +102,16 @@ private:
     static inline Win32User* s_user = nullptr;  // the timer's way back
     HWND m_dlg;
     UINT_PTR m_timer = 0;
-    int m_answer = 0;
-    std::vector<std::string>* m_log = nullptr;
 };
 
 }  // namespace
 
 std::unique_ptr<User> MakeUser(fw::CDialog& dlg) {
     return std::make_unique<Win32User>(dlg);
+}
+
+void AnswerBox(int button, std::vector<std::string>& log) {
+    g_answer = button, g_log = &log;
 }
 
 }  // namespace conformance
