@@ -21,12 +21,10 @@ size_t AlignUp(uint64_t n, size_t to) {
 // What one read ahead holds: the bytes asked for, what came, and how it ended.
 struct Chunk {
     AlignedBuffer buf;
-    size_t capacity = 0;
     size_t want = 0;
     size_t got = 0;
     bool ok = true;
     Error error;
-    std::exception_ptr thrown;  // carried to the one who reads
 };
 
 struct ReadAhead::Ahead {
@@ -39,125 +37,47 @@ struct ReadAhead::Ahead {
     Chunk first;
 };
 
-// A file whose reads come from what was read ahead: one chunk being handed out and the
-// next in flight, each of several blocks, so that the device streams while blocks are
-// compared.
+// A file whose first chunk was read ahead: reads take from it first, then from the file.
 class ReadAhead::File : public InputFile {
 public:
     File(ReadAhead& stage, std::unique_ptr<InputFile> file, Chunk first)
-        : stage_(stage), file_(std::move(file)), cur_(std::move(first)), haveCur_(cur_.want != 0) {}
-    ~File() override {
-        Settle();
-        if (haveCur_)
-            stage_.Release(cur_.want);
-        if (haveNext_)
-            stage_.Release(next_.want);
-    }
+        : stage_(stage), file_(std::move(file)), first_(std::move(first)) {}
+    ~File() override { stage_.Release(first_.want); }
 
     bool ReadThroughCache() const override { return file_->ReadThroughCache(); }
     bool NotLocal() const override { return file_->NotLocal(); }
 
     bool Read(void* buf, size_t n, size_t& got, Error& error) override {
         auto* out = static_cast<unsigned char*>(buf);
-        got = 0;
-        while (got < n) {
-            if (haveCur_ && pos_ == cur_.got) {
-                // Handed out whole: a chunk that failed fails the read that needs more of it,
-                // and a short one is the end of the file.
-                haveCur_ = false;
-                stage_.Release(cur_.want);
-                if (!cur_.ok) {
-                    error = cur_.error;
-                    return false;
-                }
-                atEnd_ = cur_.got < cur_.want;
-                if (atEnd_)
-                    return true;
-                Ahead(n);
-            }
-            if (!haveCur_ && haveNext_) {
-                Settle();
-                if (next_.thrown)
-                    std::rethrow_exception(std::exchange(next_.thrown, nullptr));
-                std::swap(cur_, next_);
-                haveCur_ = true;
-                haveNext_ = false;
-                pos_ = 0;
-            }
-            if (!haveCur_)
-                break;
-            size_t k = std::min(n - got, cur_.got - pos_);
-            std::memcpy(out + got, cur_.buf.get() + pos_, k);
-            pos_ += k;
-            got += k;
-        }
-        if (got < n && !atEnd_) {
-            size_t more = 0;
-            bool ok = file_->Read(out + got, n - got, more, error);
-            got += more;
-            if (!ok)
+        got = std::min(n, first_.got - pos_);
+        if (got != 0)
+            std::memcpy(out, first_.buf.get() + pos_, got);
+        pos_ += got;
+        if (got < n && pos_ == first_.got && first_.want != 0 && !handedOut_) {
+            // A chunk that failed fails the read that needs more of it, and a short one is
+            // the end of the file.
+            handedOut_ = true;
+            if (!first_.ok) {
+                error = first_.error;
                 return false;
-            atEnd_ = got < n;
+            }
+            atEnd_ = first_.got < first_.want;
         }
-        Ahead(n);
-        return true;
+        if (got == n || atEnd_)
+            return true;
+        size_t more = 0;
+        bool ok = file_->Read(out + got, n - got, more, error);
+        got += more;
+        return ok;
     }
 
 private:
-    // Waits for the read in flight, if any.
-    void Settle() {
-        std::unique_lock<std::mutex> lock(stage_.mutex_);
-        stage_.changed_.wait(lock, [this] { return !inFlight_; });
-    }
-
-    // Asks for the next chunk, when there may be one and the budget has room.
-    void Ahead(size_t n) {
-        size_t want = std::max(n, kStreamChunk / n * n);
-        bool endsInCur = haveCur_ && cur_.got < cur_.want;
-        if (atEnd_ || endsInCur || haveNext_ || !stage_.Reserve(want, 0))
-            return;
-        if (!next_.buf || next_.capacity < want) {
-            next_.buf = AllocateAligned(want);
-            next_.capacity = want;
-            if (!next_.buf) {
-                stage_.Release(want);
-                return;
-            }
-        }
-        next_.want = want;
-        next_.got = 0;
-        next_.ok = true;
-        next_.error = {};
-        haveNext_ = true;
-        {
-            std::lock_guard<std::mutex> lock(stage_.mutex_);
-            inFlight_ = true;
-        }
-        stage_.Post([this] {
-            Chunk& c = next_;
-            try {
-                c.ok = file_->Read(c.buf.get(), c.want, c.got, c.error);
-            } catch (...) {
-                c.thrown = std::current_exception();
-            }
-            std::lock_guard<std::mutex> lock(stage_.mutex_);
-            inFlight_ = false;
-            stage_.changed_.notify_all();
-        });
-    }
-
-    // Big enough that the device streams, small enough for two files' two chunks each.
-    static constexpr size_t kStreamChunk = size_t{4} << 20;
-
     ReadAhead& stage_;
     std::unique_ptr<InputFile> file_;
-    Chunk cur_;
-    bool haveCur_;  // cur_ holds bytes to hand out
+    Chunk first_;
     size_t pos_ = 0;
-    Chunk next_;
-    bool haveNext_ = false;  // next_ is in flight or done
+    bool handedOut_ = false;
     bool atEnd_ = false;
-    bool inFlight_ = false;  // under the stage's mutex
 };
 
 ReadAhead::ReadAhead(FileSystem& fs, size_t block, unsigned threads) : fs_(fs), block_(block) {
@@ -205,14 +125,6 @@ void ReadAhead::Work() {
     }
 }
 
-bool ReadAhead::Reserve(size_t bytes, size_t keep) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (used_ + bytes + keep > kBudget && used_ != 0)
-        return false;
-    used_ += bytes;
-    return true;
-}
-
 void ReadAhead::Release(size_t bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
     used_ -= bytes;
@@ -241,8 +153,7 @@ void ReadAhead::StartPlanned() {
                 return;
             // Enough to find the end of a file as listed; the rest of a block comes later.
             size_t want = std::min(block_, AlignUp(waiting_.front().listedSize + 1, kMinAlignment));
-            // Room stays for the next blocks of the two files being compared.
-            if (used_ + want + 2 * block_ > kBudget && used_ != 0)
+            if (used_ + want > kBudget && used_ != 0)
                 return;
             used_ += want;
             ahead = std::make_shared<Ahead>();

@@ -1,7 +1,6 @@
 // Reads in flight ahead of the comparison: the next files of a listing opened and their
-// first blocks read before they are compared, and the next block of a file requested while
-// the current one is compared, several at once on a few threads, so that the device always
-// has requests waiting.
+// first blocks read before they are compared, several at once on a few threads, so that the
+// device always has requests waiting.
 #pragma once
 
 #include <condition_variable>
@@ -21,7 +20,7 @@ namespace platform {
 
 class ReadAhead {
 public:
-    // The most a run's reads ahead hold at once, next blocks included.
+    // The most a run's reads ahead hold at once.
     static constexpr size_t kBudget = size_t{32} << 20;
     // Files opened and read ahead at once at most.
     static constexpr size_t kFilesAhead = 32;
@@ -44,7 +43,7 @@ public:
     void Plan(std::vector<Planned> files);
 
     // The file at path, as planned or opened now; its reads come from what was read ahead
-    // and keep its next block in flight. Null, with the error, when it cannot be opened.
+    // first. Null, with the error, when it cannot be opened.
     std::unique_ptr<InputFile> Open(const std::string& path, bool fromMedium, Error& error);
 
     struct Ahead;  // a file opened and read ahead, or on its way
@@ -56,7 +55,6 @@ private:
     void Post(std::function<void()> job);
     void Work();
     void StartPlanned();  // as many planned files as the budget and the count allow
-    bool Reserve(size_t bytes, size_t keep);
     void Release(size_t bytes);
 
     FileSystem& fs_;

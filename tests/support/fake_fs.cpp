@@ -34,38 +34,20 @@ std::string Join(const std::string& key, const std::string& name) {
 
 class FakeInput : public platform::InputFile {
 public:
-    FakeInput(FakeFileSystem& fs, const FakeFileSystem::Node& node, std::string key,
-              std::string path)
-        : m_fs(fs), m_node(node), m_key(std::move(key)), m_path(std::move(path)) {}
+    FakeInput(FakeFileSystem& fs, const FakeFileSystem::Node& node, std::string path)
+        : m_fs(fs), m_node(node), m_path(std::move(path)) {}
     ~FakeInput() override { m_fs.Record("Close", m_path); }
     bool NotLocal() const override { return m_node.notLocal; }
 
     bool Read(void* buf, size_t n, size_t& got, platform::Error& error) override {
         m_fs.Record("Read", m_path);
-        uint64_t size = m_node.Size();
+        uint64_t size = m_node.bytes.size();
         got = static_cast<size_t>(std::min<uint64_t>(n, m_pos < size ? size - m_pos : 0));
         std::optional<uint64_t> bad = m_node.badAt;
         bool fails = bad && *bad >= m_pos && (*bad < m_pos + got || *bad == m_pos);
         if (fails)
             got = static_cast<size_t>(*bad - m_pos);  // what lies before the bad byte
-        auto* out = static_cast<unsigned char*>(buf);
-        if (m_node.kind == Kind::File) {
-            std::memcpy(out, m_node.bytes.data() + m_pos, got);
-        } else {
-            // A whole cycle per copy: gibibytes are generated in a moment.
-            static const std::string cycle = [] {
-                std::string c(4096 + 251, '\0');
-                for (size_t i = 0; i < c.size(); ++i)
-                    c[i] = static_cast<char>(i % 251);
-                return c;
-            }();
-            for (size_t at = 0; at < got; at += 4096)
-                std::memcpy(out + at, cycle.data() + (m_pos + at + m_node.seed) % 251,
-                            std::min<size_t>(4096, got - at));
-            for (auto it = m_node.changed.lower_bound(m_pos);
-                 it != m_node.changed.end() && it->first < m_pos + got; ++it)
-                out[it->first - m_pos] = it->second;
-        }
+        std::memcpy(buf, m_node.bytes.data() + m_pos, got);
         m_pos += got;
         if (fails)
             error = {EIO, "read", m_path};
@@ -75,7 +57,7 @@ public:
 private:
     FakeFileSystem& m_fs;
     const FakeFileSystem::Node& m_node;
-    std::string m_key, m_path;
+    std::string m_path;
     uint64_t m_pos = 0;
 };
 
@@ -132,13 +114,6 @@ void FakeFileSystem::AddFile(const std::string& path, const std::string& bytes) 
     Node& node = Put(path);
     node.kind = Kind::File;
     node.bytes = bytes;
-}
-
-void FakeFileSystem::AddGenerated(const std::string& path, uint64_t size, unsigned seed) {
-    Node& node = Put(path);
-    node.kind = Kind::Generated;
-    node.size = size;
-    node.seed = seed;
 }
 
 void FakeFileSystem::AddLink(const std::string& path, const std::string& target) {
@@ -221,7 +196,7 @@ bool FakeFileSystem::List(const std::string& dir, std::vector<platform::DirEntry
         if (!own.unreadable && to && to->kind != Kind::Special) {
             entry.isDir = to->kind == Kind::Dir;
             entry.isRegular = !entry.isDir;
-            entry.size = entry.isRegular ? own.listedSize.value_or(to->Size()) : 0;
+            entry.size = entry.isRegular ? own.listedSize.value_or(to->bytes.size()) : 0;
             entry.hasId = !own.hideId;
             entry.id = {1, entry.hasId ? to->id : 0};
         }
@@ -236,12 +211,11 @@ std::unique_ptr<platform::InputFile> FakeFileSystem::OpenRead(const std::string&
     Record("OpenRead", path);
     std::string key;
     Node* node = Walk(path, true, &key);
-    if (!node || Faulty(Op::Open, path) ||
-        (node->kind != Kind::File && node->kind != Kind::Generated)) {
+    if (!node || Faulty(Op::Open, path) || node->kind != Kind::File) {
         error = {node ? EACCES : ENOENT, "open", path};
         return nullptr;
     }
-    return std::make_unique<FakeInput>(*this, *node, key, path);
+    return std::make_unique<FakeInput>(*this, *node, path);
 }
 
 bool FakeFileSystem::Exists(const std::string& path) {

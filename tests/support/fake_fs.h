@@ -28,20 +28,16 @@ public:
     enum class Op { List, Open, Create, Write, Close };
 
     struct Node {
-        enum class Kind { Dir, File, Generated, Special, Link } kind = Kind::Dir;
-        std::string bytes;  // a file's content
-        uint64_t size = 0;  // a generated file's: size bytes of a 251-byte cycle from seed
-        unsigned seed = 0;
-        std::map<uint64_t, unsigned char> changed;  // bytes of a generated file set apart
-        std::string target;                         // a link's, to a directory
-        std::optional<uint64_t> listedSize;         // when the listing says otherwise
-        std::optional<uint64_t> badAt;      // a read of this byte, or from it, fails: a bad sector
-        bool hideId = false;                // listed without identity
-        bool unreadable = false;            // listed, but cannot be examined
-        bool notLocal = false;              // held elsewhere, fetched when read
-        uint64_t id = 0;                    // may be shared: identities not unique
-        std::vector<std::string> children;  // in listing order
-        uint64_t Size() const { return kind == Kind::File ? bytes.size() : size; }
+        enum class Kind { Dir, File, Special, Link } kind = Kind::Dir;
+        std::string bytes;                   // a file's content
+        std::string target;                  // a link's, to a directory
+        std::optional<uint64_t> listedSize;  // when the listing says otherwise
+        std::optional<uint64_t> badAt;       // a read of this byte, or from it, fails: a bad sector
+        bool hideId = false;                 // listed without identity
+        bool unreadable = false;             // listed, but cannot be examined
+        bool notLocal = false;               // held elsewhere, fetched when read
+        uint64_t id = 0;                     // may be shared: identities not unique
+        std::vector<std::string> children;   // in listing order
     };
 
     FakeFileSystem();
@@ -51,7 +47,6 @@ public:
     Node& Put(const std::string& path);
     void AddDir(const std::string& path) { Put(path).kind = Node::Kind::Dir; }
     void AddFile(const std::string& path, const std::string& bytes);
-    void AddGenerated(const std::string& path, uint64_t size, unsigned seed = 0);
     void AddSpecial(const std::string& path) { Put(path).kind = Node::Kind::Special; }
     void AddLink(const std::string& path, const std::string& target);
 
@@ -62,7 +57,7 @@ public:
     }
     // Called first in every call, with its record: to wait, raise a stop flag or throw.
     std::function<void(const std::string& call)> onCall;
-    bool remote = false;      // every path on a network volume
+    bool remote = false;  // every path on a network volume
 
     std::string Content(const std::string& path) const;  // a file added or created
     std::vector<std::string> Calls(const std::string& prefix = "") const;
