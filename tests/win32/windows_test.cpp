@@ -1,4 +1,4 @@
-// Windows only: names as listed, and code page 932 against Windows itself.
+// Windows only: names as listed, files held elsewhere, and code page 932 against Windows.
 #include <gtest/gtest.h>
 
 #include "platform/dirs.h"
@@ -29,6 +29,15 @@ TEST(RunRoot, NamesAreUsedExactlyAsListed) {
         EXPECT_TRUE(file && file->Read(bytes.data(), bytes.size(), got, error)) << entry.name;
         EXPECT_EQ(bytes.substr(0, got), entry.name);
     }
+}
+
+// Online-only cloud files and offline storage are fetched to be read; the run says so.
+TEST(AttributesNotLocal, RecallAndOfflineOnly) {
+    EXPECT_TRUE(AttributesNotLocal(0x00400000));  // recall on data access
+    EXPECT_TRUE(AttributesNotLocal(0x00040000));  // recall on open
+    EXPECT_TRUE(AttributesNotLocal(FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_ARCHIVE));
+    EXPECT_FALSE(AttributesNotLocal(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY |
+                                    FILE_ATTRIBUTE_SPARSE_FILE | FILE_ATTRIBUTE_REPARSE_POINT));
 }
 
 // The log is written in code page 932 as Windows writes it, without best fit.
