@@ -98,7 +98,7 @@ ReadAhead::~ReadAhead() {
         for (auto& ahead : planned_)
             ahead->dropped = true;
     }
-    changed_.notify_all();
+    work_.notify_all();
     for (std::thread& t : threads_)
         t.join();
 }
@@ -107,14 +107,18 @@ void ReadAhead::Post(std::function<void()> job) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         jobs_.push_back(std::move(job));
+        if (idle_ == 0)
+            return;  // a busy thread takes it next
     }
-    changed_.notify_all();
+    work_.notify_one();
 }
 
 void ReadAhead::Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
+        ++idle_;
+        work_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
+        --idle_;
         if (jobs_.empty())
             return;
         std::function<void()> job = std::move(jobs_.front());
@@ -199,7 +203,8 @@ void ReadAhead::StartPlanned() {
             ahead->thrown = thrown;
             ahead->first = std::move(first);
             ahead->done = true;
-            changed_.notify_all();
+            if (awaited_ == ahead.get())
+                done_.notify_all();
         });
     }
 }
@@ -220,7 +225,9 @@ std::unique_ptr<InputFile> ReadAhead::Open(const std::string& path, bool fromMed
         if (it != planned_.end()) {
             ahead = *it;
             planned_.erase(planned_.begin(), it + 1);
-            changed_.wait(lock, [&] { return ahead->done; });
+            awaited_ = ahead.get();
+            done_.wait(lock, [&] { return ahead->done; });
+            awaited_ = nullptr;
         } else {
             planned_.clear();
             auto wait = std::find_if(waiting_.begin(), waiting_.end(), same);

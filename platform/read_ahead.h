@@ -60,9 +60,12 @@ private:
     FileSystem& fs_;
     size_t block_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable work_;  // a job is waiting, or the threads are to stop
+    std::condition_variable done_;  // a file read ahead is ready
     std::deque<std::function<void()>> jobs_;
     bool stop_ = false;
+    unsigned idle_ = 0;                           // threads waiting for a job
+    Ahead* awaited_ = nullptr;                    // the file the caller waits for
     size_t used_ = 0;                             // bytes of the budget held
     std::deque<std::shared_ptr<Ahead>> planned_;  // started or not, in order
     std::deque<Planned> waiting_;                 // planned, not started yet

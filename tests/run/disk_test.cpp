@@ -1,6 +1,6 @@
 // Whole runs on real file systems, where the operating system is the point: the copy read
 // from the medium and not from the page cache, file systems that refuse that, access times,
-// links, FIFOs, other spellings of one directory, and both trees left as they were.
+// links and FIFOs, and both trees left as they were.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
