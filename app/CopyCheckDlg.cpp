@@ -89,13 +89,21 @@ void CCopyCheckDlg::OnPaint() {
     dc.DrawIcon(x, y, m_hIcon);
 }
 
-Icon CCopyCheckDlg::OnQueryDragIcon() { return m_hIcon; }
+Icon CCopyCheckDlg::OnQueryDragIcon() {
+    return m_hIcon;
+}
 
-void CCopyCheckDlg::OnChangeSrcPath() { m_strSrcPath = GetDlgItemText(IDC_SRC_PATH); }
+void CCopyCheckDlg::OnChangeSrcPath() {
+    m_strSrcPath = GetDlgItemText(IDC_SRC_PATH);
+}
 
-void CCopyCheckDlg::OnChangeDstPath() { m_strDstPath = GetDlgItemText(IDC_DST_PATH); }
+void CCopyCheckDlg::OnChangeDstPath() {
+    m_strDstPath = GetDlgItemText(IDC_DST_PATH);
+}
 
-void CCopyCheckDlg::OnChangeLogPath() { m_strLogPath = GetDlgItemText(IDC_LOG_PATH); }
+void CCopyCheckDlg::OnChangeLogPath() {
+    m_strLogPath = GetDlgItemText(IDC_LOG_PATH);
+}
 
 void CCopyCheckDlg::OnClickKeepLog() {
     m_bKeepLog = GetDlgItem<CButton>(IDC_KEEP_LOG).GetCheck();
@@ -112,7 +120,8 @@ void CCopyCheckDlg::CorrectNumber(int id, unsigned& member, unsigned upper,
     // Read signed and test unsigned: a negative entry counts as above the range.
     unsigned value = GetDlgItemInt(id);
     member = value;
-    if (value != 0 && value <= upper) return;
+    if (value != 0 && value <= upper)
+        return;
     AddResult(notice);
     unsigned corrected = value == 0 ? 1 : upper;
     SetDlgItemInt(id, corrected);

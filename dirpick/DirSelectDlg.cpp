@@ -34,7 +34,8 @@ bool CDirSelectDlg::OnInitDialog() {
     platform::Error error;
     m_fs->CurrentDir(m_strStartDir, error);
     // A path that cannot be entered is passed over: the picker opens where the process is.
-    if (!m_strInitPath.empty()) m_fs->ChangeDir(m_strInitPath, error);
+    if (!m_strInitPath.empty())
+        m_fs->ChangeDir(m_strInitPath, error);
     if (!RefreshLists()) {
         MessageBox("ディレクトリ情報は正常に読み込めませんでした", kError, MB_OK);
         m_fs->ChangeDir(m_strStartDir, error);
@@ -52,13 +53,15 @@ int CDirSelectDlg::RefreshLists() {
 
     CListBox drives = GetDlgItem<CListBox>(IDC_DRIVE_LIST);
     drives.ResetContent();
-    if (!DlgDirList(driveSpec, IDC_DRIVE_LIST, 0, DDL_DRIVES | DDL_EXCLUSIVE)) return 0;
+    if (!DlgDirList(driveSpec, IDC_DRIVE_LIST, 0, DDL_DRIVES | DDL_EXCLUSIVE))
+        return 0;
     if (!current.empty())
         drives.SelectString(-1, std::string("[-") + platform::AsciiLower(current[0]));
 
     CListBox dirs = GetDlgItem<CListBox>(IDC_DIR_LIST);
     dirs.ResetContent();
-    if (!DlgDirList(dirSpec, IDC_DIR_LIST, 0, DDL_DIRECTORY | DDL_EXCLUSIVE)) return 0;
+    if (!DlgDirList(dirSpec, IDC_DIR_LIST, 0, DDL_DIRECTORY | DDL_EXCLUSIVE))
+        return 0;
     dirs.InsertString(0, "[.]");
     dirs.SetCurSel(0);
     OnSelchangeDirList();  // a selection by the program raises no notification
@@ -66,7 +69,8 @@ int CDirSelectDlg::RefreshLists() {
 }
 
 std::string CDirSelectDlg::SelectedFullPath() {
-    if (GetDlgItem<CListBox>(IDC_DIR_LIST).GetCurSel() == 0) return platform::FullPath(".");
+    if (GetDlgItem<CListBox>(IDC_DIR_LIST).GetCurSel() == 0)
+        return platform::FullPath(".");
     std::string selection;
     DlgDirSelectEx(selection, IDC_DIR_LIST);
     return platform::FullPath(selection);
@@ -90,7 +94,8 @@ void CDirSelectDlg::OnDblclkDirList() {
 void CDirSelectDlg::OnSelchangeDriveList() {
     std::string selection;
     DlgDirSelectEx(selection, IDC_DRIVE_LIST);
-    int drive = selection.empty() ? 0 : std::toupper(static_cast<unsigned char>(selection[0])) - 0x40;
+    int drive =
+        selection.empty() ? 0 : std::toupper(static_cast<unsigned char>(selection[0])) - 0x40;
     platform::Error error;
     if (!m_fs->ChangeDrive(drive, error))
         MessageBox("指定ドライブは現在使用不可のようです", kError, MB_OK);

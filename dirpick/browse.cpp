@@ -5,16 +5,21 @@
 
 using namespace fw;
 
-void CCopyCheckDlg::OnSrcBrowse() { BrowseDirectory(IDC_SRC_PATH); }
+void CCopyCheckDlg::OnSrcBrowse() {
+    BrowseDirectory(IDC_SRC_PATH);
+}
 
-void CCopyCheckDlg::OnDstBrowse() { BrowseDirectory(IDC_DST_PATH); }
+void CCopyCheckDlg::OnDstBrowse() {
+    BrowseDirectory(IDC_DST_PATH);
+}
 
 // Only the field's text changes; its change handler carries it into the setting.
 void CCopyCheckDlg::BrowseDirectory(int id) {
     CDirSelectDlg dlg;
     dlg.SetFileSystem(*m_fs);
     dlg.m_strInitPath = GetDlgItemText(id);
-    if (dlg.DoModal() == static_cast<int>(IDOK)) SetDlgItemText(id, dlg.m_strSelPath);
+    if (dlg.DoModal() == static_cast<int>(IDOK))
+        SetDlgItemText(id, dlg.m_strSelPath);
 }
 
 void CCopyCheckDlg::OnLogBrowse() {
@@ -22,5 +27,6 @@ void CCopyCheckDlg::OnLogBrowse() {
                     OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_CREATEPROMPT |
                         OFN_NONETWORKBUTTON,
                     nullptr, nullptr);
-    if (dlg.DoModal() == static_cast<int>(IDOK)) SetDlgItemText(IDC_LOG_PATH, dlg.GetPathName());
+    if (dlg.DoModal() == static_cast<int>(IDOK))
+        SetDlgItemText(IDC_LOG_PATH, dlg.GetPathName());
 }

@@ -10,7 +10,8 @@ namespace fw {
 // A walk stops at the first field that fails: the calls after it do nothing.
 class CDataExchange {
 public:
-    CDataExchange(CWnd* wnd, bool saveAndValidate) : m_pDlgWnd(wnd), m_bSaveAndValidate(saveAndValidate) {}
+    CDataExchange(CWnd* wnd, bool saveAndValidate)
+        : m_pDlgWnd(wnd), m_bSaveAndValidate(saveAndValidate) {}
     bool Failed() const { return m_bFailed; }
     void Fail(int id);  // reports nothing itself; puts the focus on the field
 

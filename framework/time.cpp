@@ -34,7 +34,9 @@ std::string CTimeSpan::Format(const std::string& format) const {
     return FormatHMS(format, s / 3600 % 24, s / 60 % 60, s % 60);
 }
 
-CTime CTime::GetCurrentTime() { return CTime(platform::NowSeconds()); }
+CTime CTime::GetCurrentTime() {
+    return CTime(platform::NowSeconds());
+}
 
 std::string CTime::Format(const std::string& format) const {
     platform::LocalTime t = platform::ToLocal(m_seconds);

@@ -18,7 +18,8 @@ void CWnd::SetDlgItemInt(int id, unsigned value, bool isSigned) {
 unsigned CWnd::GetDlgItemInt(int id, bool* translated, bool isSigned) const {
     unsigned value = 0;
     bool ok = ParseDlgInt(GetDlgItemText(id), isSigned, value);
-    if (translated) *translated = ok;
+    if (translated)
+        *translated = ok;
     return ok ? value : 0;
 }
 
@@ -43,14 +44,18 @@ CDialog::CDialog(int templateId, CWnd* parent)
 CDialog::CDialog(const DialogTemplate& tpl, CWnd* parent) : m_template(&tpl), m_parent(parent) {}
 
 int CDialog::DoModal() {
-    if (!m_template) return -1;
+    if (!m_template)
+        return -1;
     return backend::RunModal(*this);
 }
 
-bool CDialog::Create() { return m_template && backend::Open(*this); }
+bool CDialog::Create() {
+    return m_template && backend::Open(*this);
+}
 
 void CDialog::DestroyWindow() {
-    if (m_host) backend::Close(*this);
+    if (m_host)
+        backend::Close(*this);
 }
 
 bool CDialog::OnInitDialog() {
@@ -59,10 +64,13 @@ bool CDialog::OnInitDialog() {
 }
 
 void CDialog::OnOK() {
-    if (UpdateData(true)) EndDialog(IDOK);
+    if (UpdateData(true))
+        EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 bool CDialog::OnWndEvent(const Event& event, EventReply& reply) {
     if (event.msg == Msg::Command && event.code == BN_CLICKED) {
@@ -90,16 +98,22 @@ CFileDialog::CFileDialog(bool openFileDialog, const char* defExt, const char* fi
 int CFileDialog::DoModal() {
     std::string path;
     int result = backend::RunFileDialog(*this, path);
-    if (result == static_cast<int>(IDOK)) m_path = path;
+    if (result == static_cast<int>(IDOK))
+        m_path = path;
     return result;
 }
 
-CWinApp::CWinApp() { g_app = this; }
-
-CWinApp::~CWinApp() {
-    if (g_app == this) g_app = nullptr;
+CWinApp::CWinApp() {
+    g_app = this;
 }
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp::~CWinApp() {
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+CWinApp* AfxGetApp() {
+    return g_app;
+}
 
 }  // namespace fw

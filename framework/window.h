@@ -45,8 +45,7 @@ public:
     virtual bool DirList(std::string& pathSpec, int listId, unsigned type) = 0;
     // The selected entry without brackets: "name" + separator, or a drive letter and ":".
     virtual bool DirSelect(int listId, std::string& selection) = 0;
-    virtual int MessageBox(const std::string& text, const std::string& caption,
-                           unsigned type) = 0;
+    virtual int MessageBox(const std::string& text, const std::string& caption, unsigned type) = 0;
     virtual void EndDialog(int result) = 0;
     virtual intptr_t SendMessage(unsigned msg, uintptr_t wParam, intptr_t lParam) = 0;
     virtual bool IsIconic() = 0;
@@ -120,9 +119,9 @@ public:
 enum class Msg { Command, VScroll, Paint, QueryDragIcon };
 struct Event {
     Msg msg;
-    int id = 0;          // the control
-    unsigned code = 0;   // the notification, or the scroll code
-    unsigned pos = 0;    // the scroll position
+    int id = 0;         // the control
+    unsigned code = 0;  // the notification, or the scroll code
+    unsigned pos = 0;   // the scroll position
 };
 struct EventReply {
     Icon icon = nullptr;  // the answer to QueryDragIcon
@@ -160,8 +159,7 @@ constexpr EventEntry<T> OnQueryDragIconMsg(Icon (T::*fn)()) {
 }
 
 template <class T>
-bool Dispatch(T& wnd, std::span<const EventEntry<T>> table, const Event& event,
-              EventReply& reply);
+bool Dispatch(T& wnd, std::span<const EventEntry<T>> table, const Event& event, EventReply& reply);
 
 class CWnd {
 public:
@@ -274,15 +272,16 @@ private:
 };
 
 template <class T>
-bool Dispatch(T& wnd, std::span<const EventEntry<T>> table, const Event& event,
-              EventReply& reply) {
+bool Dispatch(T& wnd, std::span<const EventEntry<T>> table, const Event& event, EventReply& reply) {
     for (const EventEntry<T>& e : table) {
-        if (e.msg != event.msg) continue;
-        if (e.msg == Msg::Command && (e.code != event.code || e.id != event.id)) continue;
+        if (e.msg != event.msg)
+            continue;
+        if (e.msg == Msg::Command && (e.code != event.code || e.id != event.id))
+            continue;
         if (auto fn = std::get_if<void (T::*)()>(&e.handler)) {
             (wnd.**fn)();
-        } else if (auto vs = std::get_if<void (T::*)(unsigned, unsigned, CScrollBar*)>(
-                       &e.handler)) {
+        } else if (auto vs =
+                       std::get_if<void (T::*)(unsigned, unsigned, CScrollBar*)>(&e.handler)) {
             CScrollBar bar(wnd.GetHost(), event.id);
             (wnd.**vs)(event.code, event.pos, &bar);
         } else if (auto qi = std::get_if<Icon (T::*)()>(&e.handler)) {

@@ -120,5 +120,4 @@ private:
 // The operating system's own file system.
 FileSystem& RealFileSystem();
 
-
 }  // namespace platform

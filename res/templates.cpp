@@ -17,7 +17,10 @@ constexpr uint32_t kDirList = LBS_SORT | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS
 const DialogTemplate kMainWindow{
     IDD_COPYCHECK_DIALOG,
     "バックアップメディアへコピーしたファイルの書き込み内容整合性確認",
-    339, 187, "ＭＳ Ｐゴシック", 9,
+    339,
+    187,
+    "ＭＳ Ｐゴシック",
+    9,
     WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
     WS_EX_APPWINDOW,
     {
@@ -56,7 +59,10 @@ const DialogTemplate kMainWindow{
 const DialogTemplate kDirSelect{
     IDD_DIRSELECT,
     "ディレクトリ選択",
-    191, 143, "ＭＳ Ｐゴシック", 9,
+    191,
+    143,
+    "ＭＳ Ｐゴシック",
+    9,
     WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
     0,
     {

@@ -29,19 +29,24 @@ bool DirListEntries(platform::FileSystem& fs, const std::string& dir, unsigned t
     }
     std::vector<platform::DirEntry> listing;
     platform::Error error;
-    if (!fs.List(dir, listing, error)) return false;
-    if (!IsRoot(dir)) entries.push_back("[..]");
+    if (!fs.List(dir, listing, error))
+        return false;
+    if (!IsRoot(dir))
+        entries.push_back("[..]");
     for (const platform::DirEntry& e : listing) {
 #ifndef _WIN32
-        if (e.name[0] == '.') continue;  // hidden, as the system's list leaves them out
+        if (e.name[0] == '.')
+            continue;  // hidden, as the system's list leaves them out
 #endif
-        if (e.isDir) entries.push_back("[" + e.name + "]");
+        if (e.isDir)
+            entries.push_back("[" + e.name + "]");
     }
     return true;
 }
 
 std::string DirSelection(const std::string& entry) {
-    if (entry.size() < 2 || entry.front() != '[' || entry.back() != ']') return entry;
+    if (entry.size() < 2 || entry.front() != '[' || entry.back() != ']')
+        return entry;
     std::string inner = entry.substr(1, entry.size() - 2);
     if (inner.size() == 3 && inner.front() == '-' && inner.back() == '-')
         return std::string(1, inner[1]) + ":";

@@ -58,8 +58,8 @@ public:
     void Click(int id);                          // buttons and check boxes; takes the focus
     void PressEnter();
     void PressEsc();
-    void Select(int listId, int index);       // a click on an entry
-    void DoubleClick(int listId, int index);  // two clicks on an entry
+    void Select(int listId, int index);                // a click on an entry
+    void DoubleClick(int listId, int index);           // two clicks on an entry
     void ScrollArrow(int scrollBarId, unsigned code);  // SB_LINEUP or SB_LINEDOWN
 
     std::string Text(int id) const;

@@ -203,9 +203,11 @@ public:
     }
     bool DirSelect(int listId, std::string& selection) override {
         LRESULT sel = Send(listId, LB_GETCURSEL);
-        if (sel == LB_ERR) return false;
+        if (sel == LB_ERR)
+            return false;
         LRESULT len = Send(listId, LB_GETTEXTLEN, static_cast<WPARAM>(sel));
-        if (len == LB_ERR) return false;
+        if (len == LB_ERR)
+            return false;
         std::wstring text(static_cast<size_t>(len) + 2, L'\0');
         DlgDirSelectExW(m_hwnd, text.data(), static_cast<int>(text.size()), listId);
         selection = platform::FromWide(text.c_str(), wcslen(text.c_str()));
@@ -337,7 +339,9 @@ void* WindowHandle(const CWnd& wnd) {
     return wnd.GetHost() ? static_cast<DialogHost*>(wnd.GetHost())->Hwnd() : nullptr;
 }
 
-void* NewestWindow() { return OpenHosts().empty() ? nullptr : OpenHosts().back()->Hwnd(); }
+void* NewestWindow() {
+    return OpenHosts().empty() ? nullptr : OpenHosts().back()->Hwnd();
+}
 
 std::vector<uint16_t> TemplateWords(const DialogTemplate& tpl) {
     return TemplateWriter(tpl).Words();

@@ -19,7 +19,8 @@ int RunFileDialog(const CFileDialog& dlg, std::string& path) {
     std::wstring defExt = platform::ToWide(dlg.m_strDefExt);
     std::wstring filter = platform::ToWide(dlg.m_strFilter);
     for (wchar_t& c : filter)
-        if (c == L'|') c = L'\0';  // "Text|*.txt|" pairs become the NUL-separated list
+        if (c == L'|')
+            c = L'\0';  // "Text|*.txt|" pairs become the NUL-separated list
     // Room for the longest path the system allows; the dialog says when it needs more.
     std::vector<wchar_t> file(32768, L'\0');
     std::wstring name = platform::ToWide(dlg.m_strFileName);
@@ -34,7 +35,8 @@ int RunFileDialog(const CFileDialog& dlg, std::string& path) {
     ofn.lpstrDefExt = defExt.empty() ? nullptr : defExt.c_str();
     ofn.Flags = dlg.m_nFlags | OFN_EXPLORER;
     BOOL ok = dlg.m_bOpenFileDialog ? GetOpenFileNameW(&ofn) : GetSaveFileNameW(&ofn);
-    if (!ok) return IDCANCEL;
+    if (!ok)
+        return IDCANCEL;
     path = platform::FromWide(file.data(), wcslen(file.data()));
     return IDOK;
 }
