@@ -72,8 +72,7 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
 
     const size_t block = size_t{m_nBlockKB} * 1024;
     for (;;) {
-        if (m_bRunning)
-            KeepWindowAlive();  // a long file must not freeze the window
+        KeepWindowAlive();  // a long file must not freeze the window
         // Stopped mid-file: nothing more of it is compared, and nothing found.
         if (StopRequested())
             break;

@@ -116,8 +116,7 @@ void CCopyCheckDlg::CheckTotalSize(std::string dir) {
 
     enter(Level(), true);
     while (!levels.empty() && !StopRequested()) {
-        if (m_bRunning)
-            KeepWindowAlive();
+        KeepWindowAlive();
         Level& level = levels.back();
         if (level.next == level.entries.size()) {
             levels.pop_back();

@@ -235,13 +235,8 @@ std::unique_ptr<InputFile> ReadAhead::Open(const std::string& path, bool fromMed
         }
     }
     StartPlanned();
-    if (!ahead) {
-        std::unique_ptr<InputFile> file =
-            fromMedium ? fs_.OpenReadFromMedium(path, error) : fs_.OpenRead(path, error);
-        if (!file)
-            return nullptr;
-        return std::make_unique<File>(*this, std::move(file), Chunk());
-    }
+    if (!ahead)
+        return fromMedium ? fs_.OpenReadFromMedium(path, error) : fs_.OpenRead(path, error);
     if (ahead->thrown)
         std::rethrow_exception(ahead->thrown);
     if (!ahead->opened) {

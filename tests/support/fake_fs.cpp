@@ -110,16 +110,8 @@ FakeFileSystem::Node& FakeFileSystem::Put(const std::string& path) {
     return *m_nodes[key];
 }
 
-void FakeFileSystem::AddFile(const std::string& path, const std::string& bytes) {
-    Node& node = Put(path);
-    node.kind = Kind::File;
-    node.bytes = bytes;
-}
-
 void FakeFileSystem::AddLink(const std::string& path, const std::string& target) {
-    Node& node = Put(path);
-    node.kind = Kind::Link;
-    node.target = KeyOf(target);
+    Put(path, Kind::Link).target = KeyOf(target);
 }
 
 std::string FakeFileSystem::Content(const std::string& path) const {
@@ -171,8 +163,6 @@ void FakeFileSystem::Record(const char* call, const std::string& path) {
     if (onCall)
         onCall(record);
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (std::this_thread::get_id() != m_owner)
-        ++m_elsewhere;
     m_calls.push_back(std::move(record));
 }
 
@@ -260,8 +250,7 @@ std::unique_ptr<platform::OutputFile> FakeFileSystem::Create(const std::string& 
         return nullptr;
     }
     std::lock_guard<std::mutex> lock(m_mutex);
-    Node& node = Put(path);
-    node.kind = Kind::File;
+    Node& node = Put(path, Kind::File);
     node.bytes.clear();
     return std::make_unique<FakeOutput>(*this, node, path);
 }

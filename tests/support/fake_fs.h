@@ -2,7 +2,6 @@
 // record of the calls made to it.
 #pragma once
 
-#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <functional>
@@ -11,7 +10,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/fs.h"
@@ -38,6 +36,10 @@ public:
         bool notLocal = false;               // held elsewhere, fetched when read
         uint64_t id = 0;                     // may be shared: identities not unique
         std::vector<std::string> children;   // in listing order
+        Node& Is(Kind k) {
+            kind = k;
+            return *this;
+        }
     };
 
     FakeFileSystem();
@@ -45,9 +47,12 @@ public:
 
     // The entry at path, made with its missing parents; listings keep the order of making.
     Node& Put(const std::string& path);
-    void AddDir(const std::string& path) { Put(path).kind = Node::Kind::Dir; }
-    void AddFile(const std::string& path, const std::string& bytes);
-    void AddSpecial(const std::string& path) { Put(path).kind = Node::Kind::Special; }
+    Node& Put(const std::string& path, Node::Kind kind) { return Put(path).Is(kind); }
+    void AddDir(const std::string& path) { Put(path, Node::Kind::Dir); }
+    void AddFile(const std::string& path, const std::string& bytes) {
+        Put(path, Node::Kind::File).bytes = bytes;
+    }
+    void AddSpecial(const std::string& path) { Put(path, Node::Kind::Special); }
     void AddLink(const std::string& path, const std::string& target);
 
     // The next `times` calls of op on the path fail (the path matched as given, not through
@@ -61,8 +66,6 @@ public:
 
     std::string Content(const std::string& path) const;  // a file added or created
     std::vector<std::string> Calls(const std::string& prefix = "") const;
-    // Calls made on a thread other than the one that made this file system.
-    size_t CallsElsewhere() const { return m_elsewhere; }
 
     bool List(const std::string& dir, std::vector<platform::DirEntry>& entries,
               platform::Error& error) override;
@@ -88,8 +91,6 @@ private:
     std::map<std::pair<Op, std::string>, unsigned> m_faults;
     mutable std::mutex m_mutex;  // the calls and created files, touched on any thread
     std::vector<std::string> m_calls;
-    std::thread::id m_owner = std::this_thread::get_id();
-    std::atomic<size_t> m_elsewhere = 0;
 };
 
 }  // namespace test

@@ -10,17 +10,6 @@
 #include "app/CopyCheckDlg.h"
 #include "framework/headless/headless.h"
 
-// The entries in a window's ring, oldest first, without their leading CR LF.
-inline std::vector<std::string> ResultEntries(const CCopyCheckDlg& dlg) {
-    std::vector<std::string> out;
-    for (int k = 0; k < 32; ++k) {
-        const std::string& slot = dlg.m_strResultLines[(dlg.m_nNextLine + k) & 31];
-        if (!slot.empty())
-            out.push_back(slot.substr(2));
-    }
-    return out;
-}
-
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -32,7 +21,15 @@ protected:
         dlg.DestroyWindow();
     }
 
-    std::vector<std::string> Entries() const { return ResultEntries(dlg); }
+    // The entries in the window's ring, oldest first, without their leading CR LF.
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> out;
+        for (int k = 0; k < 32; ++k)
+            if (const std::string& slot = dlg.m_strResultLines[(dlg.m_nNextLine + k) & 31];
+                !slot.empty())
+                out.push_back(slot.substr(2));
+        return out;
+    }
 
     CCopyCheckDlg dlg;
     std::unique_ptr<fw::headless::User> user;
