@@ -16,6 +16,7 @@
 #include "platform/fs.h"
 #include "platform/medium.h"
 #include "platform/read_ahead.h"
+#include "platform/sha256.h"
 #include "res/resource.h"
 #include "run/log.h"
 
@@ -54,6 +55,12 @@ public:
     using ResultListener = std::function<void(const std::string& line, const LineInfo& info)>;
     // Told of every result line as it is added (the command line prints them).
     void SetResultListener(ResultListener listener) { m_onResult = std::move(listener); }
+
+    using VerifiedListener =
+        std::function<void(const std::string& relative, const platform::Sha256::Digest& digest)>;
+    // Told of every file that compared equal, with its path below the source's root and the
+    // SHA-256 of the bytes compared. Files are hashed only while there is a listener.
+    void SetVerifiedListener(VerifiedListener listener) { m_onVerified = std::move(listener); }
 
     // What the last confirmed run did, for a front end that reports it by other means than
     // the lines (the command line's exit status).
@@ -100,7 +107,6 @@ private:
     void BrowseDirectory(int id);
     bool CheckTrees();
     void OpenLog();
-    bool LiesInside(const std::string& resolved, const std::string& root);
     bool SameDirectory(const std::string& a, const std::string& b);
     void CloseRun(bool walked, bool failed);
     void AddLine(const std::string& text, const LineInfo& info);
@@ -155,6 +161,7 @@ private:
     platform::FileSystem* m_fs;
     Allocator m_allocate;
     ResultListener m_onResult;
+    VerifiedListener m_onVerified;
     RunOutcome m_lastRun;
     const std::atomic<bool>* m_pStop = nullptr;
     bool m_bRunning = false;           // between the confirmation and the last line of a run
@@ -164,7 +171,7 @@ private:
     bool m_bFetched = false;           // some file compared was held elsewhere and fetched
     Root m_srcRoot, m_dstRoot;
     std::unique_ptr<platform::ReadAhead> m_stage;  // during a walk that compares contents
-    int64_t m_nLastShownMs = 0;
-    int64_t m_nLastFlushMs = 0;  // when the log's buffer was last written out // when the running
-                                 // window was last shown
+    std::unique_ptr<platform::HashBehind> m_hash;  // during one that has a listener for hashes
+    int64_t m_nLastShownMs = 0;                    // when the running window was last shown
+    int64_t m_nLastFlushMs = 0;                    // when the log's buffer was last written out
 };

@@ -9,6 +9,8 @@
 #include <CLI.hpp>
 
 #include "app/CopyCheckDlg.h"
+#include "cli/audit.h"
+#include "cli/manifest.h"
 #include "cli/status.h"
 #include "framework/headless/headless.h"
 
@@ -29,6 +31,8 @@ struct Options {
     std::optional<std::string> log;
     bool quiet = false;
     bool cached = false;
+    std::optional<std::string> manifest;
+    std::optional<std::string> audit;
 };
 
 // A numeric option: plain decimal digits within [1, upper], nothing else.
@@ -64,54 +68,6 @@ std::string WithLineFeeds(std::string_view text) {
     return out;
 }
 
-std::string Hex(unsigned value, int digits) {
-    std::string out;
-    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
-        out += "0123456789abcdef"[(value >> shift) & 0xF];
-    return out;
-}
-
-// The control character at name[i]: 0 to 0x1F and 0x7F as one byte, and U+0080 to U+009F
-// (C1, which some terminals obey too) as two. 0 when there is none.
-size_t ControlAt(std::string_view name, size_t i) {
-    auto c = static_cast<unsigned char>(name[i]);
-    if (c < 0x20 || c == 0x7F)
-        return 1;
-    bool c1 = c == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) >= 0x80 &&
-              static_cast<unsigned char>(name[i + 1]) < 0xA0;
-    return c1 ? 2 : 0;
-}
-
-// A name as ls shows it: control characters escaped, so that a name cannot end its line or
-// move the cursor; a backslash is then doubled. A name without one is left as it is.
-std::string Escaped(std::string_view name) {
-    bool any = false;
-    for (size_t i = 0; i < name.size() && !any; ++i)
-        any = ControlAt(name, i) != 0;
-    if (!any)
-        return std::string(name);
-    std::string out;
-    for (size_t i = 0; i < name.size(); ++i) {
-        auto c = static_cast<unsigned char>(name[i]);
-        size_t control = ControlAt(name, i);
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else if (c == '\t')
-            out += "\\t";
-        else if (control == 1)
-            out += "\\x" + Hex(c, 2);
-        else if (control == 2)
-            out += "\\u" + Hex(static_cast<unsigned char>(name[++i]), 4);
-        else
-            out += name[i];
-    }
-    return out;
-}
-
 // A result line as standard output shows it: its paths escaped, the rest with line feeds.
 std::string Printable(const std::string& line, const CCopyCheckDlg::LineInfo& info) {
     std::string out;
@@ -123,42 +79,6 @@ std::string Printable(const std::string& line, const CCopyCheckDlg::LineInfo& in
     }
     return out + WithLineFeeds(std::string_view(line).substr(at));
 }
-
-// The two bars and the current file on one terminal line, redrawn at most every 100 ms.
-class ProgressLine {
-public:
-    ProgressLine(std::ostream& err, int columns) : m_err(err), m_columns(columns) {}
-
-    void Update(unsigned totalPercent, unsigned filePercent, const std::string& name) {
-        auto now = std::chrono::steady_clock::now();
-        if (m_everDrawn && now - m_lastDrawn < std::chrono::milliseconds(100))
-            return;
-        m_everDrawn = true;
-        m_lastDrawn = now;
-        std::string text = StatusText(totalPercent, filePercent, name, m_columns);
-        int width = DisplayWidth(text);
-        // Blanks over whatever of the previous line the new one does not cover.
-        m_err << '\r' << text << std::string(std::max(m_shownWidth - width, 0), ' ') << std::flush;
-        m_shownWidth = width;
-        m_shown = true;
-    }
-
-    void Erase() {
-        if (!m_shown)
-            return;
-        m_err << '\r' << std::string(m_shownWidth, ' ') << '\r' << std::flush;
-        m_shown = false;
-        m_shownWidth = 0;
-    }
-
-private:
-    std::ostream& m_err;
-    int m_columns;
-    bool m_shown = false;
-    int m_shownWidth = 0;
-    bool m_everDrawn = false;
-    std::chrono::steady_clock::time_point m_lastDrawn;
-};
 
 // Whether all that was written to out reached it; says so on err when not.
 bool Delivered(std::ostream& out, std::ostream& err) {
@@ -176,8 +96,63 @@ struct ScriptScope {
     }
 };
 
+// Why the manifest cannot be where it is asked for, or nothing. It never lies in the source
+// tree, and never replaces a file of the copy: there it must be a new file.
+std::string ManifestRefusal(platform::FileSystem& fs, const Options& options, bool& replace) {
+    const std::string& path = *options.manifest;
+    std::string resolved;
+    platform::Error error;
+    if (!fs.Resolve(path, resolved, error))
+        return "the manifest cannot be written: " + platform::Describe(error);
+    if (platform::LiesInside(fs, resolved, options.source))
+        return "the manifest must lie outside SOURCE: " + path;
+    bool inCopy = platform::LiesInside(fs, resolved, options.destination);
+    if (inCopy && fs.Exists(path))
+        return "a manifest inside DESTINATION must be a new file: " + path;
+    std::string log;
+    if (options.log && fs.Resolve(*options.log, log, error) && log == resolved)
+        return "--manifest and --log name the same file: " + path;
+    replace = !inCopy;
+    return "";
+}
+
+// Gives the manifest its name when the check was done to the end; says why not otherwise.
+bool FinishManifest(ManifestWriter& manifest, const CCopyCheckDlg::RunOutcome& run,
+                    std::ostream& err) {
+    platform::Error error;
+    if (!run.walked || run.interrupted || run.namesOnlyFallback)
+        err << "copycheck-cli: the check was not done to the end: no manifest was written\n";
+    else if (manifest.Lines() == 0)
+        err << "copycheck-cli: no file compared equal: no manifest was written\n";
+    else if (manifest.Finish(error))
+        return true;
+    else if (manifest.temporary().empty())
+        err << "copycheck-cli: the manifest could not be written: " << platform::Describe(error)
+            << '\n';
+    else
+        err << "copycheck-cli: the manifest could not be given its name: "
+            << platform::Describe(error) << "; it is left at " << manifest.temporary() << '\n';
+    err << std::flush;
+    return false;
+}
+
 int Check(const Options& options, std::ostream& out, std::ostream& err, const Environment& env) {
+    platform::FileSystem& fs = env.fs ? *env.fs : platform::RealFileSystem();
+    std::optional<ManifestWriter> manifest;
+    if (options.manifest) {
+        bool replace = false;
+        std::string refusal = ManifestRefusal(fs, options, replace);
+        platform::Error error;
+        if (refusal.empty() && !manifest.emplace(fs, *options.manifest, replace).Open(error))
+            refusal = "the manifest cannot be written: " + platform::Describe(error);
+        if (!refusal.empty()) {
+            err << "copycheck-cli: " << refusal << '\n' << std::flush;
+            return kNotDone;
+        }
+    }
+
     CCopyCheckDlg dlg;
+    dlg.SetFileSystem(fs);
     if (!dlg.Create()) {
         err << "copycheck-cli: the main window could not be made\n";
         return kNotDone;
@@ -230,6 +205,13 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
         return static_cast<int>(IDOK);
     });
 
+    if (manifest)
+        dlg.SetVerifiedListener(
+            [&](const std::string& relative, const platform::Sha256::Digest& digest) {
+                std::string path = relative;
+                std::replace(path.begin(), path.end(), platform::kSeparator, '/');
+                manifest->Add(path, digest);
+            });
     dlg.SetStopFlag(env.stop);
     if (env.allocate)
         dlg.SetAllocator(env.allocate);
@@ -268,9 +250,12 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
             << std::flush;
         status = kNotDone;
     }
+    if (manifest && !FinishManifest(*manifest, run, err))
+        status = kNotDone;
     if (!Delivered(out, err))
         status = kNotDone;
     dlg.SetResultListener(nullptr);
+    dlg.SetVerifiedListener(nullptr);
     dlg.DestroyWindow();
     return status;
 }
@@ -282,7 +267,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CLI::App app(
         "Checks that DESTINATION holds a correct copy of the directory tree SOURCE: every file\n"
         "of SOURCE must exist at the same place in DESTINATION, with the same contents.\n"
-        "Each finding, and a closing verdict with the counts, goes to standard output.\n",
+        "Each finding, and a closing verdict with the counts, goes to standard output.\n"
+        "With --manifest, the check also writes the SHA-256 of every file that compared equal\n"
+        "as a list that sha256sum -c reads; copycheck-cli --audit FILE [DIR] later reads the\n"
+        "files it lists from the medium again, without SOURCE, and compares their SHA-256.\n",
         "copycheck-cli");
     app.footer(
         "Exit status:\n"
@@ -311,14 +299,23 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     app.add_flag("--cached", options.cached,
                  "Read DESTINATION through the system's cache, as SOURCE is (by default it is "
                  "read from its medium: a copy just written is still in memory)");
+    app.add_option("--manifest", options.manifest,
+                   "Write the SHA-256 of each file that compared equal to FILE, in the form of "
+                   "sha256sum, paths relative to the trees (FILE may be a new file in "
+                   "DESTINATION, never in SOURCE; not with -n)")
+        ->type_name("FILE");
+    app.add_option("--audit", options.audit,
+                   "Instead of a check: read every file that the list FILE names from its "
+                   "medium, below DIR (FILE's own directory by default), and compare its "
+                   "SHA-256 with the listed one; -q and -b apply, nothing else")
+        ->type_name("FILE");
     app.set_version_flag("-V,--version", std::string("copycheck-cli ") + COPYCHECK_VERSION,
                          "Print the version and exit");
-    app.add_option("SOURCE", options.source, "The directory that was copied")
-        ->required()
-        ->type_name("");
-    app.add_option("DESTINATION", options.destination, "Where it was copied to")
-        ->required()
-        ->type_name("");
+    CLI::Option* source = app.add_option("SOURCE", options.source,
+                                         "The directory that was copied (with --audit: DIR)")
+                              ->type_name("");
+    CLI::Option* destination =
+        app.add_option("DESTINATION", options.destination, "Where it was copied to")->type_name("");
 
     auto usageError = [&](const std::string& message) {
         err << "copycheck-cli: " << message << " (see --help)\n" << std::flush;
@@ -347,6 +344,23 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                               std::to_string(number.upper) + ", not \"" + **value + "\"");
         **value = std::to_string(*parsed);
     }
+    if (options.audit) {
+        if (options.namesOnly || options.diffLimit || options.log || options.cached ||
+            options.manifest)
+            return usageError("--audit takes no -n, -d, -l, --cached or --manifest");
+        if (destination->count() > 0)
+            return usageError("--audit takes one directory at most");
+        AuditRequest request{*options.audit, std::nullopt, 0, options.quiet};
+        if (source->count() > 0)
+            request.dir = options.source;
+        request.block = size_t{options.blockKB ? std::stoul(*options.blockKB) : 1024} * 1024;
+        return Audit(request, out, err, environment);
+    }
+    for (CLI::Option* needed : {source, destination})
+        if (needed->count() == 0)
+            return usageError(needed->get_name() + " is required");
+    if (options.manifest && options.namesOnly)
+        return usageError("--manifest needs the contents compared: not with -n/--names-only");
     // An empty field would make the walk start at the root of the file system.
     if (options.source.empty() || options.destination.empty())
         return usageError("SOURCE and DESTINATION must not be empty");

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/fs.h"
 #include "platform/medium.h"
 
 namespace cli {
@@ -21,6 +22,8 @@ struct Environment {
     const std::atomic<bool>* stop = nullptr;
     // Where the run's two buffers come from; null for the window's own.
     platform::AlignedBuffer (*allocate)(size_t bytes) = nullptr;
+    // Where the trees and the files an audit lists are read from; null for the system's own.
+    platform::FileSystem* fs = nullptr;
 };
 
 // Runs one command line (without the program's name) and returns the exit status: 0 all

@@ -2,6 +2,8 @@
 #include "cli/status.h"
 
 #include <algorithm>
+#include <chrono>
+#include <ostream>
 #include <vector>
 
 #include "platform/text.h"
@@ -98,6 +100,24 @@ std::string FitTail(std::string_view text, int columns) {
 
 namespace {
 
+std::string Hex(unsigned value, int digits) {
+    std::string out;
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4)
+        out += "0123456789abcdef"[(value >> shift) & 0xF];
+    return out;
+}
+
+// The control character at name[i]: 0 to 0x1F and 0x7F as one byte, and U+0080 to U+009F
+// (C1, which some terminals obey too) as two. 0 when there is none.
+size_t ControlAt(std::string_view name, size_t i) {
+    auto c = static_cast<unsigned char>(name[i]);
+    if (c < 0x20 || c == 0x7F)
+        return 1;
+    bool c1 = c == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) >= 0x80 &&
+              static_cast<unsigned char>(name[i + 1]) < 0xA0;
+    return c1 ? 2 : 0;
+}
+
 std::string Percent(unsigned percent) {
     std::string digits = std::to_string(percent);
     std::string text(3 - digits.size(), ' ');
@@ -134,6 +154,56 @@ std::string StatusText(unsigned totalPercent, unsigned filePercent, std::string_
     while (!line.empty() && line.back() == ' ')
         line.pop_back();
     return line;
+}
+
+std::string Escaped(std::string_view name) {
+    bool any = false;
+    for (size_t i = 0; i < name.size() && !any; ++i)
+        any = ControlAt(name, i) != 0;
+    if (!any)
+        return std::string(name);
+    std::string out;
+    for (size_t i = 0; i < name.size(); ++i) {
+        auto c = static_cast<unsigned char>(name[i]);
+        size_t control = ControlAt(name, i);
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\t')
+            out += "\\t";
+        else if (control == 1)
+            out += "\\x" + Hex(c, 2);
+        else if (control == 2)
+            out += "\\u" + Hex(static_cast<unsigned char>(name[++i]), 4);
+        else
+            out += name[i];
+    }
+    return out;
+}
+
+void ProgressLine::Update(unsigned totalPercent, unsigned filePercent, const std::string& name) {
+    auto now = std::chrono::steady_clock::now();
+    if (m_everDrawn && now - m_lastDrawn < std::chrono::milliseconds(100))
+        return;
+    m_everDrawn = true;
+    m_lastDrawn = now;
+    std::string text = StatusText(totalPercent, filePercent, name, m_columns);
+    int width = DisplayWidth(text);
+    // Blanks over whatever of the previous line the new one does not cover.
+    m_err << '\r' << text << std::string(std::max(m_shownWidth - width, 0), ' ') << std::flush;
+    m_shownWidth = width;
+    m_shown = true;
+}
+
+void ProgressLine::Erase() {
+    if (!m_shown)
+        return;
+    m_err << '\r' << std::string(m_shownWidth, ' ') << '\r' << std::flush;
+    m_shown = false;
+    m_shownWidth = 0;
 }
 
 }  // namespace cli

@@ -1,6 +1,8 @@
-// The progress line shown on a terminal: the columns text takes and the line's text.
+// What a terminal shows: names escaped, the columns text takes, and the progress line.
 #pragma once
 
+#include <chrono>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -18,5 +20,25 @@ std::string FitTail(std::string_view text, int columns);
 // stays under columns so the terminal never wraps it onto a second line.
 std::string StatusText(unsigned totalPercent, unsigned filePercent, std::string_view name,
                        int columns);
+
+// A name as ls shows it: control characters escaped, so that a name cannot end its line or
+// move the cursor; a backslash is then doubled. A name without one is left as it is.
+std::string Escaped(std::string_view name);
+
+// The two bars and the current file on one terminal line, redrawn at most every 100 ms.
+class ProgressLine {
+public:
+    ProgressLine(std::ostream& err, int columns) : m_err(err), m_columns(columns) {}
+    void Update(unsigned totalPercent, unsigned filePercent, const std::string& name);
+    void Erase();
+
+private:
+    std::ostream& m_err;
+    int m_columns;
+    bool m_shown = false;
+    int m_shownWidth = 0;
+    bool m_everDrawn = false;
+    std::chrono::steady_clock::time_point m_lastDrawn;
+};
 
 }  // namespace cli

@@ -71,6 +71,9 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     }
 
     const size_t block = size_t{m_nBlockKB} * 1024;
+    if (m_hash)
+        m_hash->Reset();
+    bool compared = false;  // to the end, and equal
     for (;;) {
         KeepWindowAlive();  // a long file must not freeze the window
         // Stopped mid-file: nothing more of it is compared, and nothing found.
@@ -80,7 +83,12 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
         size_t nDst = 0;
         platform::Error srcError;
         platform::Error dstError;
+        if (m_hash)
+            m_hash->Wait();  // the buffer is still being hashed
         bool srcRead = src->Read(m_pSrcBuf.get(), block, nSrc, srcError);
+        // Hashed while the copy's block is read: the very bytes compared, read once.
+        if (m_hash && srcRead)
+            m_hash->Add(m_pSrcBuf.get(), nSrc);
         bool dstRead = dst->Read(m_pDstBuf.get(), block, nDst, dstError);
         m_bReadThroughCache = m_bReadThroughCache || dst->ReadThroughCache();
         // Whatever the counts say, a block that could not be read was not compared.
@@ -108,12 +116,16 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
         }
         done += nSrc;
         m_nDoneBytes += nSrc;
-        if (nSrc < block)
-            break;  // a short block is the end of the file
+        if (nSrc < block) {
+            compared = true;  // a short block is the end of the file
+            break;
+        }
     }
     SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
     src.reset();
     dst.reset();
+    if (compared && m_hash)
+        m_onVerified(srcPath.substr(m_srcRoot.shown.size()), m_hash->Final());
 }
 
 // Counts the finding and takes the rest of the listed size as done, so that every file

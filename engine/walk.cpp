@@ -170,6 +170,9 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
             // No thread to be had (a limit, little address space): each read when it is needed.
         }
     }
+    m_hash.reset();
+    if (m_onVerified && !m_bNamesOnly)
+        m_hash = std::make_unique<platform::HashBehind>();
     enter(Level(), true);
     while (!levels.empty() && !StopRequested()) {
         Level& level = levels.back();
@@ -201,6 +204,7 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
         }
     }
     m_stage.reset();
+    m_hash.reset();
 }
 
 // The small files of a listing from entry `from` up to its next directory, whose whole

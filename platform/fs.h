@@ -91,14 +91,26 @@ public:
     // path leads to. A last component that does not exist is kept as given, after its
     // resolved directory, and a link to nothing resolves to the name it holds. False when the
     // directory cannot be resolved. No length of path is too long.
-    virtual bool Resolve(const std::string& /*path*/, std::string& /*resolved*/, Error& error) {
-        error.code = -1;
-        error.call = "resolve";
-        return false;
+    virtual bool Resolve(const std::string& path, std::string& /*resolved*/, Error& error) {
+        return Unsupported("resolve", path, error);
     }
     // Creates path, or empties it if it is a regular file. Anything else there (a directory,
     // a FIFO, a device) is refused at once and left as it was.
     virtual std::unique_ptr<OutputFile> Create(const std::string& path, Error& error) = 0;
+    // Creates path as a new regular file; refused when anything is there already.
+    virtual std::unique_ptr<OutputFile> CreateNew(const std::string& path, Error& error) {
+        return Unsupported("open", path, error), nullptr;
+    }
+    // Gives the file at from the name to; what is at to is replaced only when replace is
+    // true, else the move is refused.
+    virtual bool Rename(const std::string& from, const std::string& /*to*/, bool /*replace*/,
+                        Error& error) {
+        return Unsupported("rename", from, error);
+    }
+    // Removes the file at path.
+    virtual bool Remove(const std::string& path, Error& error) {
+        return Unsupported("unlink", path, error);
+    }
     // The process's current directory and drive, which the directory picker moves.
     virtual bool CurrentDir(std::string& dir, Error& error) { return GetCurrentDir(dir, error); }
     virtual bool ChangeDir(const std::string& dir, Error& error) {
@@ -107,6 +119,10 @@ public:
     virtual bool ChangeDrive(int drive, Error& error) { return SetCurrentDrive(drive, error); }
 
 protected:
+    static bool Unsupported(const char* call, const std::string& path, Error& error) {
+        error = {-1, call, path};
+        return false;
+    }
     // Listings call it every so many entries.
     void Pulse() const {
         if (pulse_)
@@ -119,5 +135,8 @@ private:
 
 // The operating system's own file system.
 FileSystem& RealFileSystem();
+
+// Whether resolved (a path as Resolve gives it) is the directory root or lies below it.
+bool LiesInside(FileSystem& fs, const std::string& resolved, const std::string& root);
 
 }  // namespace platform

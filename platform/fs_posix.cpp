@@ -411,6 +411,48 @@ public:
         return std::make_unique<FileWriter>(std::move(system), path);
     }
 
+    std::unique_ptr<OutputFile> CreateNew(const std::string& path, Error& error) override {
+        int fd = OpenAt(path, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            error = Failure(errno, "open", path);
+            return nullptr;
+        }
+        return std::make_unique<FileWriter>(std::make_unique<PosixFile>(fd), path);
+    }
+
+    bool Rename(const std::string& from, const std::string& to, bool replace,
+                Error& error) override {
+        Place source, target;
+        if (!source.Reach(from) || !target.Reach(to)) {
+            error = Failure(errno, "rename", to);
+            return false;
+        }
+        int done = replace ? renameat(source.dir(), source.rel(), target.dir(), target.rel())
+                           : renameat2(source.dir(), source.rel(), target.dir(), target.rel(),
+                                       RENAME_NOREPLACE);
+        // A file system without the flag: a second name, which cannot replace, then the first
+        // name gone.
+        if (done != 0 && !replace && errno == EINVAL) {
+            done = linkat(source.dir(), source.rel(), target.dir(), target.rel(), 0);
+            if (done == 0)
+                unlinkat(source.dir(), source.rel(), 0);
+        }
+        if (done != 0) {
+            error = Failure(errno, "rename", to);
+            return false;
+        }
+        return true;
+    }
+
+    bool Remove(const std::string& path, Error& error) override {
+        Place place;
+        if (!place.Reach(path) || unlinkat(place.dir(), place.rel(), 0) != 0) {
+            error = Failure(errno, "unlink", path);
+            return false;
+        }
+        return true;
+    }
+
 private:
     static constexpr size_t kPulseEvery = 256;
 

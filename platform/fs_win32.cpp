@@ -406,6 +406,34 @@ public:
         return std::make_unique<FileWriter>(std::move(system), path);
     }
 
+    std::unique_ptr<OutputFile> CreateNew(const std::string& path, Error& error) override {
+        HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            error = Failed(GetLastError(), "CreateFileW", path);
+            return nullptr;
+        }
+        return std::make_unique<FileWriter>(std::make_unique<Win32File>(handle), path);
+    }
+
+    bool Rename(const std::string& from, const std::string& to, bool replace,
+                Error& error) override {
+        if (!MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(),
+                         replace ? MOVEFILE_REPLACE_EXISTING : 0)) {
+            error = Failed(GetLastError(), "MoveFileExW", to);
+            return false;
+        }
+        return true;
+    }
+
+    bool Remove(const std::string& path, Error& error) override {
+        if (!DeleteFileW(SystemPath(path).c_str())) {
+            error = Failed(GetLastError(), "DeleteFileW", path);
+            return false;
+        }
+        return true;
+    }
+
 private:
     static constexpr size_t kPulseEvery = 256;
 

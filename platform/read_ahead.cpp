@@ -216,11 +216,16 @@ std::unique_ptr<InputFile> ReadAhead::Open(const std::string& path, bool fromMed
         auto same = [&](const Planned& p) { return p.path == path && p.fromMedium == fromMedium; };
         auto it = std::find_if(planned_.begin(), planned_.end(),
                                [&](const auto& a) { return same(a->file); });
-        // Files planned before it are not wanted any more.
-        for (auto drop = planned_.begin(); drop != it; ++drop) {
-            (*drop)->dropped = true;
-            if ((*drop)->done)
-                used_ -= (*drop)->first.want;
+        auto wait = it != planned_.end() ? waiting_.end()
+                                         : std::find_if(waiting_.begin(), waiting_.end(), same);
+        // A file never planned (a large one among small ones) leaves the plan as it was;
+        // files planned before one that is opened are not wanted any more.
+        if (it != planned_.end() || wait != waiting_.end()) {
+            for (auto drop = planned_.begin(); drop != it; ++drop) {
+                (*drop)->dropped = true;
+                if ((*drop)->done)
+                    used_ -= (*drop)->first.want;
+            }
         }
         if (it != planned_.end()) {
             ahead = *it;
@@ -228,10 +233,9 @@ std::unique_ptr<InputFile> ReadAhead::Open(const std::string& path, bool fromMed
             awaited_ = ahead.get();
             done_.wait(lock, [&] { return ahead->done; });
             awaited_ = nullptr;
-        } else {
+        } else if (wait != waiting_.end()) {
             planned_.clear();
-            auto wait = std::find_if(waiting_.begin(), waiting_.end(), same);
-            waiting_.erase(waiting_.begin(), wait == waiting_.end() ? wait : wait + 1);
+            waiting_.erase(waiting_.begin(), wait + 1);
         }
     }
     StartPlanned();

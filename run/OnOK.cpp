@@ -54,6 +54,7 @@ void CCopyCheckDlg::OnOK() {
         m_lastRun.interrupted = true;
     }
     m_stage.reset();
+    m_hash.reset();  // it may still be reading the source's buffer
     m_pSrcBuf.reset();
     m_pDstBuf.reset();
     if (m_bLogOpen) {
@@ -147,7 +148,8 @@ void CCopyCheckDlg::OpenLog() {
     std::string log;
     platform::Error error;
     bool inside = m_fs->Resolve(m_strLogPath, log, error) &&
-                  (LiesInside(log, m_strSrcPath) || LiesInside(log, m_strDstPath));
+                  (platform::LiesInside(*m_fs, log, m_strSrcPath) ||
+                   platform::LiesInside(*m_fs, log, m_strDstPath));
     m_bLogOpen = !inside && m_fpLog.Open(*m_fs, m_strLogPath);
     if (m_bLogOpen)
         return;
@@ -156,14 +158,6 @@ void CCopyCheckDlg::OpenLog() {
     if (inside)
         AddPathResult("Notice>結果ログファイルはコピー元とコピー先の外に作成してください：",
                       m_strLogPath, "");
-}
-
-// Whether resolved (a resolved path) is the directory root or lies below it.
-bool CCopyCheckDlg::LiesInside(const std::string& resolved, const std::string& root) {
-    std::string dir;
-    platform::Error error;
-    return m_fs->Resolve(root, dir, error) &&
-           WithSeparator(resolved).starts_with(WithSeparator(dir));
 }
 
 // The same string, or another spelling of the same directory: the same identity and the
