@@ -38,7 +38,7 @@ bool ReadAll(platform::FileSystem& fs, const std::string& path, std::string& tex
 }
 
 std::string WithSeparator(std::string path) {
-    if (!path.empty() && path.back() != platform::kSeparator)
+    if (!path.empty() && path.back() != platform::kSeparator && path.back() != '/')
         path += platform::kSeparator;
     return path;
 }
@@ -162,7 +162,10 @@ private:
     }
 
     void Finding(const Target& target, const char* what) {
-        Say("[" + Escaped(target.shown) + "]：" + what);
+        std::string line(1, '[');  // appended, where "[" + name trips a false warning of GCC 12
+        line += Escaped(target.shown);
+        line += "]：";
+        Say(line + what);
         ++errors_;
     }
 

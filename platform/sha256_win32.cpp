@@ -1,9 +1,11 @@
 // SHA-256 through CNG.
-#include <bcrypt.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <bcrypt.h>
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "platform/sha256.h"
 

@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <regex>
 #include <sstream>
 #include <tuple>
 
+#include "cli/manifest.h"
 #include "cli/status.h"
 #include "platform/console.h"
 #include "tests/support/tempdir.h"
@@ -56,7 +58,11 @@ TEST(CliUsage, WrongArgumentsAreOneLineOnStandardErrorAndHelpStatesTheContract) 
         {{"a"}, "DESTINATION is required"},
         {{"a", "b", "c"}, "The following argument was not expected: c"},
         {{"--fast", "a", "b"}, "The following argument was not expected: --fast"},
-        {{"", "b"}, "SOURCE and DESTINATION must not be empty"}};
+        {{"", "b"}, "SOURCE and DESTINATION must not be empty"},
+        {{"--audit", "l", "a", "b"}, "--audit takes one directory at most"},
+        {{"--audit", "l", "-n"}, "--audit takes no -n, -d, -l, --cached or --manifest"},
+        {{"-n", "--manifest", "m", "a", "b"},
+         "--manifest needs the contents compared: not with -n/--names-only"}};
     std::string b = "-b/--block-kb takes a whole number from 1 to 10240, not \"",
                 d = "-d/--diff-limit takes a whole number from 1 to 999, not \"";
     for (std::string value : {"12abc", " 12", "", "0", "10241", "99999999999"})
@@ -67,9 +73,10 @@ TEST(CliUsage, WrongArgumentsAreOneLineOnStandardErrorAndHelpStatesTheContract) 
         EXPECT_EQ(Cli(args), std::tuple(2, "", "copycheck-cli: " + message + " (see --help)\n"));
     auto [status, help, err] = Cli({"a", "--help", "b"});  // help wins over anything else
     EXPECT_EQ(status, 0);
-    for (const char* part : {"N from 1 to 10240 (default 1024)", "N from 1 to 999 (default 1)",
-                             "\n  0  all that was asked for was done, and no difference",
-                             "\n  1  differences were found", "\n  2  not all was done"})
+    for (const char* part :
+         {"N from 1 to 10240 (default 1024)", "N from 1 to 999 (default 1)", "--manifest FILE",
+          "--audit FILE", "\n  0  all that was asked for was done, and no difference",
+          "\n  1  differences were found", "\n  2  not all was done"})
         EXPECT_NE(help.find(part), std::string::npos) << part;
 }
 
@@ -112,6 +119,49 @@ TEST_F(CliRun, ExitStatusStandardErrorAndLastLines) {
         EXPECT_EQ(std::tie(gotStatus, gotErr), std::tie(status, err)) << args[0];
         EXPECT_TRUE(verdict.empty() || Tail(gotOut, 3).at(0) == verdict) << gotOut;
         EXPECT_TRUE(args[1] != log || root.ReadFile("run.log").ends_with("\n" + one + "\r\n"));
+    }
+}
+
+// A manifest is written only whole, never in SOURCE, and never over a file of either tree;
+// whatever happens, no temporary file is left behind.
+TEST_F(CliRun, AManifestIsWholeOrNoneAndReplacesNothingInTheTrees) {
+    using enum Condition;
+    std::string mine = root.Path("m"), copys = dst + "/" + name, inSource = src + "/m";
+    root.WriteFile("m", "old");
+    platform::Sha256 hello;
+    hello.Update("hello", 5);
+    std::string written = cli::ManifestLine(name, hello.Final());
+    std::string none = "copycheck-cli: ", notAll = "the check was not done to the end: ";
+    using Row = std::tuple<std::vector<std::string>, Condition, int, std::string>;
+    for (const auto& [args, condition, status, err] :
+         std::initializer_list<Row>{{{"--manifest", inSource, src, dst},
+                                     kNone,
+                                     2,
+                                     "the manifest must lie outside SOURCE: " + inSource},
+                                    {{"--manifest", copys, src, dst},
+                                     kNone,
+                                     2,
+                                     "a manifest inside DESTINATION must be a new file: " + copys},
+                                    {{"--manifest", mine, "-l", mine, src, dst},
+                                     kNone,
+                                     2,
+                                     "--manifest and --log name the same file: " + mine},
+                                    {{"--manifest", mine, src, other},
+                                     kNone,
+                                     2,
+                                     "no file compared equal: no manifest was written"},
+                                    {{"--manifest", mine, src, dst},
+                                     kStopAtFirstFile,
+                                     2,
+                                     notAll + "no manifest was written"},
+                                    {{"--manifest", mine, src, dst}, kNone, 0, ""}}) {
+        auto [gotStatus, out, gotErr] = Cli(args, condition);
+        EXPECT_EQ(gotStatus, status) << gotErr;
+        EXPECT_EQ(gotErr, err.empty() ? "" : none + err + "\n");
+        EXPECT_EQ(root.ReadFile("m"), status ? "old" : written);
+        EXPECT_EQ(root.ReadFile("dst/" + name), "hello");
+        for (auto& entry : std::filesystem::recursive_directory_iterator(root.path()))
+            EXPECT_EQ(entry.path().string().find(".copycheck-tmp"), std::string::npos);
     }
 }
 

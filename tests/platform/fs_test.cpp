@@ -134,6 +134,22 @@ TEST_F(Tree, OpensAndCreatesRegularFilesOnly) {
     }
 }
 
+// What a manifest is written with: a new file never replaces anything, and a move replaces
+// only when asked to.
+TEST_F(Tree, MakesNewFilesAndMovesThemReplacingOnlyWhenAsked) {
+    std::string made = temp.Path("made"), held = temp.Path("日本語 😀 %.txt");
+    auto file = fs.CreateNew(made, error);
+    ASSERT_TRUE(file && file->Write("new", 3, error) && file->Close(error));
+    for (const std::string& there : {made, held, temp.Path("sub")})
+        EXPECT_EQ(fs.CreateNew(there, error), nullptr) << there;
+    EXPECT_FALSE(fs.Rename(made, held, false, error));
+    EXPECT_EQ(ReadAll(fs.OpenRead(held, error).get(), error), "abc");
+    EXPECT_TRUE(fs.Rename(made, held, true, error));
+    EXPECT_EQ(ReadAll(fs.OpenRead(held, error).get(), error), "new");
+    EXPECT_TRUE(fs.Rename(held, made, false, error) && fs.Remove(made, error));
+    EXPECT_FALSE(fs.Exists(made) || fs.Exists(held) || fs.Remove(made, error));
+}
+
 TEST_F(Tree, ResolvesEveryLinkDotAndDotDot) {
     temp.MakeDir("a");
 #ifndef _WIN32

@@ -1,0 +1,140 @@
+// The checksum list: its lines, sha256sum's reading of them and theirs of ours, and audits.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/cli.h"
+#include "cli/manifest.h"
+#include "tests/support/bytes.h"
+#include "tests/support/fake_fs.h"
+#include "tests/support/tempdir.h"
+
+namespace cli {
+namespace {
+
+using platform::Sha256;
+
+Sha256::Digest Digest(const std::string& bytes) {
+    Sha256 sha;
+    sha.Update(bytes.data(), bytes.size());
+    return sha.Final();
+}
+
+TEST(Manifest, LinesAsSha256sumWritesThemReadBackInAnyOfItsForms) {
+    std::string hex = platform::ToHex(Digest("x")), upper = hex;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(c));
+    using Row = std::pair<std::string, std::string>;  // path, its line
+    for (const auto& [path, line] :
+         std::initializer_list<Row>{{"sub/報告書 2026.txt", hex + "  sub/報告書 2026.txt\n"},
+                                    {"back\\slash", "\\" + hex + "  back\\\\slash\n"},
+                                    {"line\nfeed\r", "\\" + hex + "  line\\nfeed\\r\n"}}) {
+        EXPECT_EQ(ManifestLine(path, Digest("x")), line);
+        std::vector<Listed> files;
+        size_t bad;
+        std::string why;
+        ASSERT_TRUE(ParseManifest(line, files, bad, why)) << why;
+        EXPECT_EQ(files.at(0).path, path);
+        EXPECT_EQ(files.at(0).digest, Digest("x"));
+    }
+    // Binary form, upper case, CR LF, an empty line and no line feed at the end.
+    std::vector<Listed> files;
+    size_t bad;
+    std::string why;
+    ASSERT_TRUE(ParseManifest(upper + " *a\r\n\n" + hex + "  b c", files, bad, why));
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].path + files[1].path, "ab c");
+    EXPECT_EQ(files[0].digest, files[1].digest);
+}
+
+TEST(Manifest, AMalformedLineIsNamedByItsNumber) {
+    std::string hex = platform::ToHex(Digest("x")), good = hex + "  a\n";
+    const char* digits = "not 64 hexadecimal digits";
+    const char* separator = "no \"  \" or \" *\" between the digest and the name";
+    const char* escape = "a backslash before neither \\, n nor r";
+    using Row = std::tuple<std::string, size_t, const char*>;
+    for (const auto& [text, line, why] :
+         std::initializer_list<Row>{{good + hex.substr(1) + "  a", 2, digits},
+                                    {good + "\n" + hex.substr(0, 63) + "g  a", 3, digits},
+                                    {hex + " a", 1, separator},
+                                    {hex + "\ta", 1, separator},
+                                    {hex + "  ", 1, separator},
+                                    {good + "\\" + hex + "  a\\tb", 2, escape},
+                                    {"\\" + hex + "  a\\", 1, escape}}) {
+        std::vector<Listed> files;
+        size_t bad;
+        std::string gotWhy;
+        EXPECT_FALSE(ParseManifest(text, files, bad, gotWhy));
+        EXPECT_EQ(std::tie(bad, gotWhy), std::tie(line, why)) << text;
+    }
+}
+
+// A listed file damaged in each way an audit must find; what it reports and its status.
+TEST(Audit, FindsEveryDamageAndReadsAllTheRest) {
+    enum Damage { kNone, kFlipped, kTruncated, kMissing, kUnopenable, kBadSector, kStopped };
+    std::string big = Bytes(size_t{3} << 20), small = Bytes(100, 1), three = Bytes(3000, 2);
+    std::string list = ManifestLine("big", Digest(big)) + ManifestLine("a", Digest(small)) +
+                       ManifestLine("sub/c d", Digest(three));
+    const char* differ = "ファイルの内容が異なっています";
+    const char* unread = "ファイルの読み込みに失敗しました";
+    using Row = std::tuple<Damage, std::string, int, const char*>;
+    for (const auto& [damage, finding, status, counts] : std::initializer_list<Row>{
+             {kNone, "", 0, "file:3  error:0"},
+             {kFlipped, std::string("[m/big]：") + differ, 1, "file:3  error:1"},
+             {kTruncated, std::string("[m/a]：") + differ, 1, "file:3  error:1"},
+             {kMissing, "[m/sub/c d]：コピー先に存在しません", 1, "file:3  error:1"},
+             {kUnopenable, std::string("[m/a]：") + unread, 1, "file:3  error:1"},
+             {kBadSector, std::string("[m/big]：") + unread, 1, "file:3  error:1"},
+             {kStopped, "＜チェックは中断されました＞", 2, "file:1  error:0"}}) {
+        test::FakeFileSystem fs;
+        fs.AddFile("m/SUMS", list);
+        fs.AddFile("m/big", damage == kFlipped ? Flip(big, 2 << 20) : big);
+        fs.AddFile("m/a", damage == kTruncated ? small.substr(0, 99) : small);
+        if (damage != kMissing)
+            fs.AddFile("m/sub/c d", three);
+        if (damage == kUnopenable)
+            fs.Fail(test::FakeFileSystem::Op::Open, "m/a");
+        if (damage == kBadSector)
+            fs.Put("m/big").badAt = (size_t{1} << 20) + 5;
+        std::atomic<bool> stop{false};
+        fs.onCall = [&](const std::string& call) {
+            stop = stop || (damage == kStopped && call == "Read m/big");
+        };
+        std::ostringstream out, err;
+        Environment env{.stop = &stop, .fs = &fs};
+        EXPECT_EQ(RunCli({"-q", "--audit", "m/SUMS"}, out, err, env), status) << out.str();
+        std::string findings;
+        std::istringstream lines(out.str());
+        for (std::string line; std::getline(lines, line);)
+            if (line.find("]：") != std::string::npos || line.starts_with("＜チェックは中断"))
+                findings += line;
+        EXPECT_EQ(findings, finding);
+        EXPECT_TRUE(out.str().ends_with(std::string(counts) + "\n")) << out.str();
+        EXPECT_EQ(err.str(), "");
+    }
+}
+
+// sha256sum reads every list a check writes, escaped names included, and an audit reads
+// sha256sum's in its binary form, without a line feed at the end.
+TEST(Audit, ListsGoBothWaysWithSha256sum) {
+    TempDir root;
+    for (std::string name : {"報告書 2026.txt", "back\\slash", "line\nfeed", "sub/big"})
+        for (std::string tree : {"src/", "dst/"})
+            root.WriteFile(tree + name, name == "sub/big" ? Bytes(size_t{3} << 20) : name);
+    std::string src = root.Path("src"), dst = root.Path("dst"), sums = root.Path("dst/SUMS");
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCli({"-q", "--manifest", sums, src, dst}, out, err, {}), 0) << err.str();
+    EXPECT_EQ(std::system(("cd '" + dst + "' && sha256sum --strict --quiet -c SUMS").c_str()), 0);
+    EXPECT_EQ(RunCli({"-q", "--audit", sums}, out, err, {}), 0) << out.str();
+    std::string theirs = root.Path("theirs");
+    ASSERT_EQ(
+        std::system(("cd '" + src + "' && sha256sum -b 'back\\slash' sub/big | head -c -1 > '" +
+                     theirs + "'")
+                        .c_str()),
+        0);
+    EXPECT_EQ(RunCli({"-q", "--audit", theirs, dst}, out, err, {}), 0) << out.str();
+    EXPECT_NE(out.str().rfind("file:2  error:0"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace cli
