@@ -2,6 +2,7 @@
 #include "platform/read_ahead.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <exception>
 #include <utility>
@@ -11,6 +12,10 @@
 namespace platform {
 
 namespace {
+
+// A file read faster than this came from the cache: one thread then keeps up with the caller,
+// and waking more costs more than they would read.
+constexpr auto kCachedRead = std::chrono::microseconds(100);
 
 size_t AlignUp(uint64_t n, size_t to) {
     return static_cast<size_t>((n + to - 1) / to * to);
@@ -29,6 +34,8 @@ struct Chunk {
 
 struct ReadAhead::Ahead {
     Planned file;
+    bool posted = false;   // under the stage's mutex: a thread's job
+    bool started = false;  // under the stage's mutex: by a thread, or by the caller itself
     bool done = false;     // under the stage's mutex
     bool dropped = false;  // nobody will open it: its job frees what it holds
     std::unique_ptr<InputFile> opened;
@@ -103,16 +110,6 @@ ReadAhead::~ReadAhead() {
         t.join();
 }
 
-void ReadAhead::Post(std::function<void()> job) {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        jobs_.push_back(std::move(job));
-        if (idle_ == 0)
-            return;  // a busy thread takes it next
-    }
-    work_.notify_one();
-}
-
 void ReadAhead::Work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
@@ -134,83 +131,105 @@ void ReadAhead::Release(size_t bytes) {
     used_ -= bytes;
 }
 
+// What it holds of the budget goes back now, or when its job ends or finds it dropped.
+void ReadAhead::Drop(Ahead& ahead) {
+    ahead.dropped = true;
+    if (ahead.done || (!ahead.posted && !ahead.started))
+        used_ -= ahead.first.want;
+}
+
 void ReadAhead::Plan(std::vector<Planned> files) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (auto& ahead : planned_) {
-            ahead->dropped = true;
-            if (ahead->done)
-                used_ -= ahead->first.want;
-        }
+        for (auto& ahead : planned_)
+            Drop(*ahead);
         planned_.clear();
         waiting_.assign(files.begin(), files.end());
     }
     StartPlanned();
 }
 
+// Planned in batches, from half the count up to all of it. A file is handed to the threads
+// only while files like it (from the medium or through the cache) take the device's time to
+// read; while the cache answers, the caller reads it itself when it comes to it, since
+// waking a thread for it and waiting for the thread would take longer than reading it.
 void ReadAhead::StartPlanned() {
-    for (;;) {
-        std::shared_ptr<Ahead> ahead;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (waiting_.empty() || planned_.size() >= kFilesAhead)
-                return;
+    size_t wake = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (bool batch = planned_.size() <= kFilesAhead / 2;
+             batch && !waiting_.empty() && planned_.size() < kFilesAhead; waiting_.pop_front()) {
             // Enough to find the end of a file as listed; the rest of a block comes later.
             size_t want = std::min(block_, AlignUp(waiting_.front().listedSize + 1, kMinAlignment));
             if (used_ + want > kBudget && used_ != 0)
-                return;
+                break;
             used_ += want;
-            ahead = std::make_shared<Ahead>();
+            auto ahead = std::make_shared<Ahead>();
             ahead->file = std::move(waiting_.front());
             ahead->first.want = want;
-            waiting_.pop_front();
             planned_.push_back(ahead);
         }
-        Post([this, ahead] {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                if (ahead->dropped) {  // given up before it began
-                    used_ -= ahead->first.want;
-                    return;
-                }
-            }
-            std::unique_ptr<InputFile> file;
-            Error openError;
-            Chunk first;
-            first.want = ahead->first.want;
-            std::exception_ptr thrown;
-            try {
-                file = ahead->file.fromMedium ? fs_.OpenReadFromMedium(ahead->file.path, openError)
-                                              : fs_.OpenRead(ahead->file.path, openError);
-                first.buf = AllocateAligned(first.want);
-                if (file && !first.buf) {
-                    first.ok = false;
-                    first.error = {12, "read",
-                                   ahead->file.path};  // ENOMEM and ERROR_OUTOFMEMORY alike
-                } else if (file) {
-                    first.ok = file->Read(first.buf.get(), first.want, first.got, first.error);
-                }
-            } catch (...) {
-                thrown = std::current_exception();
-            }
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (ahead->dropped) {
-                used_ -= ahead->first.want;
-                return;  // what it opened closes as it goes
-            }
-            ahead->opened = std::move(file);
-            ahead->openError = std::move(openError);
-            ahead->thrown = thrown;
-            ahead->first = std::move(first);
-            ahead->done = true;
-            if (awaited_ == ahead.get())
-                done_.notify_all();
-        });
+        for (const auto& ahead : planned_) {
+            if (ahead->posted || ahead->started || lastRead_[ahead->file.fromMedium] < kCachedRead)
+                continue;
+            ahead->posted = true;
+            jobs_.push_back([this, ahead] { Fetch(ahead); });
+            ++wake;
+        }
+        wake = std::min<size_t>(wake, idle_);
+    }
+    for (; wake > 0; --wake)
+        work_.notify_one();
+}
+
+// A thread's job: the file, unless the caller came for it first and reads it itself.
+void ReadAhead::Fetch(const std::shared_ptr<Ahead>& ahead) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (ahead->started || ahead->dropped) {
+            if (!ahead->started)
+                used_ -= ahead->first.want;  // given up before it began
+            return;
+        }
+        ahead->started = true;
+    }
+    auto start = std::chrono::steady_clock::now();
+    Read(*ahead);
+    auto took = std::chrono::steady_clock::now() - start;
+    std::unique_ptr<InputFile> closing;  // closed after the lock is let go
+    std::lock_guard<std::mutex> lock(mutex_);
+    lastRead_[ahead->file.fromMedium] = took;
+    if (ahead->dropped) {
+        used_ -= ahead->first.want;
+        closing = std::move(ahead->opened);
+        return;
+    }
+    ahead->done = true;
+    if (awaited_ == ahead.get())
+        done_.notify_one();
+}
+
+void ReadAhead::Read(Ahead& ahead) {
+    Chunk& first = ahead.first;
+    try {
+        ahead.opened = ahead.file.fromMedium
+                           ? fs_.OpenReadFromMedium(ahead.file.path, ahead.openError)
+                           : fs_.OpenRead(ahead.file.path, ahead.openError);
+        first.buf = AllocateAligned(first.want);
+        if (ahead.opened && !first.buf) {
+            first.ok = false;
+            first.error = {12, "read", ahead.file.path};  // ENOMEM and ERROR_OUTOFMEMORY alike
+        } else if (ahead.opened) {
+            first.ok = ahead.opened->Read(first.buf.get(), first.want, first.got, first.error);
+        }
+    } catch (...) {
+        ahead.thrown = std::current_exception();
     }
 }
 
 std::unique_ptr<InputFile> ReadAhead::Open(const std::string& path, bool fromMedium, Error& error) {
     std::shared_ptr<Ahead> ahead;
+    bool readHere = false;
     {
         std::unique_lock<std::mutex> lock(mutex_);
         auto same = [&](const Planned& p) { return p.path == path && p.fromMedium == fromMedium; };
@@ -221,17 +240,17 @@ std::unique_ptr<InputFile> ReadAhead::Open(const std::string& path, bool fromMed
         // A file never planned (a large one among small ones) leaves the plan as it was;
         // files planned before one that is opened are not wanted any more.
         if (it != planned_.end() || wait != waiting_.end()) {
-            for (auto drop = planned_.begin(); drop != it; ++drop) {
-                (*drop)->dropped = true;
-                if ((*drop)->done)
-                    used_ -= (*drop)->first.want;
-            }
+            for (auto drop = planned_.begin(); drop != it; ++drop)
+                Drop(**drop);
         }
         if (it != planned_.end()) {
             ahead = *it;
             planned_.erase(planned_.begin(), it + 1);
+            // Not begun yet: read here rather than wait for a thread to wake up for it.
+            readHere = !ahead->started;
+            ahead->started = true;
             awaited_ = ahead.get();
-            done_.wait(lock, [&] { return ahead->done; });
+            done_.wait(lock, [&] { return readHere || ahead->done; });
             awaited_ = nullptr;
         } else if (wait != waiting_.end()) {
             planned_.clear();
@@ -241,6 +260,12 @@ std::unique_ptr<InputFile> ReadAhead::Open(const std::string& path, bool fromMed
     StartPlanned();
     if (!ahead)
         return fromMedium ? fs_.OpenReadFromMedium(path, error) : fs_.OpenRead(path, error);
+    if (readHere) {
+        auto start = std::chrono::steady_clock::now();
+        Read(*ahead);
+        std::lock_guard<std::mutex> lock(mutex_);
+        lastRead_[fromMedium] = std::chrono::steady_clock::now() - start;
+    }
     if (ahead->thrown)
         std::rethrow_exception(ahead->thrown);
     if (!ahead->opened) {

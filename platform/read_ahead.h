@@ -3,6 +3,7 @@
 // device always has requests waiting.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -52,10 +53,12 @@ private:
     class File;
     friend class File;
 
-    void Post(std::function<void()> job);
     void Work();
-    void StartPlanned();  // as many planned files as the budget and the count allow
+    void Fetch(const std::shared_ptr<Ahead>& ahead);
+    void Read(Ahead& ahead);  // opens the file and reads its first chunk
+    void StartPlanned();      // as many planned files as the budget and the count allow
     void Release(size_t bytes);
+    void Drop(Ahead& ahead);  // under the mutex: nobody will open it
 
     FileSystem& fs_;
     size_t block_;
@@ -64,7 +67,11 @@ private:
     std::condition_variable done_;  // a file read ahead is ready
     std::deque<std::function<void()>> jobs_;
     bool stop_ = false;
-    unsigned idle_ = 0;                           // threads waiting for a job
+    unsigned idle_ = 0;  // threads waiting for a job
+    // How long the last file read through the cache [0] and from the medium [1] took to open
+    // and read; until one was read, as long as the device could take.
+    std::chrono::steady_clock::duration lastRead_[2] = {std::chrono::hours(1),
+                                                        std::chrono::hours(1)};
     Ahead* awaited_ = nullptr;                    // the file the caller waits for
     size_t used_ = 0;                             // bytes of the budget held
     std::deque<std::shared_ptr<Ahead>> planned_;  // started or not, in order
