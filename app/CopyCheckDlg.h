@@ -61,6 +61,8 @@ public:
     // Told of every file that compared equal, with its path below the source's root and the
     // SHA-256 of the bytes compared. Files are hashed only while there is a listener.
     void SetVerifiedListener(VerifiedListener listener) { m_onVerified = std::move(listener); }
+    // The most that the source's further buffers take, hashed while the next blocks are read.
+    static constexpr size_t kHashAhead = size_t{4} << 20;
 
     // What the last confirmed run did, for a front end that reports it by other means than
     // the lines (the command line's exit status).
@@ -170,8 +172,9 @@ private:
     bool m_bReadRemote = false;        // and some of it was read
     bool m_bFetched = false;           // some file compared was held elsewhere and fetched
     Root m_srcRoot, m_dstRoot;
-    std::unique_ptr<platform::ReadAhead> m_stage;  // during a walk that compares contents
-    std::unique_ptr<platform::HashBehind> m_hash;  // during one that has a listener for hashes
-    int64_t m_nLastShownMs = 0;                    // when the running window was last shown
-    int64_t m_nLastFlushMs = 0;                    // when the log's buffer was last written out
+    std::unique_ptr<platform::ReadAhead> m_stage;    // during a walk that compares contents
+    std::vector<platform::AlignedBuffer> m_srcRing;  // the source's buffers after m_pSrcBuf
+    std::unique_ptr<platform::HashBehind> m_hash;    // during one that has a listener for hashes
+    int64_t m_nLastShownMs = 0;                      // when the running window was last shown
+    int64_t m_nLastFlushMs = 0;                      // when the log's buffer was last written out
 };

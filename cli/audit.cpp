@@ -135,10 +135,20 @@ public:
 
     uint64_t errors() const { return errors_; }
 
+    // Buffers read into in turn, as many as a check keeps for its source, so that reading
+    // need not wait for the hash of the block before.
     bool Allocate() {
-        for (platform::AlignedBuffer& buffer : buffers_)
-            buffer = platform::AllocateAligned(request_.block);
-        return buffers_[0] && buffers_[1];
+        while (buffers_.size() <
+               1 + std::min<size_t>(3, CCopyCheckDlg::kHashAhead / request_.block)) {
+            platform::AlignedBuffer buffer = platform::AllocateAligned(request_.block);
+            if (!buffer)
+                break;
+            buffers_.push_back(std::move(buffer));
+        }
+        if (buffers_.empty())
+            return false;
+        hash_ = std::make_unique<platform::HashBehind>(buffers_.size() - 1);
+        return true;
     }
 
     void Say(const std::string& line) {
@@ -199,12 +209,12 @@ private:
             Finding(target, "ファイルの読み込みに失敗しました");
             return true;
         }
-        hash_.Reset();
+        hash_->Reset();
         uint64_t done = 0;
-        for (int turn = 0;; turn ^= 1) {
+        for (size_t turn = 0;; turn = (turn + 1) % buffers_.size()) {
             if (env_.stop && env_.stop->load())
                 return false;
-            // One buffer is read into while the other may still be hashed.
+            // One buffer is read into while the ones before may still be hashed.
             size_t got = 0;
             bool read = file->Read(buffers_[turn].get(), request_.block, got, error);
             readThroughCache_ = readThroughCache_ || file->ReadThroughCache();
@@ -212,14 +222,14 @@ private:
                 Finding(target, "ファイルの読み込みに失敗しました");
                 return true;
             }
-            hash_.Add(buffers_[turn].get(), got);
+            hash_->Add(buffers_[turn].get(), got);
             done += got;
             done_ += got;
             ShowProgress(target.shown, done, size);
             if (got < request_.block)
                 break;
         }
-        if (hash_.Final() != digest)
+        if (hash_->Final() != digest)
             Finding(target, "ファイルの内容が異なっています");
         return true;
     }
@@ -230,8 +240,9 @@ private:
     const Environment& env_;
     std::optional<ProgressLine> progress_;
     std::unique_ptr<platform::ReadAhead> stage_;
-    platform::AlignedBuffer buffers_[2];
-    platform::HashBehind hash_;  // after the buffers: it goes first, done with them
+    std::vector<platform::AlignedBuffer> buffers_;
+    std::unique_ptr<platform::HashBehind>
+        hash_;  // after the buffers: it goes first, done with them
     uint64_t total_ = 0;
     uint64_t done_ = 0;
     uint64_t files_ = 0;

@@ -74,7 +74,7 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     if (m_hash)
         m_hash->Reset();
     bool compared = false;  // to the end, and equal
-    for (;;) {
+    for (size_t turn = 0;; turn = (turn + 1) % (m_srcRing.size() + 1)) {
         KeepWindowAlive();  // a long file must not freeze the window
         // Stopped mid-file: nothing more of it is compared, and nothing found.
         if (StopRequested())
@@ -83,12 +83,12 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
         size_t nDst = 0;
         platform::Error srcError;
         platform::Error dstError;
-        if (m_hash)
-            m_hash->Wait();  // the buffer is still being hashed
-        bool srcRead = src->Read(m_pSrcBuf.get(), block, nSrc, srcError);
-        // Hashed while the copy's block is read: the very bytes compared, read once.
+        // The source's buffers in turn: the last ones may still be being hashed.
+        unsigned char* srcBuf = turn == 0 ? m_pSrcBuf.get() : m_srcRing[turn - 1].get();
+        bool srcRead = src->Read(srcBuf, block, nSrc, srcError);
+        // Hashed while the next blocks are read: the very bytes compared, read once.
         if (m_hash && srcRead)
-            m_hash->Add(m_pSrcBuf.get(), nSrc);
+            m_hash->Add(srcBuf, nSrc);
         bool dstRead = dst->Read(m_pDstBuf.get(), block, nDst, dstError);
         m_bReadThroughCache = m_bReadThroughCache || dst->ReadThroughCache();
         // Whatever the counts say, a block that could not be read was not compared.
@@ -103,9 +103,9 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
             break;
         }
         SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
-        if (std::memcmp(m_pSrcBuf.get(), m_pDstBuf.get(), nSrc) != 0) {
+        if (std::memcmp(srcBuf, m_pDstBuf.get(), nSrc) != 0) {
             // The differing byte counts as compared.
-            size_t compared = FirstDifference(m_pSrcBuf.get(), m_pDstBuf.get(), nSrc) + 1;
+            size_t compared = FirstDifference(srcBuf, m_pDstBuf.get(), nSrc) + 1;
             done += compared;
             m_nDoneBytes += compared;
             SkipRestOfFile(done, total);

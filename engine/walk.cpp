@@ -163,16 +163,28 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
     if (m_nDiffCount >= m_nDiffLimit)
         return;
     m_stage.reset();
+    m_hash.reset();
+    m_srcRing.clear();
+    const size_t block = size_t{m_nBlockKB} * 1024;
+    if (m_onVerified && !m_bNamesOnly) {
+        // More buffers for the source, taken in turn, so that reading need not wait for the
+        // hash of the block before; they come out of what the reads in flight may hold.
+        while (m_srcRing.size() < kHashAhead / block && m_srcRing.size() < 3) {
+            platform::AlignedBuffer buffer = m_allocate(block);
+            if (!buffer)
+                break;
+            m_srcRing.push_back(std::move(buffer));
+        }
+        m_hash = std::make_unique<platform::HashBehind>(m_srcRing.size());
+    }
     if (m_bReadAhead && !m_bNamesOnly) {
         try {
-            m_stage = std::make_unique<platform::ReadAhead>(*m_fs, size_t{m_nBlockKB} * 1024);
+            m_stage = std::make_unique<platform::ReadAhead>(
+                *m_fs, block, platform::ReadAhead::kBudget - m_srcRing.size() * block);
         } catch (const std::exception&) {
             // No thread to be had (a limit, little address space): each read when it is needed.
         }
     }
-    m_hash.reset();
-    if (m_onVerified && !m_bNamesOnly)
-        m_hash = std::make_unique<platform::HashBehind>();
     enter(Level(), true);
     while (!levels.empty() && !StopRequested()) {
         Level& level = levels.back();
@@ -205,6 +217,7 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
     }
     m_stage.reset();
     m_hash.reset();
+    m_srcRing.clear();
 }
 
 // The small files of a listing from entry `from` up to its next directory, whose whole

@@ -87,7 +87,8 @@ private:
     bool atEnd_ = false;
 };
 
-ReadAhead::ReadAhead(FileSystem& fs, size_t block, unsigned threads) : fs_(fs), block_(block) {
+ReadAhead::ReadAhead(FileSystem& fs, size_t block, size_t budget, unsigned threads)
+    : fs_(fs), block_(block), budget_(budget) {
     try {
         for (unsigned i = 0; i < threads; ++i)
             threads_.emplace_back(&ReadAhead::Work, this);
@@ -161,7 +162,7 @@ void ReadAhead::StartPlanned() {
              batch && !waiting_.empty() && planned_.size() < kFilesAhead; waiting_.pop_front()) {
             // Enough to find the end of a file as listed; the rest of a block comes later.
             size_t want = std::min(block_, AlignUp(waiting_.front().listedSize + 1, kMinAlignment));
-            if (used_ + want > kBudget && used_ != 0)
+            if (used_ + want > budget_ && used_ != 0)
                 break;
             used_ += want;
             auto ahead = std::make_shared<Ahead>();

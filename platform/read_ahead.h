@@ -21,14 +21,15 @@ namespace platform {
 
 class ReadAhead {
 public:
-    // The most a run's reads ahead hold at once.
+    // The most a run's reads ahead hold at once, by default.
     static constexpr size_t kBudget = size_t{32} << 20;
     // Files opened and read ahead at once at most.
     static constexpr size_t kFilesAhead = 32;
 
-    // block: the bytes the comparison asks for at a time. Throws std::system_error when no
-    // thread can be started; the caller then reads as it would without it.
-    ReadAhead(FileSystem& fs, size_t block, unsigned threads = 8);
+    // block: the bytes the comparison asks for at a time; budget: the most its reads ahead
+    // hold at once. Throws std::system_error when no thread can be started; the caller then
+    // reads as it would without it.
+    ReadAhead(FileSystem& fs, size_t block, size_t budget = kBudget, unsigned threads = 8);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -62,6 +63,7 @@ private:
 
     FileSystem& fs_;
     size_t block_;
+    size_t budget_;
     std::mutex mutex_;
     std::condition_variable work_;  // a job is waiting, or the threads are to stop
     std::condition_variable done_;  // a file read ahead is ready

@@ -22,9 +22,10 @@ std::string ToHex(const Sha256::Digest& digest) {
     return hex;
 }
 
-HashBehind::HashBehind() {
+HashBehind::HashBehind(size_t depth) : depth_(depth) {
     try {
-        thread_ = std::thread([this] { Work(); });
+        if (depth_ > 0)
+            thread_ = std::thread([this] { Work(); });
     } catch (const std::system_error&) {
         // No thread to be had: every block is hashed when it is given.
     }
@@ -41,24 +42,28 @@ HashBehind::~HashBehind() {
 }
 
 void HashBehind::Add(const void* data, size_t n) {
-    Wait();
     if (n < kHandOver || !thread_.joinable()) {
+        Wait();  // in order after what is waiting
         sha_.Update(data, n);
         return;
     }
+    WaitUntil(depth_ - 1);
     {
         std::lock_guard lock(mutex_);
-        data_ = data;
-        size_ = n;
+        pending_.push_back({data, n});
     }
     changed_.notify_all();
 }
 
-void HashBehind::Wait() {
+void HashBehind::WaitUntil(size_t pending) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return data_ == nullptr; });
+    changed_.wait(lock, [&] { return pending_.size() <= pending; });
     if (failure_)
         std::rethrow_exception(std::exchange(failure_, nullptr));
+}
+
+void HashBehind::Wait() {
+    WaitUntil(0);
 }
 
 Sha256::Digest HashBehind::Final() {
@@ -70,22 +75,26 @@ void HashBehind::Reset() {
     Final();
 }
 
+// Blocks still waiting when it is told to stop are hashed first: their buffers may be freed
+// as soon as it has stopped.
 void HashBehind::Work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return data_ != nullptr || stop_; });
-        if (data_ == nullptr)
+        changed_.wait(lock, [this] { return !pending_.empty() || stop_; });
+        if (pending_.empty())
             return;
+        Block block = pending_.front();
         lock.unlock();
         std::exception_ptr failure;
         try {
-            sha_.Update(data_, size_);
+            sha_.Update(block.data, block.size);
         } catch (...) {
             failure = std::current_exception();
         }
         lock.lock();
-        failure_ = failure;
-        data_ = nullptr;
+        if (failure)
+            failure_ = failure;
+        pending_.pop_front();
         changed_.notify_all();
     }
 }

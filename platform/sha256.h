@@ -5,6 +5,7 @@
 #include <array>
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -35,34 +36,41 @@ private:
 // 64 lowercase hex digits.
 std::string ToHex(const Sha256::Digest& digest);
 
-// Hashes large blocks on a thread of its own while the caller reads on: a block given to
-// Add must stay as it is until Wait, Final or Reset returns. Small blocks are hashed at once,
-// where handing them over would cost more than it gains.
+// Hashes large blocks on a thread of its own while the caller reads on. Up to `depth` blocks
+// wait to be hashed, so the caller keeps depth + 1 buffers in turn: a block given to Add stays
+// as it is until depth more were given, or Wait, Final or Reset returned. Depth 0 hashes each
+// block when it is given, and so do small blocks, where handing them over would cost more than
+// it gains.
 class HashBehind {
 public:
-    HashBehind();
+    explicit HashBehind(size_t depth);
     ~HashBehind();
     HashBehind(const HashBehind&) = delete;
     HashBehind& operator=(const HashBehind&) = delete;
 
     void Add(const void* data, size_t n);
-    // Until the block given last is hashed.
+    // Until every block given is hashed.
     void Wait();
     Sha256::Digest Final();
     // Forgets what was given since the last Final.
     void Reset();
 
 private:
+    struct Block {
+        const void* data;
+        size_t size;
+    };
     void Work();
+    void WaitUntil(size_t pending);
 
     Sha256 sha_;
+    size_t depth_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    const void* data_ = nullptr;  // the block being hashed
-    size_t size_ = 0;
+    std::deque<Block> pending_;  // the first is being hashed
     bool stop_ = false;
     std::exception_ptr failure_;
-    std::thread thread_;  // none when it could not be started: all is hashed at once
+    std::thread thread_;  // none at depth 0, or when it could not be started
 };
 
 }  // namespace platform

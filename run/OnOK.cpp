@@ -54,7 +54,8 @@ void CCopyCheckDlg::OnOK() {
         m_lastRun.interrupted = true;
     }
     m_stage.reset();
-    m_hash.reset();  // it may still be reading the source's buffer
+    m_hash.reset();  // it may still be reading the source's buffers
+    m_srcRing.clear();
     m_pSrcBuf.reset();
     m_pDstBuf.reset();
     if (m_bLogOpen) {

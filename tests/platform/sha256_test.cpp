@@ -17,7 +17,7 @@ TEST(Sha256, KnownDigestsHoweverTheBytesAreGiven) {
               {63, 65, 262144, 1 << 19, 1000000 - 63 - 65 - 262144 - (1 << 19)},
               "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"}}) {
         Sha256 sha;
-        HashBehind behind;
+        HashBehind behind(2);
         behind.Add("forgotten", 9);
         behind.Reset();
         size_t at = 0;
