@@ -109,6 +109,10 @@ std::string ManifestRefusal(platform::FileSystem& fs, const Options& options, bo
     bool inCopy = platform::LiesInside(fs, resolved, options.destination);
     if (inCopy && fs.Exists(path))
         return "a manifest inside DESTINATION must be a new file: " + path;
+    // Found now, not when the whole check is done and the list cannot be given its name.
+    std::vector<platform::DirEntry> entries;
+    if (fs.List(path, entries, error))
+        return "the manifest cannot be a directory: " + path;
     std::string log;
     if (options.log && fs.Resolve(*options.log, log, error) && log == resolved)
         return "--manifest and --log name the same file: " + path;

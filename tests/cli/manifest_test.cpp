@@ -114,6 +114,25 @@ TEST(Audit, FindsEveryDamageAndReadsAllTheRest) {
     }
 }
 
+// A list that names nothing, or that is malformed anywhere, is refused before any file is read.
+TEST(Audit, AnEmptyOrMalformedListIsRefusedWhole) {
+    std::string good = ManifestLine("a", Digest("x"));
+    using Row = std::pair<std::string, std::string>;
+    for (const auto& [list, why] : std::initializer_list<Row>{
+             {"", "m/SUMS lists no files"},
+             {"\n\r\n", "m/SUMS lists no files"},
+             {good + good + "x" + good, "m/SUMS, line 3: not 64 hexadecimal digits"}}) {
+        test::FakeFileSystem fs;
+        fs.AddFile("m/SUMS", list);
+        fs.AddFile("m/a", "x");
+        std::ostringstream out, err;
+        EXPECT_EQ(RunCli({"--audit", "m/SUMS"}, out, err, {.fs = &fs}), 2);
+        EXPECT_EQ(std::pair(out.str(), err.str()),
+                  std::pair(std::string(), "copycheck-cli: " + why + "\n"));
+        EXPECT_EQ(fs.Calls("OpenRead"), std::vector<std::string>{"OpenRead m/SUMS"});
+    }
+}
+
 // sha256sum reads every list a check writes, escaped names included, and an audit reads
 // sha256sum's in its binary form, without a line feed at the end.
 TEST(Audit, ListsGoBothWaysWithSha256sum) {
