@@ -3,7 +3,6 @@
 // device always has requests waiting.
 #pragma once
 
-#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -52,12 +51,15 @@ public:
 
 private:
     class File;
+    class Timed;
     friend class File;
+    friend class Timed;
 
     void Work();
     void Fetch(const std::shared_ptr<Ahead>& ahead);
-    void Read(Ahead& ahead);  // opens the file and reads its first chunk
-    void StartPlanned();      // as many planned files as the budget and the count allow
+    // Opens the file and reads its first chunk; whether that took the device's time.
+    bool Read(Ahead& ahead);
+    void StartPlanned();  // as many planned files as the budget and the count allow
     void Release(size_t bytes);
     void Drop(Ahead& ahead);  // under the mutex: nobody will open it
 
@@ -70,10 +72,9 @@ private:
     std::deque<std::function<void()>> jobs_;
     bool stop_ = false;
     unsigned idle_ = 0;  // threads waiting for a job
-    // How long the last file read through the cache [0] and from the medium [1] took to open
-    // and read; until one was read, as long as the device could take.
-    std::chrono::steady_clock::duration lastRead_[2] = {std::chrono::hours(1),
-                                                        std::chrono::hours(1)};
+    // Whether the last file read through the cache [0] and from the medium [1] took the
+    // device's time; until one was read, it is taken that it did.
+    bool slow_[2] = {true, true};
     Ahead* awaited_ = nullptr;                    // the file the caller waits for
     size_t used_ = 0;                             // bytes of the budget held
     std::deque<std::shared_ptr<Ahead>> planned_;  // started or not, in order
