@@ -281,9 +281,11 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         "  0  all that was asked for was done, and no difference was found\n"
         "  1  differences were found, and all else that was asked for was done\n"
         "  2  not all was done: the trees were not walked (the same path twice, no files,\n"
-        "     SOURCE unreadable), memory allowed names only, the log or standard output\n"
-        "     could not be written, or the run was interrupted (Ctrl-C; a second one ends\n"
-        "     the program at once); or the command line was wrong");
+        "     SOURCE unreadable), memory allowed names only, the log, the manifest or\n"
+        "     standard output could not be written, the list to audit was unreadable or\n"
+        "     malformed, or the run was interrupted (Ctrl-C; a second one ends the\n"
+        "     program at once); or the command line was wrong");
+
     app.get_formatter()->column_width(24);
 
     Options options;
