@@ -101,7 +101,7 @@ TEST(Audit, FindsEveryDamageAndReadsAllTheRest) {
             stop = stop || (damage == kStopped && call == "Read m/big");
         };
         std::ostringstream out, err;
-        Environment env{.stop = &stop, .fs = &fs};
+        Environment env{.errIsTerminal = true, .columns = 60, .stop = &stop, .fs = &fs};
         EXPECT_EQ(RunCli({"-q", "--audit", "m/SUMS"}, out, err, env), status) << out.str();
         std::string findings;
         std::istringstream lines(out.str());
@@ -110,7 +110,11 @@ TEST(Audit, FindsEveryDamageAndReadsAllTheRest) {
                 findings += line;
         EXPECT_EQ(findings, finding);
         EXPECT_TRUE(out.str().ends_with(std::string(counts) + "\n")) << out.str();
-        EXPECT_EQ(err.str(), "");
+        // On a terminal, the progress line from the first file on, and nothing else.
+        EXPECT_TRUE(
+            err.str().starts_with("\rtotal [----------]   0%  file [----------]   0%  m/big"))
+            << testing::PrintToString(err.str());
+        EXPECT_EQ(err.str().find("copycheck-cli"), std::string::npos);
     }
 }
 
