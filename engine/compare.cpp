@@ -73,7 +73,7 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     const size_t block = size_t{m_nBlockKB} * 1024;
     if (m_hash)
         m_hash->Reset();
-    bool compared = false;  // to the end, and equal
+    bool equal = false;  // compared to the end
     for (size_t turn = 0;; turn = (turn + 1) % (m_srcRing.size() + 1)) {
         KeepWindowAlive();  // a long file must not freeze the window
         // Stopped mid-file: nothing more of it is compared, and nothing found.
@@ -117,14 +117,14 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
         done += nSrc;
         m_nDoneBytes += nSrc;
         if (nSrc < block) {
-            compared = true;  // a short block is the end of the file
+            equal = true;  // a short block is the end of the file
             break;
         }
     }
     SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
     src.reset();
     dst.reset();
-    if (compared && m_hash)
+    if (equal && m_hash)
         m_onVerified(srcPath.substr(m_srcRoot.shown.size()), m_hash->Final());
 }
 
