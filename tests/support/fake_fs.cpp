@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "platform/dirs.h"
 
@@ -199,6 +200,7 @@ bool FakeFileSystem::List(const std::string& dir, std::vector<platform::DirEntry
 std::unique_ptr<platform::InputFile> FakeFileSystem::OpenRead(const std::string& path,
                                                               platform::Error& error) {
     Record("OpenRead", path);
+    std::this_thread::sleep_for(openTakes);
     std::string key;
     Node* node = Walk(path, true, &key);
     if (!node || Faulty(Op::Open, path) || node->kind != Kind::File) {

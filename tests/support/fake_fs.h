@@ -2,6 +2,7 @@
 // record of the calls made to it.
 #pragma once
 
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <functional>
@@ -63,6 +64,8 @@ public:
     // Called first in every call, with its record: to wait, raise a stop flag or throw.
     std::function<void(const std::string& call)> onCall;
     bool remote = false;  // every path on a network volume
+    // How long opening a file takes: as long as a device's, reads in flight go to threads.
+    std::chrono::microseconds openTakes{0};
 
     std::string Content(const std::string& path) const;  // a file added or created
     std::vector<std::string> Calls(const std::string& prefix = "") const;

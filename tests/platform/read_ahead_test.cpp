@@ -1,0 +1,68 @@
+// Reads in flight: a file gives what it holds, whether a thread read it ahead or the caller
+// opened it itself.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+#include "platform/read_ahead.h"
+#include "tests/support/bytes.h"
+#include "tests/support/fake_fs.h"
+
+namespace platform {
+namespace {
+
+std::string ReadAll(InputFile& file, bool& ok) {
+    std::string all, piece(1000, '\0');
+    size_t got = 0;
+    Error error;
+    do {
+        ok = file.Read(piece.data(), piece.size(), got, error);
+        all.append(piece.data(), got);
+    } while (ok && got == piece.size());
+    return all;
+}
+
+TEST(ReadAhead, EachFileAsItIsWhoeverReadItFirst) {
+    test::FakeFileSystem fs;
+    fs.openTakes = std::chrono::microseconds(300);  // a device's time: files go to the threads
+    std::mutex mutex;
+    std::set<std::thread::id> openers;
+    fs.onCall = [&](const std::string& call) {
+        std::lock_guard lock(mutex);
+        if (call.starts_with("OpenRead"))
+            openers.insert(std::this_thread::get_id());
+    };
+    std::vector<ReadAhead::Planned> plan;
+    for (int i = 0; i < 40; ++i) {
+        std::string path = "d/f" + std::to_string(i);
+        fs.AddFile(path, Bytes(100 * i, i));
+        plan.push_back({path, i % 2 == 1, 100u * i});
+    }
+    fs.Put("d/f7").badAt = 10;
+    fs.AddFile("d/unplanned", Bytes(5000));
+    ReadAhead stage(fs, 4096);
+    stage.Plan(plan);
+    for (int i = 0; i < 40; ++i) {
+        if (i == 5)
+            continue;  // never opened: dropped when the next one is
+        Error error;
+        std::unique_ptr<InputFile> file = stage.Open(plan[i].path, plan[i].fromMedium, error);
+        ASSERT_TRUE(file) << plan[i].path;
+        bool ok;
+        std::string bytes = ReadAll(*file, ok);
+        EXPECT_EQ(ok, i != 7) << plan[i].path;
+        EXPECT_EQ(bytes, i == 7 ? Bytes(10, 7) : Bytes(100 * i, i)) << plan[i].path;
+        if (i == 20) {  // one never planned, in the middle: the plan stays
+            std::unique_ptr<InputFile> other = stage.Open("d/unplanned", false, error);
+            EXPECT_EQ(ReadAll(*other, ok), Bytes(5000));
+        }
+    }
+    Error error;
+    EXPECT_EQ(stage.Open("d/missing", true, error), nullptr);
+    EXPECT_EQ(error.path, "d/missing");
+    EXPECT_GE(openers.size(), 3u) << "the caller and at least two threads opened files";
+}
+
+}  // namespace
+}  // namespace platform
