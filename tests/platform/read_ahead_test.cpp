@@ -25,7 +25,8 @@ std::string ReadAll(InputFile& file, bool& ok) {
 
 TEST(ReadAhead, EachFileAsItIsWhoeverReadItFirst) {
     test::FakeFileSystem fs;
-    fs.openTakes = std::chrono::microseconds(300);  // a device's time: files go to the threads
+    // A device's time, long enough for every system's sleep: files go to the threads.
+    fs.openTakes = std::chrono::milliseconds(2);
     std::mutex mutex;
     std::set<std::thread::id> openers;
     fs.onCall = [&](const std::string& call) {
