@@ -46,13 +46,13 @@ struct ReadAhead::Ahead {
     Chunk first;
 };
 
-// A file the caller opened itself because no thread had begun it: how long it took to open
-// and give its first block tells whether files like it come from the cache.
+// A file the caller opened itself through the cache because no thread had begun it: how
+// long it took to open and give its first block tells whether files like it are in the cache.
 class ReadAhead::Timed : public InputFile {
 public:
-    Timed(ReadAhead& stage, std::unique_ptr<InputFile> file, bool fromMedium,
+    Timed(ReadAhead& stage, std::unique_ptr<InputFile> file,
           std::chrono::steady_clock::time_point start)
-        : stage_(stage), file_(std::move(file)), fromMedium_(fromMedium), start_(start) {}
+        : stage_(stage), file_(std::move(file)), start_(start) {}
 
     bool ReadThroughCache() const override { return file_->ReadThroughCache(); }
     bool NotLocal() const override { return file_->NotLocal(); }
@@ -63,7 +63,7 @@ public:
             timed_ = true;
             bool slow = !FromCache(std::chrono::steady_clock::now() - start_, got);
             std::lock_guard<std::mutex> lock(stage_.mutex_);
-            stage_.slow_[fromMedium_] = slow;
+            stage_.cacheSlow_ = slow;
         }
         return ok;
     }
@@ -71,7 +71,6 @@ public:
 private:
     ReadAhead& stage_;
     std::unique_ptr<InputFile> file_;
-    bool fromMedium_;
     std::chrono::steady_clock::time_point start_;
     bool timed_ = false;
 };
@@ -182,10 +181,11 @@ void ReadAhead::Plan(std::vector<Planned> files) {
     StartPlanned();
 }
 
-// Planned in batches, from half the count up to all of it. A file is handed to the threads
-// only while files like it (from the medium or through the cache) take the device's time to
-// read; while the cache answers, the caller reads it itself when it comes to it, since
-// waking a thread for it and waiting for the thread would take longer than reading it.
+// Planned in batches, from half the count up to all of it. A file read from the medium goes
+// to the threads: the device answers several requests at once faster, however fast it is.
+// One read through the cache goes to them only while such files take the device's time to
+// read; while the cache answers, the caller reads it itself when it comes to it, since waking
+// a thread for it and waiting for the thread would take longer than reading it.
 void ReadAhead::StartPlanned() {
     size_t wake = 0;
     {
@@ -203,7 +203,7 @@ void ReadAhead::StartPlanned() {
             planned_.push_back(ahead);
         }
         for (const auto& ahead : planned_) {
-            if (ahead->posted || ahead->started || !slow_[ahead->file.fromMedium])
+            if (ahead->posted || ahead->started || !(ahead->file.fromMedium || cacheSlow_))
                 continue;
             ahead->posted = true;
             jobs_.push_back([this, ahead] { Fetch(ahead); });
@@ -229,7 +229,8 @@ void ReadAhead::Fetch(const std::shared_ptr<Ahead>& ahead) {
     bool slow = Read(*ahead);
     std::unique_ptr<InputFile> closing;  // closed after the lock is let go
     std::lock_guard<std::mutex> lock(mutex_);
-    slow_[ahead->file.fromMedium] = slow;
+    if (!ahead->file.fromMedium)
+        cacheSlow_ = slow;
     if (ahead->dropped) {
         used_ -= ahead->first.want;
         closing = std::move(ahead->opened);
@@ -297,9 +298,10 @@ std::unique_ptr<InputFile> ReadAhead::Open(const std::string& path, bool fromMed
         // Read straight into the caller's buffer: no chunk to fill and copy out.
         Release(ahead->first.want);
         auto start = std::chrono::steady_clock::now();
-        std::unique_ptr<InputFile> file =
-            fromMedium ? fs_.OpenReadFromMedium(path, error) : fs_.OpenRead(path, error);
-        return file ? std::make_unique<Timed>(*this, std::move(file), fromMedium, start) : nullptr;
+        if (fromMedium)
+            return fs_.OpenReadFromMedium(path, error);
+        std::unique_ptr<InputFile> file = fs_.OpenRead(path, error);
+        return file ? std::make_unique<Timed>(*this, std::move(file), start) : nullptr;
     }
     if (ahead->thrown)
         std::rethrow_exception(ahead->thrown);

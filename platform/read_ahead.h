@@ -72,10 +72,10 @@ private:
     std::deque<std::function<void()>> jobs_;
     bool stop_ = false;
     unsigned idle_ = 0;  // threads waiting for a job
-    // Whether the last file read through the cache [0] and from the medium [1] took the
-    // device's time. Until one has, the caller reads each file itself: a run over a warm
-    // cache then wakes no thread at all, and a cold one finds out at its first file.
-    bool slow_[2] = {false, false};
+    // Whether the last file read through the cache took the device's time. Until one has,
+    // the caller reads each such file itself: a run over a warm cache then wakes no thread
+    // at all, and a cold one finds out at its first file.
+    bool cacheSlow_ = false;
     Ahead* awaited_ = nullptr;                    // the file the caller waits for
     size_t used_ = 0;                             // bytes of the budget held
     std::deque<std::shared_ptr<Ahead>> planned_;  // started or not, in order
