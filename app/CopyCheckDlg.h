@@ -61,8 +61,6 @@ public:
     // Told of every file that compared equal, with its path below the source's root and the
     // SHA-256 of the bytes compared. Files are hashed only while there is a listener.
     void SetVerifiedListener(VerifiedListener listener) { m_onVerified = std::move(listener); }
-    // The most that the source's further buffers take, hashed while the next blocks are read.
-    static constexpr size_t kHashAhead = size_t{4} << 20;
 
     // What the last confirmed run did, for a front end that reports it by other means than
     // the lines (the command line's exit status).

@@ -54,9 +54,11 @@ bool IsAbsolute(const std::string& path) {
            (platform::kSeparator == '\\' && path.size() > 1 && path[1] == ':');
 }
 
-// A listed file: as shown, as the file system is asked for it, and as its directory lists it.
+// A listed file: as shown, as the file system is asked for it, its listed digest, and as its
+// directory lists it.
 struct Target {
     std::string shown, io;
+    platform::Sha256::Digest digest;
     std::optional<platform::DirEntry> entry;
 };
 
@@ -91,7 +93,7 @@ public:
     }
 
     // Whether it was done to the end.
-    bool Run(std::vector<Target>& targets, const std::vector<Listed>& listed) {
+    bool Run(const std::vector<Target>& targets) {
         for (const Target& target : targets)
             total_ += target.entry ? target.entry->size : 0;
         Say("一覧のファイル数：" + std::to_string(targets.size()));
@@ -108,7 +110,7 @@ public:
                 return false;
             if (stage_ && i >= plannedTo)
                 plannedTo = Plan(targets, i);
-            if (!Check(targets[i], listed[i].digest))
+            if (!Check(targets[i]))
                 return false;
         }
         return true;
@@ -138,8 +140,7 @@ public:
     // Buffers read into in turn, as many as a check keeps for its source, so that reading
     // need not wait for the hash of the block before.
     bool Allocate() {
-        while (buffers_.size() <
-               1 + std::min<size_t>(3, CCopyCheckDlg::kHashAhead / request_.block)) {
+        while (buffers_.size() < 1 + platform::HashBehind::DepthFor(request_.block)) {
             platform::AlignedBuffer buffer = platform::AllocateAligned(request_.block);
             if (!buffer)
                 break;
@@ -186,7 +187,7 @@ private:
     }
 
     // Whether the audit goes on after this file.
-    bool Check(const Target& target, const platform::Sha256::Digest& digest) {
+    bool Check(const Target& target) {
         ++files_;
         if (!request_.quiet)
             Say("File [" + Escaped(target.shown) + "]");
@@ -229,7 +230,7 @@ private:
             if (got < request_.block)
                 break;
         }
-        if (hash_->Final() != digest)
+        if (hash_->Final() != target.digest)
             Finding(target, "ファイルの内容が異なっています");
         return true;
     }
@@ -284,9 +285,9 @@ int Audit(const AuditRequest& request, std::ostream& out, std::ostream& err,
         std::string path = file.path;
         std::replace(path.begin(), path.end(), '/', platform::kSeparator);
         if (IsAbsolute(path))
-            targets.push_back({path, path, std::nullopt});
+            targets.push_back({path, path, file.digest, std::nullopt});
         else
-            targets.push_back({shownDir + path, ioDir + path, std::nullopt});
+            targets.push_back({shownDir + path, ioDir + path, file.digest, std::nullopt});
     }
     FindEntries(fs, targets);
 
@@ -297,7 +298,7 @@ int Audit(const AuditRequest& request, std::ostream& out, std::ostream& err,
     }
     auditor.Say("チェックサム一覧：" + Escaped(request.manifest));
     auditor.Say("ディレクトリ：" + Escaped(shownDir.empty() ? "." : shownDir));
-    bool finished = auditor.Run(targets, listed);
+    bool finished = auditor.Run(targets);
     auditor.Close(finished);
     if (!(out << std::flush)) {
         err << "copycheck-cli: standard output could not be written\n" << std::flush;

@@ -169,7 +169,7 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
     if (m_onVerified && !m_bNamesOnly) {
         // More buffers for the source, taken in turn, so that reading need not wait for the
         // hash of the block before; they come out of what the reads in flight may hold.
-        while (m_srcRing.size() < kHashAhead / block && m_srcRing.size() < 3) {
+        while (m_srcRing.size() < platform::HashBehind::DepthFor(block)) {
             platform::AlignedBuffer buffer = m_allocate(block);
             if (!buffer)
                 break;

@@ -388,12 +388,9 @@ public:
     // Opened without emptying it, so that what is not a file on a disk (a device, a pipe)
     // is refused untouched; a directory does not open for writing.
     std::unique_ptr<OutputFile> Create(const std::string& path, Error& error) override {
-        HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
-            error = Failed(GetLastError(), "CreateFileW", path);
+        HANDLE handle = OpenToWrite(path, OPEN_ALWAYS, error);
+        if (handle == INVALID_HANDLE_VALUE)
             return nullptr;
-        }
         auto system = std::make_unique<Win32File>(handle);
         if (GetFileType(handle) != FILE_TYPE_DISK) {
             error = Failed(ERROR_NOT_SUPPORTED, "CreateFileW", path);
@@ -407,12 +404,9 @@ public:
     }
 
     std::unique_ptr<OutputFile> CreateNew(const std::string& path, Error& error) override {
-        HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
-            error = Failed(GetLastError(), "CreateFileW", path);
+        HANDLE handle = OpenToWrite(path, CREATE_NEW, error);
+        if (handle == INVALID_HANDLE_VALUE)
             return nullptr;
-        }
         return std::make_unique<FileWriter>(std::make_unique<Win32File>(handle), path);
     }
 
@@ -436,6 +430,14 @@ public:
 
 private:
     static constexpr size_t kPulseEvery = 256;
+
+    static HANDLE OpenToWrite(const std::string& path, DWORD disposition, Error& error) {
+        HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE)
+            error = Failed(GetLastError(), "CreateFileW", path);
+        return handle;
+    }
 
     // Links and junctions are followed to what they lead to. One whose target is missing
     // stays neither directory nor file and is checked by name only; one that cannot be

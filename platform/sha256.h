@@ -2,6 +2,7 @@
 // hasher that works behind the reads so that they need not wait for it.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <condition_variable>
 #include <cstddef>
@@ -44,6 +45,8 @@ std::string ToHex(const Sha256::Digest& digest);
 class HashBehind {
 public:
     explicit HashBehind(size_t depth);
+    // The depth worth keeping for blocks of this size: three, and at most 4 MiB of them.
+    static size_t DepthFor(size_t block) { return std::min<size_t>(3, (size_t{4} << 20) / block); }
     ~HashBehind();
     HashBehind(const HashBehind&) = delete;
     HashBehind& operator=(const HashBehind&) = delete;

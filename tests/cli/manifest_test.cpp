@@ -1,6 +1,7 @@
 // The checksum list: its lines, sha256sum's reading of them and theirs of ours, and audits.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 
 #include "cli/cli.h"
@@ -18,6 +19,11 @@ Sha256::Digest Digest(const std::string& bytes) {
     Sha256 sha;
     sha.Update(bytes.data(), bytes.size());
     return sha.Final();
+}
+
+void Both(test::FakeFileSystem& fs, const std::string& rel, const std::string& bytes) {
+    fs.AddFile("src/" + rel, bytes);
+    fs.AddFile("dst/" + rel, bytes);
 }
 
 TEST(Manifest, LinesAsSha256sumWritesThemReadBackInAnyOfItsForms) {
@@ -66,6 +72,36 @@ TEST(Manifest, AMalformedLineIsNamedByItsNumber) {
         std::string gotWhy;
         EXPECT_FALSE(ParseManifest(text, files, bad, gotWhy));
         EXPECT_EQ(std::tie(bad, gotWhy), std::tie(line, why)) << text;
+    }
+}
+
+// A list that cannot be written leaves nothing; one that cannot be given its name stays
+// under its temporary name, and standard error says where.
+TEST(Manifest, AListNotWrittenOrNotNamedIsSaid) {
+    using Op = test::FakeFileSystem::Op;
+    const std::string temp = "out/m.copycheck-tmp", line = ManifestLine("a", Digest("x"));
+    using Row = std::tuple<std::optional<Op>, int, std::string, std::string, std::string>;
+    for (const auto& [fault, status, err, named, left] : std::initializer_list<Row>{
+             {std::nullopt, 0, "", line, ""},
+             {Op::Write, 2,
+              "the manifest could not be written: write " + temp + ": No space left on device", "",
+              ""},
+             {Op::Rename, 2,
+              "the manifest could not be given its name: rename out/m: Permission denied; it is "
+              "left at " +
+                  temp,
+              "", line}}) {
+        test::FakeFileSystem fs;
+        Both(fs, "a", "x");
+        fs.AddDir("out");
+        if (fault)
+            fs.Fail(*fault, temp);
+        std::ostringstream out, gotErr;
+        EXPECT_EQ(RunCli({"--manifest", "out/m", "src", "dst"}, out, gotErr, {.fs = &fs}), status);
+        EXPECT_EQ(gotErr.str(), err.empty() ? "" : "copycheck-cli: " + err + "\n");
+        EXPECT_EQ(std::pair(fs.Exists("out/m"), fs.Content("out/m")),
+                  std::pair(!named.empty(), named));
+        EXPECT_EQ(std::pair(fs.Exists(temp), fs.Content(temp)), std::pair(!left.empty(), left));
     }
 }
 

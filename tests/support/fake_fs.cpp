@@ -257,4 +257,51 @@ std::unique_ptr<platform::OutputFile> FakeFileSystem::Create(const std::string& 
     return std::make_unique<FakeOutput>(*this, node, path);
 }
 
+std::unique_ptr<platform::OutputFile> FakeFileSystem::CreateNew(const std::string& path,
+                                                                platform::Error& error) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_nodes.count(KeyOf(path))) {
+            error = {EEXIST, "open", path};
+            return nullptr;
+        }
+    }
+    return Create(path, error);
+}
+
+bool FakeFileSystem::Rename(const std::string& from, const std::string& to, bool replace,
+                            platform::Error& error) {
+    Record("Rename", from);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_nodes.find(KeyOf(from));
+    bool taken = !replace && m_nodes.count(KeyOf(to));
+    if (it == m_nodes.end() || taken || Faulty(Op::Rename, from)) {
+        error = {it == m_nodes.end() ? ENOENT : taken ? EEXIST : EACCES, "rename", to};
+        return false;
+    }
+    std::string bytes = std::move(it->second->bytes);
+    Erase(KeyOf(from));
+    Put(to, Kind::File).bytes = std::move(bytes);
+    return true;
+}
+
+bool FakeFileSystem::Remove(const std::string& path, platform::Error& error) {
+    Record("Remove", path);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_nodes.count(KeyOf(path))) {
+        error = {ENOENT, "unlink", path};
+        return false;
+    }
+    Erase(KeyOf(path));
+    return true;
+}
+
+void FakeFileSystem::Erase(const std::string& key) {
+    m_nodes.erase(key);
+    size_t cut = key.rfind('/');
+    std::string parent = cut == std::string::npos ? "" : key.substr(0, cut);
+    auto& children = m_nodes[parent]->children;
+    children.erase(std::find(children.begin(), children.end(), key.substr(cut + 1)));
+}
+
 }  // namespace test

@@ -19,12 +19,13 @@ namespace test {
 
 // Paths are split at '/' and at the platform separator, empty parts dropped: "a/b", "a/b/"
 // and "/a/b" name the same entry. Each call is recorded as "<Call> <path as given>": "List",
-// "OpenRead", "Read", "Close" (of a file opened for reading), "Exists", "Create", "Write".
+// "OpenRead", "Read", "Close" (of a file opened for reading), "Exists", "Create" (new or not),
+// "Write", "Rename" (its source), "Remove".
 // Files may be read on several threads at once.
 class FakeFileSystem : public platform::FileSystem {
 public:
     static constexpr unsigned kAlways = UINT_MAX;
-    enum class Op { List, Open, Create, Write, Close };
+    enum class Op { List, Open, Create, Write, Close, Rename };
 
     struct Node {
         enum class Kind { Dir, File, Special, Link } kind = Kind::Dir;
@@ -80,6 +81,11 @@ public:
     bool Resolve(const std::string& path, std::string& resolved, platform::Error& error) override;
     std::unique_ptr<platform::OutputFile> Create(const std::string& path,
                                                  platform::Error& error) override;
+    std::unique_ptr<platform::OutputFile> CreateNew(const std::string& path,
+                                                    platform::Error& error) override;
+    bool Rename(const std::string& from, const std::string& to, bool replace,
+                platform::Error& error) override;
+    bool Remove(const std::string& path, platform::Error& error) override;
 
 private:
     friend class FakeInput;
@@ -88,6 +94,7 @@ private:
     Node* Walk(const std::string& path, bool followLast, std::string* key = nullptr);
     bool Faulty(Op op, const std::string& path);
     void Record(const char* call, const std::string& path);
+    void Erase(const std::string& key);  // a file's node and its parent's listing of it
 
     std::map<std::string, std::unique_ptr<Node>> m_nodes;  // by key: the parts joined by '/'
     uint64_t m_nextId = 1;
