@@ -61,7 +61,12 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
     m_bReadRemote = m_bReadRemote || m_bCopyRemote;
     m_bFetched = m_bFetched || entry.notLocal || dst->NotLocal();
-    std::unique_ptr<platform::InputFile> src = OpenFile(Io(srcPath), false, error);
+    const size_t block = size_t{m_nBlockKB} * 1024;
+    // A source of several blocks not in the cache is read past it too: its pages would only
+    // pass through the cache, at a copy each, and push out what the user keeps there.
+    std::unique_ptr<platform::InputFile> src = entry.size > block && !m_bCached
+                                                   ? m_fs->OpenReadOnce(Io(srcPath), error)
+                                                   : OpenFile(Io(srcPath), false, error);
     if (!src) {
         AddPathResult("なぜかコピー元のファイル[", srcPath, "]が開けませんでした");
         dst.reset();
@@ -70,7 +75,6 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
         return;
     }
 
-    const size_t block = size_t{m_nBlockKB} * 1024;
     if (m_hash)
         m_hash->Reset();
     bool equal = false;  // compared to the end

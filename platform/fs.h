@@ -80,6 +80,11 @@ public:
     virtual std::unique_ptr<InputFile> OpenReadFromMedium(const std::string& path, Error& error) {
         return OpenRead(path, error);
     }
+    // As OpenRead, for a file read once from start to end: from its medium when its start is
+    // not in the system's cache, since its pages would only pass through the cache on their way.
+    virtual std::unique_ptr<InputFile> OpenReadOnce(const std::string& path, Error& error) {
+        return OpenRead(path, error);
+    }
     // Whether path lies on a volume reached over the network, whose server may answer uncached
     // reads from its own memory.
     virtual bool IsRemote(const std::string& path) { return OnRemoteVolume(path); }

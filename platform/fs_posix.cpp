@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -173,6 +174,25 @@ size_t DirectAlignment(int fd) {
     return alignment;
 }
 
+// Whether the first byte of the file is in the cache: asked without waiting for the device.
+// A file system that cannot tell is taken to have it there, as if the question were not asked.
+bool StartCached(int fd) {
+    unsigned char byte;
+    iovec one = {&byte, 1};
+    for (;;) {
+        if (preadv2(fd, &one, 1, 0, RWF_NOWAIT) >= 0)
+            return true;
+        if (errno != EINTR)
+            return errno != EAGAIN;
+    }
+}
+
+// Turns an open file to reading past the cache; false where the file system refuses.
+bool TurnDirect(int fd) {
+    int flags = fcntl(fd, F_GETFL);
+    return flags >= 0 && fcntl(fd, F_SETFL, flags | O_DIRECT) == 0;
+}
+
 // Clean pages of the file leave the cache, so that reads through it come from the medium
 // unless something else reads the file meanwhile. Only a hint: nothing to do if refused.
 void DropCachedPages(int fd) {
@@ -319,6 +339,25 @@ public:
             DropCachedPages(fd);
         }
         return file;
+    }
+
+    std::unique_ptr<InputFile> OpenReadOnce(const std::string& path, Error& error) override {
+        int fd = OpenNoAtime(path, kReadFlags);
+        if (fd < 0) {
+            error = Failure(errno, "open", path);
+            return nullptr;
+        }
+        Descriptor owned(fd);
+        uint64_t size = 0;
+        if (!CheckRegular(fd, path, error, &size)) {
+            return nullptr;
+        }
+        if (size == 0 || StartCached(fd) || !TurnDirect(fd)) {
+            return std::make_unique<FileReader>(std::make_unique<PosixFile>(owned.Release()), path,
+                                                size);
+        }
+        return std::make_unique<MediumFile>(owned.Release(), path, pool_, DirectAlignment(fd),
+                                            false);
     }
 
     bool Exists(const std::string& path) override {
