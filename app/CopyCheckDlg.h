@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "framework/ddx.h"
@@ -111,6 +112,8 @@ private:
     void CloseRun(bool walked, bool failed);
     void AddLine(const std::string& text, const LineInfo& info);
     bool ListDirectory(const std::string& dir, std::vector<platform::DirEntry>& entries);
+    void KeepListing(const std::string& dir, std::vector<platform::DirEntry>& entries);
+    void DropKeptListings();
     // A root of the trees being walked, as shown and as the file system is asked for it;
     // every path below it is one of these and names exactly as listed.
     struct Root {
@@ -170,6 +173,11 @@ private:
     bool m_bReadRemote = false;        // and some of it was read
     bool m_bFetched = false;           // some file compared was held elsewhere and fetched
     Root m_srcRoot, m_dstRoot;
+    // Listings of the size scan kept for the walk, by directory, up to kKeptListings bytes: a
+    // directory is then listed once a run. The walk takes each as it enters its directory.
+    static constexpr size_t kKeptListings = size_t{4} << 20;
+    std::unordered_map<std::string, std::vector<platform::DirEntry>> m_scanned;
+    size_t m_nScannedBytes = 0;
     std::unique_ptr<platform::ReadAhead> m_stage;    // during a walk that compares contents
     std::vector<platform::AlignedBuffer> m_srcRing;  // the source's buffers after m_pSrcBuf
     std::unique_ptr<platform::HashBehind> m_hash;    // during one that has a listener for hashes

@@ -97,8 +97,25 @@ CCopyCheckDlg::Root CCopyCheckDlg::RootOf(std::string dir) {
     return {dir, platform::RunRoot(dir)};
 }
 
+// Keeps a listing the scan is done with for the walk, while the kept ones stay small.
+void CCopyCheckDlg::KeepListing(const std::string& dir, std::vector<platform::DirEntry>& entries) {
+    size_t bytes = entries.size() * sizeof(platform::DirEntry);
+    for (const platform::DirEntry& entry : entries)
+        bytes += entry.name.size();
+    if (m_nScannedBytes + bytes > kKeptListings)
+        return;
+    m_nScannedBytes += bytes;
+    m_scanned[dir] = std::move(entries);
+}
+
+void CCopyCheckDlg::DropKeptListings() {
+    std::unordered_map<std::string, std::vector<platform::DirEntry>>().swap(m_scanned);
+    m_nScannedBytes = 0;
+}
+
 void CCopyCheckDlg::CheckTotalSize(std::string dir) {
     m_srcRoot = RootOf(dir);
+    DropKeptListings();
     std::vector<Level> levels;
     auto enter = [&](Level level, bool root) {
         AddSeparator(dir);
@@ -118,12 +135,13 @@ void CCopyCheckDlg::CheckTotalSize(std::string dir) {
     while (!levels.empty() && !StopRequested()) {
         KeepWindowAlive();
         Level& level = levels.back();
+        dir.resize(level.srcLength);
         if (level.next == level.entries.size()) {
+            KeepListing(dir, level.entries);
             levels.pop_back();
             continue;
         }
         const platform::DirEntry& entry = level.entries[level.next++];
-        dir.resize(level.srcLength);
         if (!entry.isDir) {
             m_nTotalBytes += entry.size;
             continue;
@@ -149,7 +167,10 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
         platform::Error error;
         if (root)
             level.hasId = m_fs->Identify(Io(srcDir), level.id, error);
-        if (!ListDirectory(srcDir, level.entries)) {
+        if (auto kept = m_scanned.find(srcDir); kept != m_scanned.end()) {
+            level.entries = std::move(kept->second);
+            m_scanned.erase(kept);
+        } else if (!ListDirectory(srcDir, level.entries)) {
             AddPathResult("ディレクトリ[", srcDir,
                           "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
             ++m_nDiffCount;
@@ -180,7 +201,8 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
     if (m_bReadAhead && !m_bNamesOnly) {
         try {
             m_stage = std::make_unique<platform::ReadAhead>(
-                *m_fs, block, platform::ReadAhead::kBudget - m_srcRing.size() * block);
+                *m_fs, block,
+                platform::ReadAhead::kBudget - m_srcRing.size() * block - m_nScannedBytes);
         } catch (const std::exception&) {
             // No thread to be had (a limit, little address space): each read when it is needed.
         }

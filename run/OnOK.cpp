@@ -56,6 +56,7 @@ void CCopyCheckDlg::OnOK() {
     m_stage.reset();
     m_hash.reset();  // it may still be reading the source's buffers
     m_srcRing.clear();
+    DropKeptListings();
     m_pSrcBuf.reset();
     m_pDstBuf.reset();
     if (m_bLogOpen) {

@@ -122,6 +122,20 @@ TEST_F(RunTest, CleanCopyLineForLineAndItsLog) {
     EXPECT_EQ(Masked(fs.Content("check.log")), LogOf(expected));
 }
 
+// The walk takes the scan's listings: a directory is listed once a run, and again the next.
+TEST_F(RunTest, EachDirectoryIsListedOnceARun) {
+    fs.AddFile("src/sub/a", "1");
+    fs.AddFile("dst/sub/a", "1");
+    user->Type(IDC_DIFF_LIMIT, "9");
+    Run();
+    fs.AddFile("src/sub/b", "2");
+    Lines second = Run();
+    EXPECT_EQ(fs.Calls("List"),
+              (Lines{"List src/", "List src/sub/", "List src/", "List src/sub/"}));
+    EXPECT_NE(std::find(second.begin(), second.end(), "[dst/sub/b]：コピー先に存在しません"),
+              second.end());
+}
+
 struct Verdict {
     const char* name;
     // stopAt: the line on which a stop is requested.
@@ -350,10 +364,10 @@ TEST_F(RunTest, LogAndWindowFollowTheRunAsItGoes) {
     fs.AddFile("src/a", "1");
     fs.AddFile("dst/a", "1");
     KeepLog("check.log");
-    int lists = 0;
     fs.onCall = [&](const std::string& call) {
-        if (call == "List src/")  // the scan's, then the walk's a second later
-            std::this_thread::sleep_for(std::chrono::milliseconds(++lists == 1 ? 120 : 1100));
+        // The scan's listing, then the walk's first open a second later.
+        if (call == "List src/" || call == "OpenRead dst/a")
+            std::this_thread::sleep_for(std::chrono::milliseconds(call[0] == 'L' ? 120 : 1100));
     };
     Lines atPaint;  // the window's newest line, and whether the log ends with it
     fw::headless::SetPaintHook([&] {
@@ -364,7 +378,7 @@ TEST_F(RunTest, LogAndWindowFollowTheRunAsItGoes) {
     });
     Run();
     fw::headless::SetPaintHook(nullptr);
-    for (const char* line : {"コピー元のトータルサイズを取得中...", "Diredtory [ src/ ]"})
+    for (const char* line : {"コピー元のトータルサイズを取得中...", "File [src/a]"})
         EXPECT_NE(std::find(atPaint.begin(), atPaint.end(), line), atPaint.end()) << line;
 }
 
