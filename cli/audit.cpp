@@ -99,11 +99,7 @@ public:
         Say("一覧のファイル数：" + std::to_string(targets.size()));
         Say("トータルサイズ：" + std::to_string(total_));
         Say("＜チェックを開始します＞");
-        try {
-            stage_ = std::make_unique<platform::ReadAhead>(fs_, request_.block);
-        } catch (const std::exception&) {
-            // No thread to be had: each file read when its turn comes.
-        }
+        stage_ = std::make_unique<platform::ReadAhead>(fs_, request_.block);
         size_t plannedTo = 0;
         for (size_t i = 0; i < targets.size(); ++i) {
             if (env_.stop && env_.stop->load())

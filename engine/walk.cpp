@@ -199,13 +199,9 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
         m_hash = std::make_unique<platform::HashBehind>(m_srcRing.size());
     }
     if (m_bReadAhead && !m_bNamesOnly) {
-        try {
-            m_stage = std::make_unique<platform::ReadAhead>(
-                *m_fs, block,
-                platform::ReadAhead::kBudget - m_srcRing.size() * block - m_nScannedBytes);
-        } catch (const std::exception&) {
-            // No thread to be had (a limit, little address space): each read when it is needed.
-        }
+        m_stage = std::make_unique<platform::ReadAhead>(
+            *m_fs, block,
+            platform::ReadAhead::kBudget - m_srcRing.size() * block - m_nScannedBytes);
     }
     enter(Level(), true);
     while (!levels.empty() && !StopRequested()) {

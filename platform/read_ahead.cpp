@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <exception>
+#include <system_error>
 #include <utility>
 
 #include "platform/medium.h"
@@ -63,7 +64,7 @@ public:
             timed_ = true;
             bool slow = !FromCache(std::chrono::steady_clock::now() - start_, got);
             std::lock_guard<std::mutex> lock(stage_.mutex_);
-            stage_.cacheSlow_ = slow;
+            stage_.NoteCacheRead(slow);
         }
         return ok;
     }
@@ -119,14 +120,19 @@ private:
 };
 
 ReadAhead::ReadAhead(FileSystem& fs, size_t block, size_t budget, unsigned threads)
-    : fs_(fs), block_(block), budget_(budget) {
+    : fs_(fs), block_(block), budget_(budget), threadCount_(threads) {}
+
+// Not before a file is handed to them: in a process with more than one thread every system
+// call on a descriptor costs more, and a run over a warm cache hands them none.
+bool ReadAhead::StartThreads() {
     try {
-        for (unsigned i = 0; i < threads; ++i)
+        while (!threadless_ && threads_.size() < threadCount_)
             threads_.emplace_back(&ReadAhead::Work, this);
-    } catch (...) {
-        if (threads_.empty())
-            throw;
+    } catch (const std::system_error&) {
+        threadless_ = threads_.empty();  // a limit, little address space: as many as started
+        threadCount_ = static_cast<unsigned>(threads_.size());
     }
+    return !threads_.empty();
 }
 
 ReadAhead::~ReadAhead() {
@@ -158,6 +164,14 @@ void ReadAhead::Work() {
     }
 }
 
+// One slow file is as likely a moment the system spent elsewhere: files through the cache
+// take the device's time after a few in a row, and no longer after one that did not.
+void ReadAhead::NoteCacheRead(bool slow) {
+    constexpr unsigned kSlowInARow = 3;
+    slowInARow_ = slow ? slowInARow_ + 1 : 0;
+    cacheSlow_ = slowInARow_ >= kSlowInARow;
+}
+
 void ReadAhead::Release(size_t bytes) {
     std::lock_guard<std::mutex> lock(mutex_);
     used_ -= bytes;
@@ -176,7 +190,10 @@ void ReadAhead::Plan(std::vector<Planned> files) {
         for (auto& ahead : planned_)
             Drop(*ahead);
         planned_.clear();
-        waiting_.assign(files.begin(), files.end());
+        waiting_.assign(std::make_move_iterator(files.begin()),
+                        std::make_move_iterator(files.end()));
+        anyFromMedium_ =
+            std::any_of(files.begin(), files.end(), [](const Planned& p) { return p.fromMedium; });
     }
     StartPlanned();
 }
@@ -190,8 +207,10 @@ void ReadAhead::StartPlanned() {
     size_t wake = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        for (bool batch = planned_.size() <= kFilesAhead / 2;
-             batch && !waiting_.empty() && planned_.size() < kFilesAhead; waiting_.pop_front()) {
+        // None while the plan holds only files through the cache and the cache answers: the
+        // caller reads each itself, taking it from the plan as it comes to it.
+        bool batch = planned_.size() <= kFilesAhead / 2 && (anyFromMedium_ || cacheSlow_);
+        for (; batch && !waiting_.empty() && planned_.size() < kFilesAhead; waiting_.pop_front()) {
             // Enough to find the end of a file as listed; the rest of a block comes later.
             size_t want = std::min(block_, AlignUp(waiting_.front().listedSize + 1, kMinAlignment));
             if (used_ + want > budget_ && used_ != 0)
@@ -203,11 +222,19 @@ void ReadAhead::StartPlanned() {
             planned_.push_back(ahead);
         }
         for (const auto& ahead : planned_) {
-            if (ahead->posted || ahead->started || !(ahead->file.fromMedium || cacheSlow_))
+            if (ahead->posted || ahead->started || !(ahead->file.fromMedium || cacheSlow_) ||
+                threadless_)
                 continue;
             ahead->posted = true;
             jobs_.push_back([this, ahead] { Fetch(ahead); });
             ++wake;
+        }
+        if (wake != 0 && !StartThreads()) {
+            // Nobody to take them: the caller opens each when it comes to it.
+            jobs_.clear();
+            for (const auto& ahead : planned_)
+                ahead->posted = false;
+            wake = 0;
         }
         wake = std::min<size_t>(wake, idle_);
     }
@@ -230,7 +257,7 @@ void ReadAhead::Fetch(const std::shared_ptr<Ahead>& ahead) {
     std::unique_ptr<InputFile> closing;  // closed after the lock is let go
     std::lock_guard<std::mutex> lock(mutex_);
     if (!ahead->file.fromMedium)
-        cacheSlow_ = slow;
+        NoteCacheRead(slow);
     if (ahead->dropped) {
         used_ -= ahead->first.want;
         closing = std::move(ahead->opened);
@@ -289,17 +316,17 @@ std::unique_ptr<InputFile> ReadAhead::Open(const std::string& path, bool fromMed
         } else if (wait != waiting_.end()) {
             planned_.clear();
             waiting_.erase(waiting_.begin(), wait + 1);
+            readHere = true;
         }
     }
     StartPlanned();
-    if (!ahead)
-        return fromMedium ? fs_.OpenReadFromMedium(path, error) : fs_.OpenRead(path, error);
-    if (readHere) {
+    if (readHere || !ahead) {
         // Read straight into the caller's buffer: no chunk to fill and copy out.
-        Release(ahead->first.want);
+        if (ahead)
+            Release(ahead->first.want);
+        if (fromMedium || !readHere)
+            return fromMedium ? fs_.OpenReadFromMedium(path, error) : fs_.OpenRead(path, error);
         auto start = std::chrono::steady_clock::now();
-        if (fromMedium)
-            return fs_.OpenReadFromMedium(path, error);
         std::unique_ptr<InputFile> file = fs_.OpenRead(path, error);
         return file ? std::make_unique<Timed>(*this, std::move(file), start) : nullptr;
     }

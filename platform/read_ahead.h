@@ -26,8 +26,8 @@ public:
     static constexpr size_t kFilesAhead = 32;
 
     // block: the bytes the comparison asks for at a time; budget: the most its reads ahead
-    // hold at once. Throws std::system_error when no thread can be started; the caller then
-    // reads as it would without it.
+    // hold at once. The threads start with the first file handed to them; when none can be,
+    // the caller reads every file itself.
     ReadAhead(FileSystem& fs, size_t block, size_t budget = kBudget, unsigned threads = 8);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
@@ -60,8 +60,10 @@ private:
     // Opens the file and reads its first chunk; whether that took the device's time.
     bool Read(Ahead& ahead);
     void StartPlanned();  // as many planned files as the budget and the count allow
+    bool StartThreads();  // under the mutex: whether there is a thread for the jobs
     void Release(size_t bytes);
-    void Drop(Ahead& ahead);  // under the mutex: nobody will open it
+    void NoteCacheRead(bool slow);  // under the mutex
+    void Drop(Ahead& ahead);        // under the mutex: nobody will open it
 
     FileSystem& fs_;
     size_t block_;
@@ -72,15 +74,19 @@ private:
     std::deque<std::function<void()>> jobs_;
     bool stop_ = false;
     unsigned idle_ = 0;  // threads waiting for a job
-    // Whether the last file read through the cache took the device's time. Until one has,
-    // the caller reads each such file itself: a run over a warm cache then wakes no thread
-    // at all, and a cold one finds out at its first file.
+    // Whether files read through the cache take the device's time (NoteCacheRead). Until
+    // they do, the caller reads each such file itself: a run over a warm cache then starts
+    // no thread at all, and a cold one finds out within its first files.
     bool cacheSlow_ = false;
+    unsigned slowInARow_ = 0;
+    bool anyFromMedium_ = false;                  // in the plan
     Ahead* awaited_ = nullptr;                    // the file the caller waits for
     size_t used_ = 0;                             // bytes of the budget held
     std::deque<std::shared_ptr<Ahead>> planned_;  // started or not, in order
     std::deque<Planned> waiting_;                 // planned, not started yet
-    std::vector<std::thread> threads_;            // last: they start with the rest in place
+    unsigned threadCount_;
+    bool threadless_ = false;  // none could be started: the caller reads every file
+    std::vector<std::thread> threads_;
 };
 
 }  // namespace platform
