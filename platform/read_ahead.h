@@ -39,8 +39,9 @@ public:
         uint64_t listedSize = 0;
     };
     // The next files to be opened, in the order they will be: each is opened and its first
-    // block read ahead, as far as the budget allows. What was planned before and not opened
-    // is forgotten.
+    // block read ahead, as far as the budget allows, unless the plan holds only files through
+    // a cache that answers (the caller then reads each itself). What was planned before and
+    // not opened is forgotten.
     void Plan(std::vector<Planned> files);
 
     // The file at path, as planned or opened now; its reads come from what was read ahead
