@@ -2,6 +2,7 @@
 #include "platform/read_ahead.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <exception>
@@ -18,6 +19,20 @@ namespace {
 // itself than by waking a thread and waiting for it: 100 us, and the bytes at 4 GB/s.
 bool FromCache(std::chrono::steady_clock::duration took, size_t bytes) {
     return took < std::chrono::microseconds(100) + std::chrono::nanoseconds(bytes / 4);
+}
+
+// A plan of fewer files than this through a cache that answers is not worth sharing.
+constexpr size_t kSecondFrom = 8;
+
+// How often the caller looks at a file the second reader is reading before it lets others
+// run, and how often the second reader looks for more files before it sleeps until woken.
+constexpr unsigned kSpins = 20000;
+constexpr unsigned kIdleSpins = 2000;
+
+void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
 }
 
 size_t AlignUp(uint64_t n, size_t to) {
@@ -41,6 +56,10 @@ struct ReadAhead::Ahead {
     bool started = false;  // under the stage's mutex: by a thread, or by the caller itself
     bool done = false;     // under the stage's mutex
     bool dropped = false;  // nobody will open it: its job frees what it holds
+    // Given to the second reader (ReadAsSecond): who has it, kept without the stage's mutex.
+    enum State { kPlanned, kCallerHas, kThreadHas, kReady, kDropped };
+    bool toSecond = false;  // set when planned
+    std::atomic<int> state = kPlanned;
     std::unique_ptr<InputFile> opened;
     Error openError;
     std::exception_ptr thrown;  // carried to the one who opens it
@@ -62,9 +81,7 @@ public:
         bool ok = file_->Read(buf, n, got, error);
         if (!timed_) {
             timed_ = true;
-            bool slow = !FromCache(std::chrono::steady_clock::now() - start_, got);
-            std::lock_guard<std::mutex> lock(stage_.mutex_);
-            stage_.NoteCacheRead(slow);
+            stage_.NoteCacheRead(!FromCache(std::chrono::steady_clock::now() - start_, got));
         }
         return ok;
     }
@@ -120,7 +137,10 @@ private:
 };
 
 ReadAhead::ReadAhead(FileSystem& fs, size_t block, size_t budget, unsigned threads)
-    : fs_(fs), block_(block), budget_(budget), threadCount_(threads) {}
+    : fs_(fs), block_(block), budget_(budget), threadCount_(threads) {
+    // On one core the caller and the second reader would only take turns.
+    second_.unavailable = std::thread::hardware_concurrency() < 2;
+}
 
 // Not before a file is handed to them: in a process with more than one thread every system
 // call on a descriptor costs more, and a run over a warm cache hands them none.
@@ -141,11 +161,19 @@ ReadAhead::~ReadAhead() {
         stop_ = true;
         jobs_.clear();
         for (auto& ahead : planned_)
-            ahead->dropped = true;
+            Drop(*ahead);
     }
     work_.notify_all();
     for (std::thread& t : threads_)
         t.join();
+    if (second_.thread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(second_.mutex);
+            second_.stop = true;
+        }
+        second_.posted.notify_one();
+        second_.thread.join();
+    }
 }
 
 void ReadAhead::Work() {
@@ -168,18 +196,26 @@ void ReadAhead::Work() {
 // take the device's time after a few in a row, and no longer after one that did not.
 void ReadAhead::NoteCacheRead(bool slow) {
     constexpr unsigned kSlowInARow = 3;
-    slowInARow_ = slow ? slowInARow_ + 1 : 0;
-    cacheSlow_ = slowInARow_ >= kSlowInARow;
+    unsigned row = slow ? slowInARow_.fetch_add(1) + 1 : 0;
+    if (!slow)
+        slowInARow_ = 0;
+    cacheSlow_ = row >= kSlowInARow;
 }
 
 void ReadAhead::Release(size_t bytes) {
-    std::lock_guard<std::mutex> lock(mutex_);
     used_ -= bytes;
 }
 
 // What it holds of the budget goes back now, or when its job ends or finds it dropped.
 void ReadAhead::Drop(Ahead& ahead) {
     ahead.dropped = true;
+    if (ahead.toSecond) {
+        // Untouched or read: it goes back now; being read: the second reader gives it back.
+        int was = ahead.state.exchange(Ahead::kDropped);
+        if (was == Ahead::kPlanned || was == Ahead::kReady)
+            used_ -= ahead.first.want;
+        return;
+    }
     if (ahead.done || (!ahead.posted && !ahead.started))
         used_ -= ahead.first.want;
 }
@@ -194,6 +230,7 @@ void ReadAhead::Plan(std::vector<Planned> files) {
                         std::make_move_iterator(files.end()));
         anyFromMedium_ =
             std::any_of(files.begin(), files.end(), [](const Planned& p) { return p.fromMedium; });
+        secondWorth_ = files.size() >= kSecondFrom;
     }
     StartPlanned();
 }
@@ -201,16 +238,20 @@ void ReadAhead::Plan(std::vector<Planned> files) {
 // Planned in batches, from half the count up to all of it. A file read from the medium goes
 // to the threads: the device answers several requests at once faster, however fast it is.
 // One read through the cache goes to them only while such files take the device's time to
-// read; while the cache answers, the caller reads it itself when it comes to it, since waking
-// a thread for it and waiting for the thread would take longer than reading it.
+// read; while the cache answers, waking a thread for each file and waiting for it would take
+// longer than reading it, so the caller and one second reader share such files instead.
 void ReadAhead::StartPlanned() {
     size_t wake = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        // None while the plan holds only files through the cache and the cache answers: the
-        // caller reads each itself, taking it from the plan as it comes to it.
-        bool batch = planned_.size() <= kFilesAhead / 2 && (anyFromMedium_ || cacheSlow_);
-        for (; batch && !waiting_.empty() && planned_.size() < kFilesAhead; waiting_.pop_front()) {
+        // While the plan holds only files through the cache and the cache answers, the caller
+        // and the second reader share it, one from each end; a plan of fewer than kSecondFrom
+        // files the caller reads alone, taking each from it.
+        bool second = !anyFromMedium_ && !cacheSlow_ && !second_.unavailable;
+        bool batch = planned_.size() <= kFilesAhead / 2 && (!second || secondWorth_);
+        size_t added = 0;
+        for (; batch && !waiting_.empty() && planned_.size() < kFilesAhead;
+             waiting_.pop_front(), ++added) {
             // Enough to find the end of a file as listed; the rest of a block comes later.
             size_t want = std::min(block_, AlignUp(waiting_.front().listedSize + 1, kMinAlignment));
             if (used_ + want > budget_ && used_ != 0)
@@ -221,6 +262,8 @@ void ReadAhead::StartPlanned() {
             ahead->first.want = want;
             planned_.push_back(ahead);
         }
+        if (second && added != 0)
+            PostToSecond({planned_.rbegin(), planned_.rbegin() + added});
         for (const auto& ahead : planned_) {
             if (ahead->posted || ahead->started || !(ahead->file.fromMedium || cacheSlow_) ||
                 threadless_)
@@ -233,7 +276,7 @@ void ReadAhead::StartPlanned() {
             // Nobody to take them: the caller opens each when it comes to it.
             jobs_.clear();
             for (const auto& ahead : planned_)
-                ahead->posted = false;
+                ahead->posted = ahead->toSecond;
             wake = 0;
         }
         wake = std::min<size_t>(wake, idle_);
@@ -268,6 +311,88 @@ void ReadAhead::Fetch(const std::shared_ptr<Ahead>& ahead) {
         done_.notify_one();
 }
 
+// Under the mutex: the files newly planned go to the second reader, far end first; it is
+// started now if it is not yet. Each holds a buffer of the caller's, which the thread fills.
+void ReadAhead::PostToSecond(std::vector<std::shared_ptr<Ahead>> files) {
+    if (!second_.thread.joinable()) {
+        try {
+            second_.thread = std::thread(&ReadAhead::ReadAsSecond, this);
+        } catch (const std::system_error&) {
+            second_.unavailable = true;  // the caller reads them all
+            return;
+        }
+    }
+    for (const auto& ahead : files) {
+        ahead->toSecond = ahead->posted = true;  // never a job of the other threads
+        ahead->first.buf = AllocateAligned(ahead->first.want);
+    }
+    bool wake;
+    {
+        std::lock_guard<std::mutex> lock(second_.mutex);
+        second_.read.clear();
+        second_.files.insert(second_.files.end(), files.begin(), files.end());
+        second_.queued = true;
+        wake = second_.idle;
+    }
+    if (wake)
+        second_.posted.notify_one();
+}
+
+// The second reader: the files of the plan from its far end back, while the caller reads them
+// from its near end; each is read by whichever of the two comes to it first. Nothing but the
+// files' states and the budget is shared on the way: where the cache answers in microseconds,
+// a lock or a wake-up per file would cost more than the second core gains.
+void ReadAhead::ReadAsSecond() {
+    std::unique_lock<std::mutex> lock(second_.mutex);
+    for (;;) {
+        if (second_.files.empty() && !second_.stop) {
+            // The caller plans the next files within microseconds as it goes through its
+            // listing: looking for them costs less than sleeping and being woken.
+            lock.unlock();
+            for (unsigned looks = 0; looks < kIdleSpins && !second_.queued; ++looks)
+                CpuRelax();
+            lock.lock();
+        }
+        second_.idle = true;
+        second_.posted.wait(lock, [this] { return second_.stop || !second_.files.empty(); });
+        second_.idle = false;
+        if (second_.files.empty())
+            return;
+        std::vector<std::shared_ptr<Ahead>> files = std::move(second_.files);
+        second_.files.clear();
+        second_.queued = false;
+        lock.unlock();
+        for (const auto& ahead : files) {
+            int planned = Ahead::kPlanned;
+            if (!ahead->state.compare_exchange_strong(planned, Ahead::kThreadHas))
+                continue;
+            NoteCacheRead(Read(*ahead));
+            if (ahead->state.exchange(Ahead::kReady) == Ahead::kDropped) {
+                used_ -= ahead->first.want;
+                ahead->opened.reset();
+            }
+        }
+        // Back to the caller to be freed, as it allocated them: freeing another thread's
+        // memory contends for malloc's lock.
+        lock.lock();
+        second_.read.insert(second_.read.end(), files.begin(), files.end());
+    }
+}
+
+// The second reader is at the file, microseconds from done: looking again costs less than a
+// sleep and a wake-up; a long wait (the cache stopped answering) lets others run, then sleeps.
+void ReadAhead::AwaitSecond(const Ahead& ahead) {
+    for (unsigned looks = 0; ahead.state.load(std::memory_order_acquire) != Ahead::kReady;
+         ++looks) {
+        if (looks < kSpins)
+            CpuRelax();
+        else if (looks < kSpins + 100)
+            std::this_thread::yield();
+        else
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+}
+
 bool ReadAhead::Read(Ahead& ahead) {
     auto start = std::chrono::steady_clock::now();
     Chunk& first = ahead.first;
@@ -275,7 +400,8 @@ bool ReadAhead::Read(Ahead& ahead) {
         ahead.opened = ahead.file.fromMedium
                            ? fs_.OpenReadFromMedium(ahead.file.path, ahead.openError)
                            : fs_.OpenRead(ahead.file.path, ahead.openError);
-        first.buf = AllocateAligned(first.want);
+        if (!first.buf)
+            first.buf = AllocateAligned(first.want);
         if (ahead.opened && !first.buf) {
             first.ok = false;
             first.error = {12, "read", ahead.file.path};  // ENOMEM and ERROR_OUTOFMEMORY alike
@@ -304,7 +430,12 @@ std::unique_ptr<InputFile> ReadAhead::Open(const std::string& path, bool fromMed
             for (auto drop = planned_.begin(); drop != it; ++drop)
                 Drop(**drop);
         }
-        if (it != planned_.end()) {
+        if (it != planned_.end() && (*it)->toSecond) {
+            ahead = *it;
+            planned_.erase(planned_.begin(), it + 1);
+            int planned = Ahead::kPlanned;
+            readHere = ahead->state.compare_exchange_strong(planned, Ahead::kCallerHas);
+        } else if (it != planned_.end()) {
             ahead = *it;
             planned_.erase(planned_.begin(), it + 1);
             // Not begun yet: read here rather than wait for a thread to wake up for it.
@@ -330,6 +461,8 @@ std::unique_ptr<InputFile> ReadAhead::Open(const std::string& path, bool fromMed
         std::unique_ptr<InputFile> file = fs_.OpenRead(path, error);
         return file ? std::make_unique<Timed>(*this, std::move(file), start) : nullptr;
     }
+    if (ahead->toSecond)
+        AwaitSecond(*ahead);
     if (ahead->thrown)
         std::rethrow_exception(ahead->thrown);
     if (!ahead->opened) {

@@ -3,6 +3,7 @@
 // device always has requests waiting.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -39,9 +40,8 @@ public:
         uint64_t listedSize = 0;
     };
     // The next files to be opened, in the order they will be: each is opened and its first
-    // block read ahead, as far as the budget allows, unless the plan holds only files through
-    // a cache that answers (the caller then reads each itself). What was planned before and
-    // not opened is forgotten.
+    // block read ahead, as far as the budget allows; a few files through a cache that answers
+    // the caller reads itself. What was planned before and not opened is forgotten.
     void Plan(std::vector<Planned> files);
 
     // The file at path, as planned or opened now; its reads come from what was read ahead
@@ -58,13 +58,16 @@ private:
 
     void Work();
     void Fetch(const std::shared_ptr<Ahead>& ahead);
+    void PostToSecond(std::vector<std::shared_ptr<Ahead>> files);
+    void ReadAsSecond();
+    static void AwaitSecond(const Ahead& ahead);
     // Opens the file and reads its first chunk; whether that took the device's time.
     bool Read(Ahead& ahead);
     void StartPlanned();  // as many planned files as the budget and the count allow
     bool StartThreads();  // under the mutex: whether there is a thread for the jobs
     void Release(size_t bytes);
-    void NoteCacheRead(bool slow);  // under the mutex
-    void Drop(Ahead& ahead);        // under the mutex: nobody will open it
+    void NoteCacheRead(bool slow);
+    void Drop(Ahead& ahead);  // under the mutex: nobody will open it
 
     FileSystem& fs_;
     size_t block_;
@@ -78,16 +81,32 @@ private:
     // Whether files read through the cache take the device's time (NoteCacheRead). Until
     // they do, the caller reads each such file itself: a run over a warm cache then starts
     // no thread at all, and a cold one finds out within its first files.
-    bool cacheSlow_ = false;
-    unsigned slowInARow_ = 0;
+    std::atomic<bool> cacheSlow_ = false;
+    std::atomic<unsigned> slowInARow_ = 0;
     bool anyFromMedium_ = false;                  // in the plan
+    bool secondWorth_ = false;                    // enough to share with the second reader
     Ahead* awaited_ = nullptr;                    // the file the caller waits for
-    size_t used_ = 0;                             // bytes of the budget held
+    std::atomic<size_t> used_ = 0;                // bytes of the budget held
     std::deque<std::shared_ptr<Ahead>> planned_;  // started or not, in order
     std::deque<Planned> waiting_;                 // planned, not started yet
     unsigned threadCount_;
     bool threadless_ = false;  // none could be started: the caller reads every file
     std::vector<std::thread> threads_;
+    // A thread of its own that reads a plan of files through a cache that answers from its
+    // far end while the caller reads from the near end: woken at most once a batch, and
+    // sharing nothing with the caller on the way but the files' states and the budget.
+    struct Second {
+        std::mutex mutex;
+        std::condition_variable posted;
+        std::vector<std::shared_ptr<Ahead>> files;  // under mutex, until the thread takes them
+        std::vector<std::shared_ptr<Ahead>> read;   // under mutex, for the caller to let go
+        bool stop = false;                          // under mutex
+        bool idle = false;                          // under mutex: waiting to be woken
+        std::atomic<bool> queued = false;           // files were posted since it took some
+        bool unavailable = false;  // one core, or no thread to be had: the caller reads all
+        std::thread thread;
+    };
+    Second second_;
 };
 
 }  // namespace platform

@@ -72,8 +72,29 @@ TEST(ReadAhead, EachFileAsItIsWhoeverReadItFirst) {
     // A device's time, long enough for every system's sleep: files go to the threads.
     EXPECT_GE(OpenAll(std::chrono::milliseconds(2), true), 3u)
         << "the caller and at least two threads opened files";
-    // All through a cache that answers: the caller takes each from the plan and reads it.
+    // All through a cache that answers: the caller and a second reader share them.
     OpenAll(std::chrono::microseconds(0), false);
+}
+
+// A run stopped with most of its plan still being read: nothing is left running or leaked.
+TEST(ReadAhead, EndsWithFilesStillPlanned) {
+    test::FakeFileSystem fs;
+    std::vector<std::string> names;
+    for (int i = 0; i < 40; ++i) {
+        names.push_back(std::to_string(i));
+        fs.AddFile(names.back(), Bytes(1000, i));
+    }
+    for (bool someFromMedium : {false, true}) {
+        std::vector<ReadAhead::Planned> plan;
+        for (int i = 0; i < 40; ++i)
+            plan.push_back({names[i], someFromMedium && i % 7 == 0, 1000});
+        ReadAhead stage(fs, 4096);
+        stage.Plan(plan);
+        Error error;
+        bool ok;
+        std::unique_ptr<InputFile> file = stage.Open(plan[1].path, plan[1].fromMedium, error);
+        EXPECT_EQ(ReadAll(*file, ok), Bytes(1000, 1));
+    }
 }
 
 }  // namespace
