@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <exception>
+#include <iterator>
 #include <system_error>
 #include <utility>
 
@@ -21,8 +22,10 @@ bool FromCache(std::chrono::steady_clock::duration took, size_t bytes) {
     return took < std::chrono::microseconds(100) + std::chrono::nanoseconds(bytes / 4);
 }
 
-// A plan of fewer files than this through a cache that answers is not worth sharing.
+// A plan of fewer files than this through a cache that answers is not worth sharing, nor a
+// file read ahead into a chunk larger than this.
 constexpr size_t kSecondFrom = 8;
+constexpr size_t kSecondLargest = size_t{64} << 10;
 
 // How often the caller looks at a file the second reader is reading before it lets others
 // run, and how often the second reader looks for more files before it sleeps until woken.
@@ -262,8 +265,15 @@ void ReadAhead::StartPlanned() {
             ahead->first.want = want;
             planned_.push_back(ahead);
         }
-        if (second && added != 0)
-            PostToSecond({planned_.rbegin(), planned_.rbegin() + added});
+        if (second && added != 0) {
+            // A larger file the caller reads itself, straight into its buffer: copying it out
+            // of a chunk would cost about what reading it on the other core saves.
+            std::vector<std::shared_ptr<Ahead>> theirs;
+            std::copy_if(planned_.rbegin(), planned_.rbegin() + added, std::back_inserter(theirs),
+                         [](const auto& ahead) { return ahead->first.want <= kSecondLargest; });
+            if (!theirs.empty())
+                PostToSecond(std::move(theirs));
+        }
         for (const auto& ahead : planned_) {
             if (ahead->posted || ahead->started || !(ahead->file.fromMedium || cacheSlow_) ||
                 threadless_)
