@@ -307,17 +307,7 @@ public:
     }
 
     std::unique_ptr<InputFile> OpenRead(const std::string& path, Error& error) override {
-        int fd = OpenNoAtime(path, kReadFlags);
-        if (fd < 0) {
-            error = Failure(errno, "open", path);
-            return nullptr;
-        }
-        auto system = std::make_unique<PosixFile>(fd);
-        uint64_t size = 0;
-        if (!CheckRegular(fd, path, error, &size)) {
-            return nullptr;
-        }
-        return std::make_unique<FileReader>(std::move(system), path, size);
+        return Open(path, false, error);
     }
 
     std::unique_ptr<InputFile> OpenReadFromMedium(const std::string& path, Error& error) override {
@@ -342,22 +332,7 @@ public:
     }
 
     std::unique_ptr<InputFile> OpenReadOnce(const std::string& path, Error& error) override {
-        int fd = OpenNoAtime(path, kReadFlags);
-        if (fd < 0) {
-            error = Failure(errno, "open", path);
-            return nullptr;
-        }
-        Descriptor owned(fd);
-        uint64_t size = 0;
-        if (!CheckRegular(fd, path, error, &size)) {
-            return nullptr;
-        }
-        if (size == 0 || StartCached(fd) || !TurnDirect(fd)) {
-            return std::make_unique<FileReader>(std::make_unique<PosixFile>(owned.Release()), path,
-                                                size);
-        }
-        return std::make_unique<MediumFile>(owned.Release(), path, pool_, DirectAlignment(fd),
-                                            false);
+        return Open(path, true, error);
     }
 
     bool Exists(const std::string& path) override {
@@ -494,6 +469,26 @@ public:
 
 private:
     static constexpr size_t kPulseEvery = 256;
+
+    // Through the cache; once: past it when the file's start is not there.
+    std::unique_ptr<InputFile> Open(const std::string& path, bool once, Error& error) {
+        int fd = OpenNoAtime(path, kReadFlags);
+        if (fd < 0) {
+            error = Failure(errno, "open", path);
+            return nullptr;
+        }
+        Descriptor owned(fd);
+        uint64_t size = 0;
+        if (!CheckRegular(fd, path, error, &size)) {
+            return nullptr;
+        }
+        if (once && size != 0 && !StartCached(fd) && TurnDirect(fd)) {
+            return std::make_unique<MediumFile>(owned.Release(), path, pool_, DirectAlignment(fd),
+                                                false);
+        }
+        return std::make_unique<FileReader>(std::make_unique<PosixFile>(owned.Release()), path,
+                                            size);
+    }
 
     // Links are followed. One whose target is missing or a loop stays neither directory
     // nor file and is checked by name only; anything else that cannot be examined (no

@@ -149,10 +149,10 @@ ReadAhead::ReadAhead(FileSystem& fs, size_t block, size_t budget, unsigned threa
 // call on a descriptor costs more, and a run over a warm cache hands them none.
 bool ReadAhead::StartThreads() {
     try {
-        while (!threadless_ && threads_.size() < threadCount_)
+        while (threads_.size() < threadCount_)
             threads_.emplace_back(&ReadAhead::Work, this);
     } catch (const std::system_error&) {
-        threadless_ = threads_.empty();  // a limit, little address space: as many as started
+        // A limit, little address space: as many as started, none if none was.
         threadCount_ = static_cast<unsigned>(threads_.size());
     }
     return !threads_.empty();
@@ -247,9 +247,8 @@ void ReadAhead::StartPlanned() {
     size_t wake = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        // While the plan holds only files through the cache and the cache answers, the caller
-        // and the second reader share it, one from each end; a plan of fewer than kSecondFrom
-        // files the caller reads alone, taking each from it.
+        // Shared with the second reader: a plan of only files through a cache that answers;
+        // one of fewer than kSecondFrom the caller takes file by file.
         bool second = !anyFromMedium_ && !cacheSlow_ && !second_.unavailable;
         bool batch = planned_.size() <= kFilesAhead / 2 && (!second || secondWorth_);
         size_t added = 0;
@@ -276,7 +275,7 @@ void ReadAhead::StartPlanned() {
         }
         for (const auto& ahead : planned_) {
             if (ahead->posted || ahead->started || !(ahead->file.fromMedium || cacheSlow_) ||
-                threadless_)
+                threadCount_ == 0)
                 continue;
             ahead->posted = true;
             jobs_.push_back([this, ahead] { Fetch(ahead); });

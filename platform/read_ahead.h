@@ -89,8 +89,7 @@ private:
     std::atomic<size_t> used_ = 0;                // bytes of the budget held
     std::deque<std::shared_ptr<Ahead>> planned_;  // started or not, in order
     std::deque<Planned> waiting_;                 // planned, not started yet
-    unsigned threadCount_;
-    bool threadless_ = false;  // none could be started: the caller reads every file
+    unsigned threadCount_;  // 0 when none could be started: the caller reads every file
     std::vector<std::thread> threads_;
     // A thread of its own that reads a plan of files through a cache that answers from its
     // far end while the caller reads from the near end: woken at most once a batch, and
