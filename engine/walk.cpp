@@ -10,6 +10,7 @@
 
 #include "app/CopyCheckDlg.h"
 #include "platform/dirs.h"
+#include "platform/list_ahead.h"
 
 namespace {
 
@@ -99,9 +100,7 @@ CCopyCheckDlg::Root CCopyCheckDlg::RootOf(std::string dir) {
 
 // Keeps a listing the scan is done with for the walk, while the kept ones stay small.
 void CCopyCheckDlg::KeepListing(const std::string& dir, std::vector<platform::DirEntry>& entries) {
-    size_t bytes = entries.size() * sizeof(platform::DirEntry);
-    for (const platform::DirEntry& entry : entries)
-        bytes += entry.name.size();
+    size_t bytes = platform::ListingBytes(entries);
     if (m_nScannedBytes + bytes > kKeptListings)
         return;
     m_nScannedBytes += bytes;
@@ -116,16 +115,25 @@ void CCopyCheckDlg::DropKeptListings() {
 void CCopyCheckDlg::CheckTotalSize(std::string dir) {
     m_srcRoot = RootOf(dir);
     DropKeptListings();
+    platform::ListAhead ahead(*m_fs, [this] { KeepWindowAlive(); });
     std::vector<Level> levels;
     auto enter = [&](Level level, bool root) {
         AddSeparator(dir);
         platform::Error error;
         if (root)
             level.hasId = m_fs->Identify(Io(dir), level.id, error);
-        if (!ListDirectory(dir, level.entries)) {
+        if (!ahead.List(Io(dir), level.entries)) {
             AddPathResult("CheckTotalSize:ディレクトリ[", dir,
                           "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
             return;
+        }
+        if (m_bReadAhead) {
+            std::vector<std::string> subdirs;
+            for (const platform::DirEntry& entry : level.entries)
+                if (entry.isDir)
+                    subdirs.push_back(Io(dir + entry.name + platform::kSeparator));
+            if (!subdirs.empty())
+                ahead.Plan(std::move(subdirs));
         }
         level.srcLength = dir.size();
         levels.push_back(std::move(level));

@@ -13,6 +13,13 @@ std::string WithSeparator(std::string path) {
 
 }  // namespace
 
+size_t ListingBytes(const std::vector<DirEntry>& entries) {
+    size_t bytes = entries.size() * sizeof(DirEntry);
+    for (const DirEntry& entry : entries)
+        bytes += entry.name.size();
+    return bytes;
+}
+
 bool LiesInside(FileSystem& fs, const std::string& resolved, const std::string& root) {
     std::string dir;
     Error error;

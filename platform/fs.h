@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/dirs.h"
@@ -35,6 +36,9 @@ struct DirEntry {
     // Held elsewhere (an online-only cloud file, offline storage): reading fetches it.
     bool notLocal = false;
 };
+
+// The memory a listing holds, about.
+size_t ListingBytes(const std::vector<DirEntry>& entries);
 
 // A file open for reading, in binary. Closed by the destructor.
 class InputFile {
@@ -68,8 +72,12 @@ bool AttributesNotLocal(uint32_t attributes);
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
-    // Called now and then from inside a long listing, so that a window can repaint.
-    void SetPulse(std::function<void()> pulse) { pulse_ = std::move(pulse); }
+    // Called now and then from inside a long listing, so that a window can repaint: only
+    // in listings on the thread that sets it, the window's.
+    void SetPulse(std::function<void()> pulse) {
+        pulse_ = std::move(pulse);
+        pulseThread_ = std::this_thread::get_id();
+    }
     // Every entry of the directory dir (with or without a trailing separator) except "." and
     // "..", in the order the system delivers them, hidden entries included.
     virtual bool List(const std::string& dir, std::vector<DirEntry>& entries, Error& error) = 0;
@@ -130,12 +138,13 @@ protected:
     }
     // Listings call it every so many entries.
     void Pulse() const {
-        if (pulse_)
+        if (pulse_ && std::this_thread::get_id() == pulseThread_)
             pulse_();
     }
 
 private:
     std::function<void()> pulse_;
+    std::thread::id pulseThread_;
 };
 
 // The operating system's own file system.

@@ -2,8 +2,11 @@
 // counter and bar position for trees and faults written out as literals.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/CopyCheckDlg.h"
@@ -249,6 +252,26 @@ const Case kCases[] = {
      {"CheckTotalSize:ディレクトリ[src/huge/" + kDenied, "Diredtory [ src/ ]",
       "Diredtory [ src/huge/ ]", "ディレクトリ[src/huge/" + kDenied, "File [src/g]"},
      {1, 1, 1, 1, 1}},
+    {"listings made ahead while the caller is slow: one fails, one runs out of memory",
+     [](FakeFileSystem& fs) {
+         Both(fs, "a/x", "a");
+         Both(fs, "b/x", "b");
+         fs.AddDir("src/c");
+         fs.AddDir("src/d");
+         fs.Fail(FakeFileSystem::Op::List, "src/d/");
+         fs.onCall = [](const std::string& call) {
+             if (call == "List src/a/")
+                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
+             if (call == "List src/c/")
+                 throw std::bad_alloc();
+         };
+     },
+     {},
+     {"CheckTotalSize:ディレクトリ[src/c/" + kDenied,
+      "CheckTotalSize:ディレクトリ[src/d/" + kDenied, "Diredtory [ src/ ]", "Diredtory [ src/a/ ]",
+      "File [src/a/x]", "Diredtory [ src/b/ ]", "File [src/b/x]", "Diredtory [ src/c/ ]",
+      "ディレクトリ[src/c/" + kDenied, "Diredtory [ src/d/ ]", "ディレクトリ[src/d/" + kDenied},
+     {4, 2, 2, 2, 2}},
     {"a difference early in a file listed past 4 GiB steps the whole rest",
      [](FakeFileSystem& fs) {
          fs.AddFile("src/f", Bytes(10));
