@@ -156,7 +156,7 @@ public:
     int m_bKeepLog = 0;
     int m_bNamesOnly = 0;
     bool m_bCached = false;    // the copy is read through the system's cache, as the source is
-    bool m_bReadAhead = true;  // files and blocks read before they are compared
+    bool m_bReadAhead = true;  // files read, and directories listed, before they are needed
     std::string m_strLogPath;
     fw::Icon m_hIcon = nullptr;
 
