@@ -88,9 +88,14 @@ void ListAhead::Work() {
         planned_.pop_back();
         lock.unlock();
         Listing listing = Make(busy_);
+        size_t bytes = ListingBytes(listing.entries);
         lock.lock();
-        held_ += ListingBytes(listing.entries);
-        ready_[std::move(busy_)] = std::move(listing);
+        try {
+            ready_.emplace(busy_, std::move(listing));
+            held_ += bytes;
+        } catch (const std::bad_alloc&) {
+            // Nowhere to keep it: the caller lists that directory itself.
+        }
         busy_.clear();
         done_.notify_all();
     }
