@@ -10,15 +10,31 @@
 
 namespace platform {
 
+namespace {
+
+// How often a caller waiting for the thread lets the window repaint.
+constexpr std::chrono::milliseconds kWaitSlice{50};
+
+}  // namespace
+
 ListAhead::ListAhead(FileSystem& fs, std::function<void()> wait)
     : fs_(fs), wait_(std::move(wait)), unavailable_(std::thread::hardware_concurrency() < 2) {}
 
 ListAhead::~ListAhead() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stop_ = true;
-    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    stop_ = true;
     work_.notify_one();
+    // A listing under way is finished first (a stop can come during a slow one): the window
+    // stays alive meanwhile, and one that cannot repaint loses nothing.
+    while (!done_.wait_for(lock, kWaitSlice, [&] { return busy_.empty(); })) {
+        lock.unlock();
+        try {
+            wait_();
+        } catch (...) {
+        }
+        lock.lock();
+    }
+    lock.unlock();
     if (thread_.joinable())
         thread_.join();
 }
@@ -63,7 +79,7 @@ bool ListAhead::List(const std::string& dir, std::vector<DirEntry>& entries) {
         if (busy_ != dir)
             break;
         // A listing can take long (a slow network, a huge directory): the window stays alive.
-        if (!done_.wait_for(lock, std::chrono::milliseconds(50), [&] { return busy_ != dir; })) {
+        if (!done_.wait_for(lock, kWaitSlice, [&] { return busy_ != dir; })) {
             lock.unlock();
             wait_();
             lock.lock();
