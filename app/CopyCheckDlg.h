@@ -111,7 +111,6 @@ private:
     bool SameDirectory(const std::string& a, const std::string& b);
     void CloseRun(bool walked, bool failed);
     void AddLine(const std::string& text, const LineInfo& info);
-    bool ListDirectory(const std::string& dir, std::vector<platform::DirEntry>& entries);
     void KeepListing(const std::string& dir, std::vector<platform::DirEntry>& entries);
     void DropKeptListings();
     // A root of the trees being walked, as shown and as the file system is asked for it;

@@ -5,7 +5,6 @@
 // process's handles. A directory that is already on the path being walked (a link back to
 // an ancestor) is not entered again, or the walk would never end.
 #include <algorithm>
-#include <new>
 #include <optional>
 
 #include "app/CopyCheckDlg.h"
@@ -72,18 +71,6 @@ Level LevelOf(const platform::DirEntry& entry) {
 }
 
 }  // namespace
-
-// A listing that runs out of memory is one that could not be had.
-bool CCopyCheckDlg::ListDirectory(const std::string& dir,
-                                  std::vector<platform::DirEntry>& entries) {
-    platform::Error error;
-    try {
-        return m_fs->List(Io(dir), entries, error);
-    } catch (const std::bad_alloc&) {
-        std::vector<platform::DirEntry>().swap(entries);
-        return false;
-    }
-}
 
 // The path the file system is asked for: the root's io form and the names after it.
 std::string CCopyCheckDlg::Io(const std::string& shown) const {
@@ -178,7 +165,7 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
         if (auto kept = m_scanned.find(srcDir); kept != m_scanned.end()) {
             level.entries = std::move(kept->second);
             m_scanned.erase(kept);
-        } else if (!ListDirectory(srcDir, level.entries)) {
+        } else if (!platform::ListOrNothing(*m_fs, Io(srcDir), level.entries)) {
             AddPathResult("ディレクトリ[", srcDir,
                           "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
             ++m_nDiffCount;

@@ -1,6 +1,8 @@
 // What every file system offers on top of its own operations.
 #include "platform/fs.h"
 
+#include <new>
+
 namespace platform {
 
 namespace {
@@ -18,6 +20,16 @@ size_t ListingBytes(const std::vector<DirEntry>& entries) {
     for (const DirEntry& entry : entries)
         bytes += entry.name.size();
     return bytes;
+}
+
+bool ListOrNothing(FileSystem& fs, const std::string& dir, std::vector<DirEntry>& entries) {
+    Error error;
+    try {
+        return fs.List(dir, entries, error);
+    } catch (const std::bad_alloc&) {
+        std::vector<DirEntry>().swap(entries);
+        return false;
+    }
 }
 
 bool LiesInside(FileSystem& fs, const std::string& resolved, const std::string& root) {

@@ -150,6 +150,10 @@ private:
 // The operating system's own file system.
 FileSystem& RealFileSystem();
 
+// The listing of dir; one that runs out of memory is one that could not be had (false, and
+// nothing listed).
+bool ListOrNothing(FileSystem& fs, const std::string& dir, std::vector<DirEntry>& entries);
+
 // Whether resolved (a path as Resolve gives it) is the directory root or lies below it.
 bool LiesInside(FileSystem& fs, const std::string& resolved, const std::string& root);
 

@@ -88,9 +88,7 @@ bool ListAhead::List(const std::string& dir, std::vector<DirEntry>& entries) {
     if (auto at = std::find(planned_.begin(), planned_.end(), dir); at != planned_.end())
         planned_.erase(planned_.begin(), at + 1);
     lock.unlock();
-    Listing listing = Make(dir);
-    entries = std::move(listing.entries);
-    return listing.listed;
+    return ListOrNothing(fs_, dir, entries);
 }
 
 void ListAhead::Work() {
@@ -103,7 +101,8 @@ void ListAhead::Work() {
         busy_ = std::move(planned_.back());
         planned_.pop_back();
         lock.unlock();
-        Listing listing = Make(busy_);
+        Listing listing;
+        listing.listed = ListOrNothing(fs_, busy_, listing.entries);
         size_t bytes = ListingBytes(listing.entries);
         lock.lock();
         try {
@@ -115,19 +114,6 @@ void ListAhead::Work() {
         busy_.clear();
         done_.notify_all();
     }
-}
-
-// A listing that runs out of memory is one that could not be had.
-ListAhead::Listing ListAhead::Make(const std::string& dir) {
-    Listing listing;
-    Error error;
-    try {
-        listing.listed = fs_.List(dir, listing.entries, error);
-    } catch (const std::bad_alloc&) {
-        std::vector<DirEntry>().swap(listing.entries);
-        listing.listed = false;
-    }
-    return listing;
 }
 
 }  // namespace platform

@@ -40,7 +40,6 @@ private:
         bool listed = false;
     };
     void Work();
-    Listing Make(const std::string& dir);
 
     FileSystem& fs_;
     std::function<void()> wait_;

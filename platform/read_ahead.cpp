@@ -198,11 +198,15 @@ void ReadAhead::Work() {
 // One slow file is as likely a moment the system spent elsewhere: files through the cache
 // take the device's time after a few in a row, and no longer after one that did not.
 void ReadAhead::NoteCacheRead(bool slow) {
-    constexpr unsigned kSlowInARow = 3;
-    unsigned row = slow ? slowInARow_.fetch_add(1) + 1 : 0;
-    if (!slow)
+    if (slow)
+        ++slowInARow_;
+    else
         slowInARow_ = 0;
-    cacheSlow_ = row >= kSlowInARow;
+}
+
+bool ReadAhead::CacheSlow() const {
+    constexpr unsigned kSlowInARow = 3;
+    return slowInARow_ >= kSlowInARow;
 }
 
 void ReadAhead::Release(size_t bytes) {
@@ -249,7 +253,7 @@ void ReadAhead::StartPlanned() {
         std::lock_guard<std::mutex> lock(mutex_);
         // Shared with the second reader: a plan of only files through a cache that answers;
         // one of fewer than kSecondFrom the caller takes file by file.
-        bool second = !anyFromMedium_ && !cacheSlow_ && !second_.unavailable;
+        bool second = !anyFromMedium_ && !CacheSlow() && !second_.unavailable;
         bool batch = planned_.size() <= kFilesAhead / 2 && (!second || secondWorth_);
         size_t added = 0;
         for (; batch && !waiting_.empty() && planned_.size() < kFilesAhead;
@@ -274,7 +278,7 @@ void ReadAhead::StartPlanned() {
                 PostToSecond(std::move(theirs));
         }
         for (const auto& ahead : planned_) {
-            if (ahead->posted || ahead->started || !(ahead->file.fromMedium || cacheSlow_) ||
+            if (ahead->posted || ahead->started || !(ahead->file.fromMedium || CacheSlow()) ||
                 threadCount_ == 0)
                 continue;
             ahead->posted = true;

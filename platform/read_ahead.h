@@ -67,6 +67,7 @@ private:
     bool StartThreads();  // under the mutex: whether there is a thread for the jobs
     void Release(size_t bytes);
     void NoteCacheRead(bool slow);
+    bool CacheSlow() const;
     void Drop(Ahead& ahead);  // under the mutex: nobody will open it
 
     FileSystem& fs_;
@@ -78,10 +79,9 @@ private:
     std::deque<std::function<void()>> jobs_;
     bool stop_ = false;
     unsigned idle_ = 0;  // threads waiting for a job
-    // Whether files read through the cache take the device's time (NoteCacheRead). Until
-    // they do, the caller reads each such file itself: a run over a warm cache then starts
-    // no thread at all, and a cold one finds out within its first files.
-    std::atomic<bool> cacheSlow_ = false;
+    // Files read through the cache that took the device's time, in a row (NoteCacheRead).
+    // Until a few did (CacheSlow), the caller reads each such file itself: a run over a warm
+    // cache then starts no thread at all, and a cold one finds out within its first files.
     std::atomic<unsigned> slowInARow_ = 0;
     bool anyFromMedium_ = false;                  // in the plan
     bool secondWorth_ = false;                    // enough to share with the second reader

@@ -159,6 +159,11 @@ bool FakeFileSystem::Faulty(Op op, const std::string& path) {
     return true;
 }
 
+bool FakeFileSystem::FaultyNow(Op op, const std::string& path) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return Faulty(op, path);
+}
+
 void FakeFileSystem::Record(const char* call, const std::string& path) {
     std::string record = std::string(call) + " " + path;
     if (onCall)
@@ -173,7 +178,7 @@ bool FakeFileSystem::List(const std::string& dir, std::vector<platform::DirEntry
     entries.clear();
     std::string key;
     Node* node = Walk(dir, true, &key);
-    if (!node || node->kind != Kind::Dir || node->unreadable || Faulty(Op::List, dir)) {
+    if (!node || node->kind != Kind::Dir || node->unreadable || FaultyNow(Op::List, dir)) {
         error = {node ? EACCES : ENOENT, "opendir", dir};
         return false;
     }
@@ -203,7 +208,7 @@ std::unique_ptr<platform::InputFile> FakeFileSystem::OpenRead(const std::string&
     std::this_thread::sleep_for(openTakes);
     std::string key;
     Node* node = Walk(path, true, &key);
-    if (!node || Faulty(Op::Open, path) || node->kind != Kind::File) {
+    if (!node || FaultyNow(Op::Open, path) || node->kind != Kind::File) {
         error = {node ? EACCES : ENOENT, "open", path};
         return nullptr;
     }

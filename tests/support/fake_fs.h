@@ -21,7 +21,7 @@ namespace test {
 // and "/a/b" name the same entry. Each call is recorded as "<Call> <path as given>": "List",
 // "OpenRead", "Read", "Close" (of a file opened for reading), "Exists", "Create" (new or not),
 // "Write", "Rename" (its source), "Remove".
-// Files may be read on several threads at once.
+// Files may be read, and directories listed, on several threads at once.
 class FakeFileSystem : public platform::FileSystem {
 public:
     static constexpr unsigned kAlways = UINT_MAX;
@@ -92,7 +92,8 @@ private:
     friend class FakeOutput;
 
     Node* Walk(const std::string& path, bool followLast, std::string* key = nullptr);
-    bool Faulty(Op op, const std::string& path);
+    bool Faulty(Op op, const std::string& path);     // under m_mutex
+    bool FaultyNow(Op op, const std::string& path);  // takes it
     void Record(const char* call, const std::string& path);
     void Erase(const std::string& key);  // a file's node and its parent's listing of it
 
