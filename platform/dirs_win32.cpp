@@ -80,7 +80,15 @@ std::string FullPath(const std::string& path) {
 }
 
 std::string RunRoot(const std::string& typed) {
-    std::string root = FromWide(SystemPath(typed));
+    // "\\.\D:\dir" is a plain path to the system, whose rules apply to the names appended
+    // to it: it becomes "\\?\D:\dir" like any other root, after those rules apply to it.
+    std::string plain = typed;
+    if (plain.starts_with("\\\\.\\UNC\\")) {
+        plain = "\\\\" + plain.substr(8);
+    } else if (plain.starts_with("\\\\.\\") && plain.size() >= 6 && plain[5] == ':') {
+        plain = plain.substr(4);
+    }
+    std::string root = FromWide(SystemPath(plain));
     return root.ends_with('\\') ? root : root + '\\';
 }
 

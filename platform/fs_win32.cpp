@@ -46,23 +46,6 @@ private:
     HANDLE handle_;
 };
 
-class Search {
-public:
-    explicit Search(HANDLE handle) : handle_(handle) {}
-    ~Search() {
-        if (valid()) {
-            FindClose(handle_);
-        }
-    }
-    Search(const Search&) = delete;
-    Search& operator=(const Search&) = delete;
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle_;
-};
-
 class Win32File : public SystemFile {
 public:
     explicit Win32File(HANDLE handle) : handle_(handle) {}
@@ -163,6 +146,19 @@ HANDLE OpenForReading(const std::string& path, DWORD flags) {
     }
     return CreateFileW(system.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, flags,
                        nullptr);
+}
+
+// A directory is listed through a handle opened as files are, so that listing it leaves its
+// last access time as it was; read-only media refuse that access and are listed all the same.
+HANDLE OpenToList(const std::wstring& systemDir) {
+    HANDLE handle =
+        CreateFileW(systemDir.c_str(), FILE_LIST_DIRECTORY | FILE_WRITE_ATTRIBUTES, kShareAll,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        return KeepAccessTime(handle);
+    }
+    return CreateFileW(systemDir.c_str(), FILE_LIST_DIRECTORY, kShareAll, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 // What unbuffered reads of the file must be aligned to: its volume's sector size.
@@ -266,7 +262,7 @@ public:
         entries.clear();
         // An empty path names no directory, not the current drive's root.
         if (dir.empty()) {
-            error = Failed(ERROR_PATH_NOT_FOUND, "FindFirstFileExW", dir);
+            error = Failed(ERROR_PATH_NOT_FOUND, "CreateFileW", dir);
             return false;
         }
         std::string withSeparator = dir;
@@ -274,34 +270,43 @@ public:
             withSeparator += '\\';
         }
         std::wstring systemDir = SystemPath(withSeparator);
-        WIN32_FIND_DATAW data;
-        Search search(FindFirstFileExW((systemDir + L"*.*").c_str(), FindExInfoBasic, &data,
-                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
-        if (!search.valid()) {
-            DWORD code = GetLastError();
-            // What an empty drive root gives: nothing there, not even "." and "..".
-            if (code == ERROR_FILE_NOT_FOUND) {
-                return true;
-            }
-            error = Failed(code, "FindFirstFileExW", dir);
+        Handle handle(OpenToList(systemDir));
+        if (!handle.valid()) {
+            error = Failed(GetLastError(), "CreateFileW", dir);
             return false;
         }
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") {
-                continue;
+        // Records are 8-byte aligned; a large buffer asks the system for many at once.
+        std::vector<uint64_t> buffer(size_t{64} << 10 >> 3);
+        for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;;
+             kind = FileIdBothDirectoryInfo) {
+            if (!GetFileInformationByHandleEx(handle.get(), kind, buffer.data(),
+                                              static_cast<DWORD>(buffer.size() * 8))) {
+                DWORD code = GetLastError();
+                // The end; an empty drive root has not even "." and "..".
+                if (code == ERROR_NO_MORE_FILES || code == ERROR_FILE_NOT_FOUND) {
+                    return true;
+                }
+                error = Failed(code, "GetFileInformationByHandleEx", dir);
+                return false;
             }
-            entries.push_back(Examine(data, systemDir + name));
-            if (entries.size() % kPulseEvery == 0) {
-                Pulse();
+            auto* at = reinterpret_cast<const unsigned char*>(buffer.data());
+            for (;;) {
+                auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+                std::wstring name(info->FileName, info->FileNameLength / sizeof(wchar_t));
+                if (name != L"." && name != L"..") {
+                    entries.push_back(Examine(name, info->FileAttributes,
+                                              static_cast<uint64_t>(info->EndOfFile.QuadPart),
+                                              systemDir + name));
+                    if (entries.size() % kPulseEvery == 0) {
+                        Pulse();
+                    }
+                }
+                if (info->NextEntryOffset == 0) {
+                    break;
+                }
+                at += info->NextEntryOffset;
             }
-        } while (FindNextFileW(search.get(), &data));
-        DWORD code = GetLastError();
-        if (code != ERROR_NO_MORE_FILES) {
-            error = Failed(code, "FindNextFileW", dir);
-            return false;
         }
-        return true;
     }
 
     std::unique_ptr<InputFile> OpenRead(const std::string& path, Error& error) override {
@@ -442,13 +447,14 @@ private:
     // Links and junctions are followed to what they lead to. One whose target is missing
     // stays neither directory nor file and is checked by name only; one that cannot be
     // examined otherwise is unreadable.
-    static DirEntry Examine(const WIN32_FIND_DATAW& data, const std::wstring& systemPath) {
+    static DirEntry Examine(const std::wstring& name, DWORD attributes, uint64_t size,
+                            const std::wstring& systemPath) {
         DirEntry entry;
-        entry.name = FromWide(data.cFileName);
-        entry.isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        entry.size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-        entry.notLocal = AttributesNotLocal(data.dwFileAttributes);
-        bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        entry.name = FromWide(name);
+        entry.isDir = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.size = size;
+        entry.notLocal = AttributesNotLocal(attributes);
+        bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
         // Only directories need an identity: it is what catches a tree that leads back
         // into itself.
         if (!link && !entry.isDir) {

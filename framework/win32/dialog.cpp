@@ -289,7 +289,9 @@ private:
         Send(id, WM_SETREDRAW, FALSE);
         change();
         Send(id, WM_SETREDRAW, TRUE);
-        RedrawWindow(Item(id), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        // The frame too: the scroll bar is outside the client area.
+        RedrawWindow(Item(id), nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
     }
     LRESULT Send(int id, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
         return SendMessageW(Item(id), msg, wp, lp);

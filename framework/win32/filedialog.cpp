@@ -33,7 +33,9 @@ int RunFileDialog(const CFileDialog& dlg, std::string& path) {
     ofn.lpstrFile = file.data();
     ofn.nMaxFile = static_cast<DWORD>(file.size());
     ofn.lpstrDefExt = defExt.empty() ? nullptr : defExt.c_str();
-    ofn.Flags = dlg.m_nFlags | OFN_EXPLORER;
+    // The process's current directory stays where it is: moved, it would keep a removable
+    // drive in use and change what relative paths mean.
+    ofn.Flags = dlg.m_nFlags | OFN_EXPLORER | OFN_NOCHANGEDIR;
     BOOL ok = dlg.m_bOpenFileDialog ? GetOpenFileNameW(&ofn) : GetSaveFileNameW(&ofn);
     if (!ok)
         return IDCANCEL;

@@ -11,10 +11,12 @@
 namespace platform {
 namespace {
 
-// Names the rules of plain paths would change, made through the extended-length form.
+// Names the rules of plain paths would change, made through the extended-length form; a
+// root typed in the device form "\\.\" is one too.
 TEST(RunRoot, NamesAreUsedExactlyAsListed) {
     TempDir temp;
     const std::string root = RunRoot(temp.path());
+    EXPECT_EQ(RunRoot("\\\\.\\" + temp.path() + "\\x.\\..\\"), root);
     const char* names[] = {"foo.", "foo ", "nul", "con.txt", "aux.c", "plain"};
     for (const std::string name : names)
         temp.WriteFile(name, name);
