@@ -257,11 +257,12 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
     if (manifest && !FinishManifest(*manifest, run, err))
         status = kNotDone;
     // Files that compared equal but that the list cannot hold: an audit would not read them.
-    for (const std::string& path : manifest ? manifest->Unlisted() : std::vector<std::string>()) {
-        err << "copycheck-cli: too long a path for the manifest: " << Escaped(path) << '\n';
+    if (manifest && !manifest->Unlisted().empty()) {
+        for (const std::string& path : manifest->Unlisted())
+            err << "copycheck-cli: too long a path for the manifest: " << Escaped(path) << '\n';
+        err << std::flush;
         status = kNotDone;
     }
-    err << std::flush;
     if (!Delivered(out, err))
         status = kNotDone;
     dlg.SetResultListener(nullptr);
