@@ -20,23 +20,6 @@ const char kSeparatorLine[] = "-------------------------------------------";
 // Listed files handed to the reads in flight at a time.
 constexpr size_t kPlanAhead = 256;
 
-// The list itself is read through the cache: it is what is checked against, not the medium.
-bool ReadAll(platform::FileSystem& fs, const std::string& path, std::string& text,
-             platform::Error& error) {
-    std::unique_ptr<platform::InputFile> file = fs.OpenRead(path, error);
-    if (!file)
-        return false;
-    std::string chunk(size_t{64} << 10, '\0');
-    for (;;) {
-        size_t got = 0;
-        if (!file->Read(chunk.data(), chunk.size(), got, error))
-            return false;
-        text.append(chunk.data(), got);
-        if (got < chunk.size())
-            return true;
-    }
-}
-
 std::string WithSeparator(std::string path) {
     if (!path.empty() && path.back() != platform::kSeparator && path.back() != '/')
         path += platform::kSeparator;
@@ -47,11 +30,6 @@ std::string WithSeparator(std::string path) {
 std::string DirectoryOf(const std::string& path) {
     size_t cut = path.find_last_of(platform::kSeparator == '\\' ? "\\/" : "/");
     return cut == std::string::npos ? "" : path.substr(0, cut + 1);
-}
-
-bool IsAbsolute(const std::string& path) {
-    return path.starts_with(platform::kSeparator) ||
-           (platform::kSeparator == '\\' && path.size() > 1 && path[1] == ':');
 }
 
 // A listed file: as shown, as the file system is asked for it, its listed digest, and as its
@@ -252,23 +230,19 @@ private:
 int Audit(const AuditRequest& request, std::ostream& out, std::ostream& err,
           const Environment& env) {
     platform::FileSystem& fs = env.fs ? *env.fs : platform::RealFileSystem();
-    std::string text;
-    platform::Error error;
-    if (!ReadAll(fs, request.manifest, text, error)) {
-        err << "copycheck-cli: the list cannot be read: " << platform::Describe(error) << '\n'
-            << std::flush;
-        return 2;
-    }
     // Refused whole before anything is read: an audit of part of a list proves little.
-    std::vector<Listed> listed;
-    size_t line = 0;
-    std::string why;
-    if (!ParseManifest(text, listed, line, why)) {
-        err << "copycheck-cli: " << request.manifest << ", line " << line << ": " << why << '\n'
-            << std::flush;
+    ManifestParser list;
+    platform::Error error;
+    if (!ReadManifest(fs, request.manifest, list, error)) {
+        if (error.failed())
+            err << "copycheck-cli: the list cannot be read: " << platform::Describe(error) << '\n';
+        else
+            err << "copycheck-cli: " << request.manifest << ", line " << list.line() << ": "
+                << list.why() << '\n';
+        err << std::flush;
         return 2;
     }
-    if (listed.empty()) {
+    if (list.files().empty()) {
         err << "copycheck-cli: " << request.manifest << " lists no files\n" << std::flush;
         return 2;
     }
@@ -277,13 +251,10 @@ int Audit(const AuditRequest& request, std::ostream& out, std::ostream& err,
     std::string ioDir =
         platform::RunRoot(shownDir.empty() ? std::string(".") + platform::kSeparator : shownDir);
     std::vector<Target> targets;
-    for (const Listed& file : listed) {
-        std::string path = file.path;
+    for (Listed& file : list.files()) {
+        std::string path = std::move(file.path);
         std::replace(path.begin(), path.end(), '/', platform::kSeparator);
-        if (IsAbsolute(path))
-            targets.push_back({path, path, file.digest, std::nullopt});
-        else
-            targets.push_back({shownDir + path, ioDir + path, file.digest, std::nullopt});
+        targets.push_back({shownDir + path, ioDir + path, file.digest, std::nullopt});
     }
     FindEntries(fs, targets);
 

@@ -256,6 +256,13 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
     }
     if (manifest && !FinishManifest(*manifest, run, err))
         status = kNotDone;
+    // Files that compared equal but that the list cannot hold: an audit would not read them.
+    if (manifest && !manifest->Unlisted().empty()) {
+        for (const std::string& path : manifest->Unlisted())
+            err << "copycheck-cli: too long a path for the manifest: " << Escaped(path) << '\n';
+        err << std::flush;
+        status = kNotDone;
+    }
     if (!Delivered(out, err))
         status = kNotDone;
     dlg.SetResultListener(nullptr);

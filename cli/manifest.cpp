@@ -1,12 +1,17 @@
 // The checksum list: its lines, its parsing, and its writing under a temporary name.
 #include "cli/manifest.h"
 
+#include <algorithm>
+
+#include "platform/dirs.h"
+
 namespace cli {
 
 namespace {
 
-// Written out in pieces of this size, so that a long list does not wait in memory.
+// Written out, and read, in pieces of this size, so that a long list does not wait in memory.
 constexpr size_t kWriteEvery = size_t{64} << 10;
+constexpr size_t kReadEvery = size_t{64} << 10;
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9')
@@ -18,8 +23,42 @@ int HexValue(char c) {
     return -1;
 }
 
+bool HasDrive(std::string_view path) {
+    return path.size() > 1 && path[1] == ':' &&
+           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
+
+// Read as something other than the file below the tree: "-" by sha256sum (standard input),
+// a leading backslash or a drive on Windows. The writer puts "./" before them.
+bool ReadOtherwise(std::string_view path) {
+    return path == "-" || path.starts_with('\\') || HasDrive(path);
+}
+
+// Why a listed path may lead out of the directory it is taken below, or nothing. A root,
+// a drive and a UNC prefix ("//server", "\\server") are refused wherever the list is read,
+// so that a list means the same on every system; ".." as this system separates names.
+const char* LeavesTree(std::string_view path) {
+    if (path.starts_with('/') || path.starts_with('\\'))
+        return "an absolute path";
+    if (HasDrive(path))
+        return "a drive prefix";
+    const char* separators = platform::kSeparator == '\\' ? "/\\" : "/";
+    for (size_t at = 0; at <= path.size();) {
+        size_t end = std::min(path.find_first_of(separators, at), path.size());
+        if (path.substr(at, end - at) == "..")
+            return "\"..\" among the names";
+        at = end + 1;
+    }
+    return nullptr;
+}
+
 // One line's parts after its digest, or what is wrong with it.
 bool ParseLine(std::string_view line, Listed& listed, std::string& why) {
+    // A NUL would end the path where the system is given it (sha256sum -z ends lines so).
+    if (line.find('\0') != std::string_view::npos) {
+        why = "a NUL byte";
+        return false;
+    }
     bool escaped = line.starts_with('\\');
     if (escaped)
         line.remove_prefix(1);
@@ -52,6 +91,13 @@ bool ParseLine(std::string_view line, Listed& listed, std::string& why) {
         }
         listed.path += next == 'n' ? '\n' : next == 'r' ? '\r' : '\\';
     }
+    // Checked unescaped: that is the path the file system is given.
+    if (const char* leaves = LeavesTree(listed.path)) {
+        why = leaves;
+        return false;
+    }
+    if (listed.path.starts_with("./") && ReadOtherwise(std::string_view(listed.path).substr(2)))
+        listed.path.erase(0, 2);
     return true;
 }
 
@@ -61,6 +107,8 @@ std::string ManifestLine(std::string_view path, const platform::Sha256::Digest& 
     bool escape = path.find_first_of("\\\n\r") != std::string_view::npos;
     std::string line = escape ? "\\" : "";
     line += platform::ToHex(digest) + "  ";
+    if (ReadOtherwise(path))
+        line += "./";
     for (char c : path) {
         if (c == '\\')
             line += "\\\\";
@@ -71,28 +119,58 @@ std::string ManifestLine(std::string_view path, const platform::Sha256::Digest& 
         else
             line += c;
     }
-    return line + '\n';
+    return line.size() > kMaxManifestLine ? "" : line + '\n';
 }
 
-bool ParseManifest(std::string_view text, std::vector<Listed>& files, size_t& badLine,
-                   std::string& why) {
-    badLine = 0;
-    while (!text.empty()) {
-        ++badLine;
-        size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-        // A raw carriage return at the end is a CR LF line end: sha256sum escapes one in a name.
-        if (line.ends_with('\r'))
-            line.remove_suffix(1);
-        if (line.empty())
-            continue;
-        Listed listed;
-        if (!ParseLine(line, listed, why))
+bool ManifestParser::Add(std::string_view bytes) {
+    while (why_.empty() && !bytes.empty()) {
+        size_t end = bytes.find('\n');
+        std::string_view part = bytes.substr(0, end);
+        if (pending_.size() + part.size() > kMaxManifestLine) {
+            why_ = "longer than " + std::to_string(kMaxManifestLine) + " bytes";
             return false;
-        files.push_back(std::move(listed));
+        }
+        pending_.append(part);
+        if (end == std::string_view::npos)
+            break;
+        bytes.remove_prefix(end + 1);
+        LineDone();
     }
-    return true;
+    return why_.empty();
+}
+
+bool ManifestParser::End() {
+    if (why_.empty() && !pending_.empty())
+        LineDone();
+    return why_.empty();
+}
+
+void ManifestParser::LineDone() {
+    std::string_view line = pending_;
+    // A raw carriage return at the end is a CR LF line end: sha256sum escapes one in a name.
+    if (line.ends_with('\r'))
+        line.remove_suffix(1);
+    Listed listed;
+    if (!line.empty() && ParseLine(line, listed, why_))
+        files_.push_back(std::move(listed));
+    pending_.clear();
+    if (why_.empty())
+        ++line_;
+}
+
+bool ReadManifest(platform::FileSystem& fs, const std::string& path, ManifestParser& parser,
+                  platform::Error& error) {
+    std::unique_ptr<platform::InputFile> file = fs.OpenRead(path, error);
+    if (!file)
+        return false;
+    std::string chunk(kReadEvery, '\0');
+    size_t got = 0;
+    do {
+        if (!file->Read(chunk.data(), chunk.size(), got, error) ||
+            !parser.Add(std::string_view(chunk.data(), got)))
+            return false;
+    } while (got == chunk.size());
+    return parser.End();
 }
 
 ManifestWriter::ManifestWriter(platform::FileSystem& fs, std::string path, bool replace)
@@ -118,7 +196,12 @@ bool ManifestWriter::Open(platform::Error& error) {
 }
 
 void ManifestWriter::Add(std::string_view path, const platform::Sha256::Digest& digest) {
-    pending_ += ManifestLine(path, digest);
+    std::string line = ManifestLine(path, digest);
+    if (line.empty()) {
+        unlisted_.emplace_back(path);
+        return;
+    }
+    pending_ += line;
     ++lines_;
     if (pending_.size() >= kWriteEvery)
         WriteOut();

@@ -26,6 +26,9 @@ void Both(test::FakeFileSystem& fs, const std::string& rel, const std::string& b
     fs.AddFile("dst/" + rel, bytes);
 }
 
+// The longest name a line holds: with the digest and two spaces, the line is at the limit.
+const std::string kLongest(kMaxManifestLine - 66, 'a');
+
 TEST(Manifest, LinesAsSha256sumWritesThemReadBackInAnyOfItsForms) {
     std::string hex = platform::ToHex(Digest("x")), upper = hex;
     for (char& c : upper)
@@ -34,23 +37,26 @@ TEST(Manifest, LinesAsSha256sumWritesThemReadBackInAnyOfItsForms) {
     for (const auto& [path, line] :
          std::initializer_list<Row>{{"sub/報告書 2026.txt", hex + "  sub/報告書 2026.txt\n"},
                                     {"back\\slash", "\\" + hex + "  back\\\\slash\n"},
-                                    {"line\nfeed\r", "\\" + hex + "  line\\nfeed\\r\n"}}) {
+                                    {"line\nfeed\r", "\\" + hex + "  line\\nfeed\\r\n"},
+                                    {"-", hex + "  ./-\n"},
+                                    {"C:x", hex + "  ./C:x\n"},
+                                    {"\\\\s\\-", "\\" + hex + "  ./\\\\\\\\s\\\\-\n"},
+                                    {kLongest, hex + "  " + kLongest + "\n"}}) {
         EXPECT_EQ(ManifestLine(path, Digest("x")), line);
-        std::vector<Listed> files;
-        size_t bad;
-        std::string why;
-        ASSERT_TRUE(ParseManifest(line, files, bad, why)) << why;
-        EXPECT_EQ(files.at(0).path, path);
-        EXPECT_EQ(files.at(0).digest, Digest("x"));
+        // In two pieces, the line cut inside its digest.
+        ManifestParser parsed;
+        ASSERT_TRUE(parsed.Add(line.substr(0, 9)) && parsed.Add(line.substr(9)) && parsed.End())
+            << parsed.why();
+        EXPECT_EQ(parsed.files().at(0).path, path);
+        EXPECT_EQ(parsed.files().at(0).digest, Digest("x"));
     }
+    EXPECT_EQ(ManifestLine(kLongest + "a", Digest("x")), "");
     // Binary form, upper case, CR LF, an empty line and no line feed at the end.
-    std::vector<Listed> files;
-    size_t bad;
-    std::string why;
-    ASSERT_TRUE(ParseManifest(upper + " *a\r\n\n" + hex + "  b c", files, bad, why));
-    ASSERT_EQ(files.size(), 2u);
-    EXPECT_EQ(files[0].path + files[1].path, "ab c");
-    EXPECT_EQ(files[0].digest, files[1].digest);
+    ManifestParser parsed;
+    ASSERT_TRUE(parsed.Add(upper + " *a\r\n\n" + hex + "  b c") && parsed.End());
+    ASSERT_EQ(parsed.files().size(), 2u);
+    EXPECT_EQ(parsed.files()[0].path + parsed.files()[1].path, "ab c");
+    EXPECT_EQ(parsed.files()[0].digest, parsed.files()[1].digest);
 }
 
 TEST(Manifest, AMalformedLineIsNamedByItsNumber) {
@@ -58,41 +64,58 @@ TEST(Manifest, AMalformedLineIsNamedByItsNumber) {
     const char* digits = "not 64 hexadecimal digits";
     const char* separator = "no \"  \" or \" *\" between the digest and the name";
     const char* escape = "a backslash before neither \\, n nor r";
+    const char* absolute = "an absolute path";
+    const char* up = "\"..\" among the names";
     using Row = std::tuple<std::string, size_t, const char*>;
-    for (const auto& [text, line, why] :
-         std::initializer_list<Row>{{good + hex.substr(1) + "  a", 2, digits},
-                                    {good + "\n" + hex.substr(0, 63) + "g  a", 3, digits},
-                                    {hex + " a", 1, separator},
-                                    {hex + "\ta", 1, separator},
-                                    {hex + "  ", 1, separator},
-                                    {good + "\\" + hex + "  a\\tb", 2, escape},
-                                    {"\\" + hex + "  a\\", 1, escape}}) {
-        std::vector<Listed> files;
-        size_t bad;
-        std::string gotWhy;
-        EXPECT_FALSE(ParseManifest(text, files, bad, gotWhy));
-        EXPECT_EQ(std::tie(bad, gotWhy), std::tie(line, why)) << text;
+    for (const auto& [text, line, why] : std::initializer_list<Row>{
+             {good + hex.substr(1) + "  a", 2, digits},
+             {good + "\n" + hex.substr(0, 63) + "g  a", 3, digits},
+             {hex + " a", 1, separator},
+             {hex + "\ta", 1, separator},
+             {hex + "  ", 1, separator},
+             {good + "\\" + hex + "  a\\tb", 2, escape},
+             {"\\" + hex + "  a\\", 1, escape},
+             {good + hex + "  /m/a", 2, absolute},
+             {hex + " *//server/a", 1, absolute},
+             {"\\" + hex + "  \\\\\\\\server\\\\a", 1, absolute},
+             {hex + "  c:a", 1, "a drive prefix"},
+             {hex + "  ..", 1, up},
+             {good + good + hex + "  sub/../../a", 3, up},
+             {hex + "  a" + std::string(1, '\0') + good, 1, "a NUL byte"},
+             {good + hex + "  " + kLongest + "a\n" + good, 2, "longer than 131072 bytes"}}) {
+        ManifestParser parsed;
+        EXPECT_FALSE(parsed.Add(text) && parsed.End());
+        EXPECT_EQ(std::pair(parsed.line(), parsed.why()), std::pair(line, std::string(why)))
+            << text;
     }
 }
 
 // A list that cannot be written leaves nothing; one that cannot be given its name stays
-// under its temporary name, and standard error says where.
+// under its temporary name, and standard error says where. A file whose line would be too
+// long is said, and the list holds the rest.
 TEST(Manifest, AListNotWrittenOrNotNamedIsSaid) {
     using Op = test::FakeFileSystem::Op;
     const std::string temp = "out/m.copycheck-tmp", line = ManifestLine("a", Digest("x"));
-    using Row = std::tuple<std::optional<Op>, int, std::string, std::string, std::string>;
-    for (const auto& [fault, status, err, named, left] : std::initializer_list<Row>{
-             {std::nullopt, 0, "", line, ""},
-             {Op::Write, 2,
+    const std::string tooLong = kLongest + "a";
+    // The fault, a file in both trees, status, standard error, the list named and the one left.
+    using Row =
+        std::tuple<std::optional<Op>, std::string, int, std::string, std::string, std::string>;
+    for (const auto& [fault, also, status, err, named, left] : std::initializer_list<Row>{
+             {std::nullopt, "", 0, "", line, ""},
+             {Op::Write, "", 2,
               "the manifest could not be written: write " + temp + ": No space left on device", "",
               ""},
-             {Op::Rename, 2,
+             {Op::Rename, "", 2,
               "the manifest could not be given its name: rename out/m: Permission denied; it is "
               "left at " +
                   temp,
-              "", line}}) {
+              "", line},
+             {std::nullopt, tooLong, 2, "too long a path for the manifest: " + tooLong, line,
+              ""}}) {
         test::FakeFileSystem fs;
         Both(fs, "a", "x");
+        if (!also.empty())
+            Both(fs, also, "y");
         fs.AddDir("out");
         if (fault)
             fs.Fail(*fault, temp);
@@ -161,7 +184,9 @@ TEST(Audit, AnEmptyOrMalformedListIsRefusedWhole) {
     for (const auto& [list, why] : std::initializer_list<Row>{
              {"", "m/SUMS lists no files"},
              {"\n\r\n", "m/SUMS lists no files"},
-             {good + good + "x" + good, "m/SUMS, line 3: not 64 hexadecimal digits"}}) {
+             {good + good + "x" + good, "m/SUMS, line 3: not 64 hexadecimal digits"},
+             {good + std::string(size_t{1} << 20, 'a'),
+              "m/SUMS, line 2: longer than 131072 bytes"}}) {
         test::FakeFileSystem fs;
         fs.AddFile("m/SUMS", list);
         fs.AddFile("m/a", "x");
@@ -170,20 +195,25 @@ TEST(Audit, AnEmptyOrMalformedListIsRefusedWhole) {
         EXPECT_EQ(std::pair(out.str(), err.str()),
                   std::pair(std::string(), "copycheck-cli: " + why + "\n"));
         EXPECT_EQ(fs.Calls("OpenRead"), std::vector<std::string>{"OpenRead m/SUMS"});
+        // A long line is read only as far as the limit: three pieces of 64 KiB.
+        EXPECT_LE(fs.Calls("Read").size(), 3u);
     }
 }
 
-// sha256sum reads every list a check writes, escaped names included, and an audit reads
-// sha256sum's in its binary form, without a line feed at the end.
+// sha256sum reads every list a check writes, escaped names and "-" included (standard input
+// does not match), and an audit reads sha256sum's in its binary form, without a line feed at
+// the end.
 TEST(Audit, ListsGoBothWaysWithSha256sum) {
     TempDir root;
-    for (std::string name : {"報告書 2026.txt", "back\\slash", "line\nfeed", "sub/big"})
+    for (std::string name :
+         {"報告書 2026.txt", "back\\slash", "line\nfeed", "sub/big", "-", "sub/-"})
         for (std::string tree : {"src/", "dst/"})
             root.WriteFile(tree + name, name == "sub/big" ? Bytes(size_t{3} << 20) : name);
     std::string src = root.Path("src"), dst = root.Path("dst"), sums = root.Path("dst/SUMS");
     std::ostringstream out, err;
     ASSERT_EQ(RunCli({"-q", "--manifest", sums, src, dst}, out, err, {}), 0) << err.str();
-    EXPECT_EQ(std::system(("cd '" + dst + "' && sha256sum --strict --quiet -c SUMS").c_str()), 0);
+    EXPECT_EQ(
+        std::system(("cd '" + dst + "' && sha256sum --strict --quiet -c SUMS < SUMS").c_str()), 0);
     EXPECT_EQ(RunCli({"-q", "--audit", sums}, out, err, {}), 0) << out.str();
     std::string theirs = root.Path("theirs");
     ASSERT_EQ(
