@@ -121,6 +121,9 @@ private:
     static Root RootOf(std::string dir);
     std::string Io(const std::string& shown) const;
     bool StopRequested() const { return m_pStop && m_pStop->load(); }
+    bool SameEntry(const std::string& a, const std::string& b);
+    void FindCopyRoot(const std::string& dstDir);
+    bool IsCopyRoot(const platform::DirEntry& entry, const std::string& io);
     void SetProgress(int id, uint64_t percent);
     void SkipRestOfFile(uint64_t& done, uint64_t total);
     std::unique_ptr<platform::InputFile> OpenFile(const std::string& path, bool fromMedium,
@@ -172,6 +175,9 @@ private:
     bool m_bReadRemote = false;        // and some of it was read
     bool m_bFetched = false;           // some file compared was held elsewhere and fetched
     Root m_srcRoot, m_dstRoot;
+    std::string m_copyIo;  // the copy's root, and its identity when it has one
+    platform::FileId m_copyId;
+    bool m_bCopyIdKnown = false;
     // Listings of the size scan kept for the walk, by directory, up to kKeptListings bytes: a
     // directory is then listed once a run. The walk takes each as it enters its directory.
     static constexpr size_t kKeptListings = size_t{4} << 20;

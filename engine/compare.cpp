@@ -16,6 +16,13 @@ size_t FirstDifference(const unsigned char* a, const unsigned char* b, size_t n)
     return static_cast<size_t>(std::mismatch(a + start, a + n, b + start).first - a);
 }
 
+// Whether two open files are one. Never a guess: a file that cannot say what it is is not
+// the other.
+bool SameFile(const platform::InputFile& a, const platform::InputFile& b) {
+    platform::FileIdentity idA, idB;
+    return a.Identity(idA) && b.Identity(idB) && idA == idB;
+}
+
 }  // namespace
 
 void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& dstDir,
@@ -25,11 +32,15 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     SetProgress(IDC_FILE_PROGRESS, 0);
     std::string srcPath = srcDir + entry.name;
     std::string dstPath = dstDir + entry.name;
-    // Not knowing what the entry is, nothing can be said of its copy: never a pass by name.
-    if (entry.unreadable) {
-        AddPathResult("[", srcPath, "]：ファイルの読み込みに失敗しました");
+    // A finding before a byte is compared: the file's listed size is done with.
+    auto finding = [&](const char* before, const std::string& path, const char* after) {
+        AddPathResult(before, path, after);
         ++m_nDiffCount;
         StepTotalProgress(entry.size);
+    };
+    // Not knowing what the entry is, nothing can be said of its copy: never a pass by name.
+    if (entry.unreadable) {
+        finding("[", srcPath, "]：ファイルの読み込みに失敗しました");
         return;
     }
 
@@ -41,17 +52,44 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
         // A copy just written is still in the cache: read back from there, it would compare
         // equal whatever reached the medium.
         dst = OpenFile(Io(dstPath), !m_bCached, error);
-        found = dst != nullptr;
+        found = dst != nullptr || !platform::NotThere(error.code);
     } else {
         found = m_fs->Exists(Io(dstPath));
     }
     if (!found) {
-        AddPathResult("[", dstPath, "]：コピー先に存在しません");
-        ++m_nDiffCount;
-        StepTotalProgress(entry.size);
+        finding("[", dstPath, "]：コピー先に存在しません");
         return;
     }
-    if (m_bNamesOnly || !entry.isRegular) {
+    // There, but not to be opened: locked, denied, unreadable.
+    if (entry.isRegular && !dst) {
+        finding("[", dstPath, "]：ファイルの読み込みに失敗しました");
+        return;
+    }
+    if (!entry.isRegular) {
+        if (SameEntry(Io(srcPath), Io(dstPath)))
+            finding("[", dstPath, "]：コピー元と同じファイルです");
+        else
+            StepTotalProgress(entry.size);
+        return;
+    }
+
+    const size_t block = size_t{m_nBlockKB} * 1024;
+    // A source of several blocks not in the cache is read past it too: its pages would only
+    // pass through the cache, at a copy each, and push out what the user keeps there. With
+    // names only it is opened to tell what it is, never read.
+    std::unique_ptr<platform::InputFile> src = entry.size > block && !m_bCached && !m_bNamesOnly
+                                                   ? m_fs->OpenReadOnce(Io(srcPath), error)
+                                                   : OpenFile(Io(srcPath), false, error);
+    if (!src && !m_bNamesOnly) {
+        dst.reset();
+        finding("なぜかコピー元のファイル[", srcPath, "]が開けませんでした");
+        return;
+    }
+    if (src && SameFile(*src, *dst)) {
+        finding("[", dstPath, "]：コピー元と同じファイルです");
+        return;
+    }
+    if (m_bNamesOnly) {
         StepTotalProgress(entry.size);
         return;
     }
@@ -61,19 +99,6 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
     m_bReadRemote = m_bReadRemote || m_bCopyRemote;
     m_bFetched = m_bFetched || entry.notLocal || dst->NotLocal();
-    const size_t block = size_t{m_nBlockKB} * 1024;
-    // A source of several blocks not in the cache is read past it too: its pages would only
-    // pass through the cache, at a copy each, and push out what the user keeps there.
-    std::unique_ptr<platform::InputFile> src = entry.size > block && !m_bCached
-                                                   ? m_fs->OpenReadOnce(Io(srcPath), error)
-                                                   : OpenFile(Io(srcPath), false, error);
-    if (!src) {
-        AddPathResult("なぜかコピー元のファイル[", srcPath, "]が開けませんでした");
-        dst.reset();
-        ++m_nDiffCount;
-        StepTotalProgress(entry.size);
-        return;
-    }
 
     if (m_hash)
         m_hash->Reset();

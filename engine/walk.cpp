@@ -72,6 +72,29 @@ Level LevelOf(const platform::DirEntry& entry) {
 
 }  // namespace
 
+// Whether the two paths lead to one entry: one identity, confirmed by the resolved paths, as
+// identities alone can collide (a cloned disk keeps its original's). Never a guess: what
+// cannot be identified or resolved is not the other.
+bool CCopyCheckDlg::SameEntry(const std::string& a, const std::string& b) {
+    platform::FileId idA, idB;
+    std::string pathA, pathB;
+    platform::Error error;
+    return m_fs->Identify(a, idA, error) && m_fs->Identify(b, idB, error) && idA == idB &&
+           m_fs->Resolve(a, pathA, error) && m_fs->Resolve(b, pathB, error) && pathA == pathB;
+}
+
+// The copy's root is passed over where it lies inside the source (a backup disk mounted below
+// the directory checked), known by its identity.
+void CCopyCheckDlg::FindCopyRoot(const std::string& dstDir) {
+    platform::Error error;
+    m_copyIo = dstDir.empty() ? "" : RootOf(dstDir).io;
+    m_bCopyIdKnown = !dstDir.empty() && m_fs->Identify(m_copyIo, m_copyId, error);
+}
+
+bool CCopyCheckDlg::IsCopyRoot(const platform::DirEntry& entry, const std::string& io) {
+    return m_bCopyIdKnown && HasId(entry) && entry.id == m_copyId && SameEntry(io, m_copyIo);
+}
+
 // The path the file system is asked for: the root's io form and the names after it.
 std::string CCopyCheckDlg::Io(const std::string& shown) const {
     for (const Root* root : {&m_srcRoot, &m_dstRoot})
@@ -101,6 +124,7 @@ void CCopyCheckDlg::DropKeptListings() {
 
 void CCopyCheckDlg::CheckTotalSize(std::string dir) {
     m_srcRoot = RootOf(dir);
+    FindCopyRoot(m_strDstPath);
     DropKeptListings();
     platform::ListAhead ahead(*m_fs, [this] { KeepWindowAlive(); });
     std::vector<Level> levels;
@@ -143,7 +167,7 @@ void CCopyCheckDlg::CheckTotalSize(std::string dir) {
         }
         dir += entry.name;
         // The walk does not enter it either, so the total stays what the walk deals with.
-        if (!OnPath(*m_fs, levels, entry, dir, Io(dir)))
+        if (!IsCopyRoot(entry, Io(dir)) && !OnPath(*m_fs, levels, entry, dir, Io(dir)))
             enter(LevelOf(entry), false);
     }
 }
@@ -151,6 +175,7 @@ void CCopyCheckDlg::CheckTotalSize(std::string dir) {
 void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
     m_srcRoot = RootOf(srcDir);
     m_dstRoot = RootOf(dstDir);
+    FindCopyRoot(dstDir);
     m_bCopyRemote = !m_bNamesOnly && m_fs->IsRemote(m_dstRoot.io);
     std::vector<Level> levels;
     auto enter = [&](Level level, bool root) {
@@ -159,6 +184,12 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
         AddSeparator(srcDir);
         AddSeparator(dstDir);
         AddPathResult("Diredtory [ ", srcDir, " ]", LineKind::kDirectory);
+        // Its files would each be compared with themselves.
+        if (SameEntry(Io(srcDir), Io(dstDir))) {
+            AddPathResult("[", dstDir, "]：コピー元と同じディレクトリです");
+            ++m_nDiffCount;
+            return;
+        }
         platform::Error error;
         if (root)
             level.hasId = m_fs->Identify(Io(srcDir), level.id, error);
@@ -214,12 +245,14 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
             ++m_nDirCount;
             srcDir += entry.name;
             dstDir += entry.name;
-            if (!OnPath(*m_fs, levels, entry, srcDir, Io(srcDir))) {
+            bool copy = IsCopyRoot(entry, Io(srcDir));
+            if (!copy && !OnPath(*m_fs, levels, entry, srcDir, Io(srcDir))) {
                 enter(LevelOf(entry), false);
             } else if (m_nDiffCount < m_nDiffLimit) {
                 AddSeparator(srcDir);
                 AddPathResult("ディレクトリ[", srcDir,
-                              "]は上位のディレクトリと同じため、無視されます");
+                              copy ? "]はコピー先のため、無視されます"
+                                   : "]は上位のディレクトリと同じため、無視されます");
             }
         } else {
             AddPathResult("File [", srcDir + entry.name, "]", LineKind::kFile);

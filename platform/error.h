@@ -17,5 +17,8 @@ struct Error {
 std::string Describe(const Error& error);
 // The system's own text for an error code.
 std::string Reason(int code);
+// Whether a failed open with this code means that no file is there: nothing at all, a
+// directory missing on the way, or something else than a file (a directory, a FIFO).
+bool NotThere(int code);
 
 }  // namespace platform

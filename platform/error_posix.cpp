@@ -1,4 +1,5 @@
 // The system's text for an errno code.
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -22,6 +23,13 @@ std::string Reason(int code) {
     char buffer[256] = {};
     std::string text = Text(strerror_r(code, buffer, sizeof buffer), buffer);
     return text.empty() ? "error " + std::to_string(code) : text;
+}
+
+// ELOOP: links that lead back to themselves; EISDIR and ENOTSUP: what the open functions say
+// of a directory and of another non-file; ENXIO: a socket.
+bool NotThere(int code) {
+    return code == ENOENT || code == ENOTDIR || code == ELOOP || code == EISDIR ||
+           code == ENOTSUP || code == ENXIO;
 }
 
 }  // namespace platform

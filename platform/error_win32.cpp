@@ -6,6 +6,11 @@
 
 #include <windows.h>
 
+// Not in mingw-w64's headers.
+#ifndef ERROR_DIRECTORY_NOT_SUPPORTED
+#define ERROR_DIRECTORY_NOT_SUPPORTED 336L
+#endif
+
 namespace platform {
 
 std::string Reason(int code) {
@@ -24,6 +29,24 @@ std::string Reason(int code) {
     std::string reason = FromWide(text, length);
     LocalFree(text);
     return reason;
+}
+
+// A name that cannot be (ERROR_INVALID_NAME), a drive or share that is not there, links that
+// lead nowhere, and what the open functions say of a directory (ERROR_DIRECTORY_NOT_SUPPORTED).
+bool NotThere(int code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME:
+        case ERROR_CANT_RESOLVE_FILENAME:
+        case ERROR_DIRECTORY_NOT_SUPPORTED:
+            return true;
+        default:
+            return false;
+    }
 }
 
 }  // namespace platform

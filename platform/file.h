@@ -26,6 +26,8 @@ public:
     // One write of at most n bytes; put counts what went in. code on kFailed.
     virtual Transfer WriteSome(const void* data, size_t n, size_t& put, int& code) = 0;
     virtual bool Close(int& code) = 0;
+    // What the open file is; false when the system cannot say.
+    virtual bool Identity(FileIdentity& /*id*/) const { return false; }
 };
 
 // The system's names of its calls, for errors.
@@ -44,6 +46,7 @@ public:
     FileReader(std::unique_ptr<SystemFile> file, std::string path,
                uint64_t sizeAtOpen = UINT64_MAX);
     bool Read(void* buf, size_t n, size_t& got, Error& error) override;
+    bool Identity(FileIdentity& id) const override { return file_->Identity(id); }
 
 private:
     std::unique_ptr<SystemFile> file_;

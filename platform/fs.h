@@ -23,6 +23,15 @@ struct FileId {
     bool operator==(const FileId&) const = default;
 };
 
+// What an open file is, to tell whether two open files are one: device and inode on POSIX; on
+// Windows the GUID of its volume and its 128-bit file id. Not the volume serial number: a
+// cloned disk keeps its original's, and the file ids too.
+struct FileIdentity {
+    uint64_t volume[2] = {};
+    uint64_t file[2] = {};
+    bool operator==(const FileIdentity&) const = default;
+};
+
 struct DirEntry {
     std::string name;
     bool isDir = false;      // the entry, links and junctions followed, is a directory
@@ -52,6 +61,8 @@ public:
     virtual bool ReadThroughCache() const { return false; }
     // Whether the file's contents are held elsewhere and fetched as they are read.
     virtual bool NotLocal() const { return false; }
+    // What the open file is; false when the system cannot say.
+    virtual bool Identity(FileIdentity& /*id*/) const { return false; }
 };
 
 // A file open for writing, created or emptied. Closed by the destructor (result lost).

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -54,7 +55,7 @@ private:
 
 class PosixFile : public SystemFile {
 public:
-    explicit PosixFile(int fd) : fd_(fd) {}
+    explicit PosixFile(int fd, std::optional<FileIdentity> id = {}) : fd_(fd), id_(id) {}
 
     Transfer ReadSome(void* buf, size_t n, size_t& got, int& code) override {
         return Done(read(fd_.get(), buf, n), got, code);
@@ -69,6 +70,12 @@ public:
         }
         return true;
     }
+    bool Identity(FileIdentity& id) const override {
+        if (id_) {
+            id = *id_;
+        }
+        return id_.has_value();
+    }
 
 private:
     static Transfer Done(ssize_t r, size_t& count, int& code) {
@@ -81,6 +88,7 @@ private:
     }
 
     Descriptor fd_;
+    std::optional<FileIdentity> id_;
 };
 
 // Where the system is given a path: whole, from the current directory, while it is shorter
@@ -142,7 +150,8 @@ int OpenNoAtime(const std::string& path, int flags) {
 
 // Refuses what is not a regular file. O_NONBLOCK can stay for reading: reads of a regular
 // file ignore it, and clearing it would cost two more calls for every file.
-bool CheckRegular(int fd, const std::string& path, Error& error, uint64_t* size = nullptr) {
+bool CheckRegular(int fd, const std::string& path, Error& error, uint64_t* size = nullptr,
+                  FileIdentity* id = nullptr) {
     struct stat st;
     if (fstat(fd, &st) != 0) {
         error = Failure(errno, "fstat", path);
@@ -154,6 +163,9 @@ bool CheckRegular(int fd, const std::string& path, Error& error, uint64_t* size 
     }
     if (size) {
         *size = static_cast<uint64_t>(st.st_size);
+    }
+    if (id) {
+        *id = {{static_cast<uint64_t>(st.st_dev)}, {static_cast<uint64_t>(st.st_ino)}};
     }
     return true;
 }
@@ -202,8 +214,14 @@ void DropCachedPages(int fd) {
 // Read with O_DIRECT, turned off when the file system refuses it.
 class MediumFile : public AlignedReader {
 public:
-    MediumFile(int fd, const std::string& path, BouncePool& pool, size_t alignment, bool cached)
-        : AlignedReader(pool, path, alignment, cached), fd_(fd) {}
+    MediumFile(int fd, const std::string& path, BouncePool& pool, size_t alignment, bool cached,
+               FileIdentity id)
+        : AlignedReader(pool, path, alignment, cached), fd_(fd), id_(id) {}
+
+    bool Identity(FileIdentity& id) const override {
+        id = id_;
+        return true;
+    }
 
 protected:
     Chunk ReadChunk(uint64_t offset, void* buf, size_t n, size_t& got, Error& error) override {
@@ -233,6 +251,7 @@ protected:
 
 private:
     Descriptor fd_;
+    FileIdentity id_;
 };
 
 // The names of path, without empty ones.
@@ -275,7 +294,7 @@ class PosixFileSystem : public FileSystem {
 public:
     bool List(const std::string& dir, std::vector<DirEntry>& entries, Error& error) override {
         entries.clear();
-        int fd = OpenAt(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+        int fd = OpenNoAtime(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
         DIR* opened = fd >= 0 ? fdopendir(fd) : nullptr;
         if (opened == nullptr) {
             error = Failure(errno, "opendir", dir);
@@ -321,14 +340,16 @@ public:
             error = Failure(errno, "open", path);
             return nullptr;
         }
-        auto file = std::make_unique<MediumFile>(fd, path, pool_, DirectAlignment(fd), cached);
-        if (!CheckRegular(fd, path, error)) {
+        Descriptor owned(fd);
+        FileIdentity id;
+        if (!CheckRegular(fd, path, error, nullptr, &id)) {
             return nullptr;
         }
         if (cached) {
             DropCachedPages(fd);
         }
-        return file;
+        return std::make_unique<MediumFile>(owned.Release(), path, pool_, DirectAlignment(fd),
+                                            cached, id);
     }
 
     std::unique_ptr<InputFile> OpenReadOnce(const std::string& path, Error& error) override {
@@ -479,14 +500,15 @@ private:
         }
         Descriptor owned(fd);
         uint64_t size = 0;
-        if (!CheckRegular(fd, path, error, &size)) {
+        FileIdentity id;
+        if (!CheckRegular(fd, path, error, &size, &id)) {
             return nullptr;
         }
         if (once && size != 0 && !StartCached(fd) && TurnDirect(fd)) {
             return std::make_unique<MediumFile>(owned.Release(), path, pool_, DirectAlignment(fd),
-                                                false);
+                                                false, id);
         }
-        return std::make_unique<FileReader>(std::make_unique<PosixFile>(owned.Release()), path,
+        return std::make_unique<FileReader>(std::make_unique<PosixFile>(owned.Release(), id), path,
                                             size);
     }
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <cwctype>
 #include <memory>
 #include <string>
 #include <utility>
@@ -13,6 +14,11 @@
 #include "platform/wide_win32.h"
 
 #include <windows.h>
+
+// Not in mingw-w64's headers.
+#ifndef ERROR_DIRECTORY_NOT_SUPPORTED
+#define ERROR_DIRECTORY_NOT_SUPPORTED 336L
+#endif
 
 namespace platform {
 
@@ -65,6 +71,7 @@ public:
     bool Close(int& code) override {
         return Done(CloseHandle(handle_.Release()), code) == Transfer::kDone;
     }
+    bool Identity(FileIdentity& id) const override;
 
 private:
     static Transfer Done(BOOL ok, int& code) {
@@ -100,6 +107,53 @@ bool IdOfHandle(HANDLE handle, FileId& id) {
     id.index = (uint64_t{byHandle.nFileIndexHigh} << 32) | byHandle.nFileIndexLow;
     id.indexHigh = 0;
     return true;
+}
+
+// The GUID in the volume's name, \\?\Volume{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}\..., as two
+// numbers.
+bool VolumeGuid(HANDLE handle, uint64_t (&guid)[2]) {
+    std::wstring name(MAX_PATH, L'\0');
+    DWORD length;
+    while ((length = GetFinalPathNameByHandleW(handle, name.data(), static_cast<DWORD>(name.size()),
+                                               FILE_NAME_OPENED | VOLUME_NAME_GUID)) >=
+           name.size()) {
+        name.resize(length);
+    }
+    const std::wstring prefix = L"\\\\?\\Volume{";
+    if (length == 0 || !name.starts_with(prefix)) {
+        return false;
+    }
+    const std::wstring hex = L"0123456789abcdef";
+    guid[0] = guid[1] = 0;
+    int digits = 0;
+    for (size_t i = prefix.size(); i < length && name[i] != L'}'; ++i) {
+        if (name[i] == L'-') {
+            continue;
+        }
+        size_t value = hex.find(static_cast<wchar_t>(towlower(name[i])));
+        if (value == std::wstring::npos || digits == 32) {
+            return false;
+        }
+        uint64_t& half = guid[digits++ / 16];
+        half = half << 4 | value;
+    }
+    return digits == 32;
+}
+
+// A clone of a disk keeps the serial number of its original's volume, and its file ids: not
+// the GUID the system gives each volume it mounts.
+bool IdentityOfHandle(HANDLE handle, FileIdentity& id) {
+    FileId byHandle;
+    if (!IdOfHandle(handle, byHandle)) {
+        return false;
+    }
+    id.file[0] = byHandle.index;
+    id.file[1] = byHandle.indexHigh;
+    return VolumeGuid(handle, id.volume);
+}
+
+bool Win32File::Identity(FileIdentity& id) const {
+    return IdentityOfHandle(handle_.get(), id);
 }
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -144,8 +198,15 @@ HANDLE OpenForReading(const std::string& path, DWORD flags) {
     if (handle != INVALID_HANDLE_VALUE) {
         return KeepAccessTime(handle);
     }
-    return CreateFileW(system.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, flags,
-                       nullptr);
+    handle = CreateFileW(system.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, flags,
+                         nullptr);
+    // A directory is refused as a file that may not be read is: told apart, it is no file.
+    if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED) {
+        DWORD attributes = GetFileAttributesW(system.c_str());
+        bool dir = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+        SetLastError(dir ? ERROR_DIRECTORY_NOT_SUPPORTED : ERROR_ACCESS_DENIED);
+    }
+    return handle;
 }
 
 // A directory is listed through a handle opened as files are, so that listing it leaves its
@@ -183,6 +244,7 @@ public:
     }
 
     bool NotLocal() const override { return notLocal_; }
+    bool Identity(FileIdentity& id) const override { return IdentityOfHandle(handle_.get(), id); }
 
 protected:
     Chunk ReadChunk(uint64_t offset, void* buf, size_t n, size_t& got, Error& error) override {

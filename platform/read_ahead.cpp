@@ -79,6 +79,7 @@ public:
 
     bool ReadThroughCache() const override { return file_->ReadThroughCache(); }
     bool NotLocal() const override { return file_->NotLocal(); }
+    bool Identity(FileIdentity& id) const override { return file_->Identity(id); }
 
     bool Read(void* buf, size_t n, size_t& got, Error& error) override {
         bool ok = file_->Read(buf, n, got, error);
@@ -105,6 +106,7 @@ public:
 
     bool ReadThroughCache() const override { return file_->ReadThroughCache(); }
     bool NotLocal() const override { return file_->NotLocal(); }
+    bool Identity(FileIdentity& id) const override { return file_->Identity(id); }
 
     bool Read(void* buf, size_t n, size_t& got, Error& error) override {
         auto* out = static_cast<unsigned char*>(buf);

@@ -59,6 +59,7 @@ Outcome Check(FakeFileSystem& fs, Settings s = {}) {
     dlg.m_nBlockKB = s.blockKB;
     dlg.m_pSrcBuf = platform::AllocateAligned(size_t{s.blockKB} * 1024);
     dlg.m_pDstBuf = platform::AllocateAligned(size_t{s.blockKB} * 1024);
+    dlg.m_strDstPath = "dst";
     dlg.CheckTotalSize("src");
     dlg.CheckDirectory("src", "dst");
     out.counts = {dlg.m_nDirCount, dlg.m_nFileCount, dlg.m_nDiffCount, dlg.m_nTotalBytes,
@@ -113,7 +114,7 @@ const Case kCases[] = {
          fs.AddFile("dst/isdir/inside", "x");
          Both(fs, "nosrc", "abc");
          fs.Fail(FakeFileSystem::Op::Open, "src/nosrc");
-         Both(fs, "neither", "abc");  // missing wins: the copy is opened first
+         Both(fs, "neither", "abc");  // the copy's failure is named: it is opened first
          fs.Fail(FakeFileSystem::Op::Open, "dst/neither");
          fs.Fail(FakeFileSystem::Op::Open, "src/neither");
          fs.AddSpecial("src/fifo");
@@ -134,7 +135,7 @@ const Case kCases[] = {
              {"last", "[src/last]：ファイルの内容が異なっています"},
              {"isdir", "[dst/isdir]：コピー先に存在しません"},
              {"nosrc", "なぜかコピー元のファイル[src/nosrc]が開けませんでした"},
-             {"neither", "[dst/neither]：コピー先に存在しません"},
+             {"neither", "[dst/neither]：ファイルの読み込みに失敗しました"},
              {"fifo", ""},
              {"gone", "[dst/gone]：コピー先に存在しません"},
              {"unknown", "[src/unknown]：ファイルの読み込みに失敗しました"},
@@ -222,6 +223,44 @@ const Case kCases[] = {
      {"Diredtory [ src/ ]", "Diredtory [ src/twin/ ]", "File [src/twin/f]",
       "ディレクトリ[src/back/" + kAncestor, "Diredtory [ src/plain/ ]", "File [src/plain/g]"},
      {3, 2, 0, 2, 2}},
+    {"the copy is never the source: a file, FIFO or directory leading to it; a clone is another",
+     [](FakeFileSystem& fs) {
+         fs.AddFile("src/f", "f");
+         fs.AddLink("dst/f", "src/f");
+         fs.AddFile("src/n", "n");  // no identity once open: not a guess that it is the source
+         fs.AddLink("dst/n", "src/n");
+         fs.Put("src/n").hideId = true;
+         fs.AddSpecial("src/p");
+         fs.AddLink("dst/p", "src/p");
+         fs.AddFile("src/d/g", "g");
+         fs.AddLink("dst/d", "src/d");
+         Both(fs, "clone/h", "h");  // the same ids, on another volume
+         fs.Put("dst/clone").id = fs.Put("src/clone").id;
+         fs.Put("dst/clone/h").id = fs.Put("src/clone/h").id;
+         fs.Put("dst/clone/h").volume = 2;
+     },
+     {},
+     {"Diredtory [ src/ ]", "File [src/f]", "[dst/f]：コピー元と同じファイルです", "File [src/n]",
+      "File [src/p]", "[dst/p]：コピー元と同じファイルです", "Diredtory [ src/d/ ]",
+      "[dst/d/]：コピー元と同じディレクトリです", "Diredtory [ src/clone/ ]", "File [src/clone/h]"},
+     {2, 4, 3, 4, 3}},
+    {"names only: a copy leading to the source is the source",
+     [](FakeFileSystem& fs) {
+         fs.AddFile("src/f", "f");
+         fs.AddLink("dst/f", "src/f");
+     },
+     {.namesOnly = true},
+     {"Diredtory [ src/ ]", "File [src/f]", "[dst/f]：コピー元と同じファイルです"},
+     {0, 1, 1, 1, 1}},
+    {"a copy inside the source is passed over, by the size scan too",
+     [](FakeFileSystem& fs) {
+         fs.AddFile("src/f", "f");
+         fs.AddFile("src/usb/f", "f");
+         fs.AddLink("dst", "src/usb");
+     },
+     {},
+     {"Diredtory [ src/ ]", "File [src/f]", "ディレクトリ[src/usb/]はコピー先のため、無視されます"},
+     {1, 1, 0, 1, 1}},
     {"names only: the copy is opened, never read; listed sizes sum past 4 GiB",
      [](FakeFileSystem& fs) {
          fs.AddFile("src/a", "abc");

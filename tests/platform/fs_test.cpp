@@ -124,6 +124,7 @@ TEST_F(Tree, OpensAndCreatesRegularFilesOnly) {
         EXPECT_EQ(ReadAll(fs.OpenRead(path, error).get(), error), read) << path;
         EXPECT_EQ(error.path, read == "-" ? path : "");
         EXPECT_EQ(Describe(error).find_first_of("\r\n"), std::string::npos);  // as Windows ends
+        EXPECT_EQ(NotThere(error.code), read == "-" && path != "NUL") << path;
         EXPECT_EQ(ReadAll(fs.OpenReadFromMedium(path, error).get(), error), read) << path;
         error = {};
         auto file = fs.Create(path, error);
@@ -132,6 +133,19 @@ TEST_F(Tree, OpensAndCreatesRegularFilesOnly) {
         EXPECT_EQ(ReadAll(fs.OpenRead(path, error).get(), error), made ? "ab" : read) << path;
         error = {};
     }
+}
+
+// One file by two names, read from the medium or not, is one file; another is not.
+TEST_F(Tree, OpenFilesSayWhatTheyAre) {
+    std::filesystem::create_hard_link(temp.Path("sub/inner"), temp.Path("hard"));
+    auto identity = [&](std::unique_ptr<InputFile> file) {
+        FileIdentity id;
+        EXPECT_TRUE(file && file->Identity(id)) << Describe(error);
+        return id;
+    };
+    FileIdentity inner = identity(fs.OpenRead(temp.Path("sub/inner"), error));
+    EXPECT_TRUE(inner == identity(fs.OpenReadFromMedium(temp.Path("hard"), error)));
+    EXPECT_FALSE(inner == identity(fs.OpenReadOnce(temp.Path("日本語 😀 %.txt"), error)));
 }
 
 // What a manifest is written with: a new file never replaces anything, and a move replaces

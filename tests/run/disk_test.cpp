@@ -125,19 +125,30 @@ TEST_F(DiskTest, FindingsLinksAndFifosLeaveBothTreesAsTheyWere) {
     fs::create_symlink("nowhere", tmp.Path("dst/dangling"));
     ASSERT_EQ(mkfifo(tmp.Path("src/fifo").c_str(), 0600), 0);
     ASSERT_EQ(mkfifo(tmp.Path("dst/fifo").c_str(), 0600), 0);
+    tmp.WriteFile("src/hard", "h");  // copies that are the source itself
+    fs::create_hard_link(tmp.Path("src/hard"), tmp.Path("dst/hard"));
+    tmp.WriteFile("src/soft", "s");
+    fs::create_symlink(tmp.Path("src/soft"), tmp.Path("dst/soft"));
+    tmp.WriteFile("src/dir/f", "d");
+    fs::create_directory_symlink(tmp.Path("src/dir"), tmp.Path("dst/dir"));
     auto src = Snapshot(tmp.Path("src")), dst = Snapshot(tmp.Path("dst"));
     user->Click(IDC_KEEP_LOG);
     for (std::string log : {"src/sub/new.log", "dst/sub/../same", "check.log"}) {
         SCOPED_TRACE(log);
         user->Type(IDC_LOG_PATH, tmp.Path(log));
         // The FIFO and the dangling link are files checked by name, the link up is not
-        // entered, and only the changed and the missing file are findings.
+        // entered, and the changed and the missing file are findings, as are the links to
+        // the source.
         Lines walk = Run(tmp.Path("src"), tmp.Path("dst"));
         EXPECT_EQ(
             Lines(walk.end() - 3, walk.end()),
-            (Lines{"差違が発見されました。", "File total size：6001", "dir:2  file:5  error:2"}));
+            (Lines{"差違が発見されました。", "File total size：6004", "dir:3  file:7  error:5"}));
         EXPECT_TRUE(Has("ディレクトリ[" + tmp.Path("src/sub/up/") +
                         "]は上位のディレクトリと同じため、無視されます"));
+        for (std::string same :
+             {"hard]：コピー元と同じファイルです", "soft]：コピー元と同じファイルです",
+              "dir/]：コピー元と同じディレクトリです"})
+            EXPECT_TRUE(Has("[" + tmp.Path("dst/") + same)) << same;
         EXPECT_EQ(Snapshot(tmp.Path("src")), src);
         EXPECT_EQ(Snapshot(tmp.Path("dst")), dst);
     }
@@ -170,10 +181,12 @@ TEST_F(DiskTest, CopyIsReadFromTheMediumAndAccessTimesStay) {
             for (const char* side : {"src/", "dst/"})  // mapping to see the pages counts too
                 atime(tmp.Path(side + name), true);
         }
+        atime(tmp.Path("src/sub"), true);  // listed
         dlg.m_bCached = cached;
         Run(tmp.Path("src"), tmp.Path("dst"));
         EXPECT_TRUE(Has(kSame));
         EXPECT_FALSE(Has(kCacheNotice));
+        EXPECT_EQ(atime(tmp.Path("src/sub"), false), 1000000000);
         for (const std::string& name : names) {
             EXPECT_EQ(atime(tmp.Path("src/" + name), false), 1000000000);
             EXPECT_EQ(atime(tmp.Path("dst/" + name), false), 1000000000);

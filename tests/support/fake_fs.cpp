@@ -39,6 +39,10 @@ public:
         : m_fs(fs), m_node(node), m_path(std::move(path)) {}
     ~FakeInput() override { m_fs.Record("Close", m_path); }
     bool NotLocal() const override { return m_node.notLocal; }
+    bool Identity(platform::FileIdentity& id) const override {
+        id = {{m_node.volume}, {m_node.id}};
+        return !m_node.hideId;
+    }
 
     bool Read(void* buf, size_t n, size_t& got, platform::Error& error) override {
         m_fs.Record("Read", m_path);
@@ -209,7 +213,7 @@ std::unique_ptr<platform::InputFile> FakeFileSystem::OpenRead(const std::string&
     std::string key;
     Node* node = Walk(path, true, &key);
     if (!node || FaultyNow(Op::Open, path) || node->kind != Kind::File) {
-        error = {node ? EACCES : ENOENT, "open", path};
+        error = {!node ? ENOENT : node->kind == Kind::Dir ? EISDIR : EACCES, "open", path};
         return nullptr;
     }
     return std::make_unique<FakeInput>(*this, *node, path);

@@ -33,10 +33,11 @@ public:
         std::string target;                  // a link's, to a directory
         std::optional<uint64_t> listedSize;  // when the listing says otherwise
         std::optional<uint64_t> badAt;       // a read of this byte, or from it, fails: a bad sector
-        bool hideId = false;                 // listed without identity
+        bool hideId = false;                 // listed, and opened, without identity
         bool unreadable = false;             // listed, but cannot be examined
         bool notLocal = false;               // held elsewhere, fetched when read
         uint64_t id = 0;                     // may be shared: identities not unique
+        uint64_t volume = 1;                 // with id, an open file's: a clone's differs
         std::vector<std::string> children;   // in listing order
         Node& Is(Kind k) {
             kind = k;
