@@ -77,6 +77,12 @@ public:
         m_node.bytes.append(static_cast<const char*>(data), n);
         return true;
     }
+    bool Flush(platform::Error& error) override {
+        if (!m_fs.FaultyNow(FakeFileSystem::Op::Flush, m_path))
+            return true;
+        error = {EIO, "fsync", m_path};
+        return false;
+    }
     bool Close(platform::Error& error) override {
         if (!m_fs.Faulty(FakeFileSystem::Op::Close, m_path))
             return true;
@@ -218,6 +224,16 @@ std::unique_ptr<platform::InputFile> FakeFileSystem::OpenRead(const std::string&
 bool FakeFileSystem::Exists(const std::string& path) {
     Record("Exists", path);
     return Walk(path, false) != nullptr;
+}
+
+bool FakeFileSystem::KindAt(const std::string& path, platform::PathKind& kind, platform::Error&) {
+    const Node* node = Walk(path, false);
+    using enum platform::PathKind;
+    kind = !node                      ? kNothing
+           : node->kind == Kind::File ? kRegular
+           : node->kind == Kind::Link ? kLink
+                                      : kOther;
+    return true;
 }
 
 bool FakeFileSystem::Identify(const std::string& path, platform::FileId& id,
