@@ -303,6 +303,10 @@ bool FakeFileSystem::Rename(const std::string& from, const std::string& to, bool
     std::string bytes = std::move(it->second->bytes);
     Erase(KeyOf(from));
     Put(to, Kind::File).bytes = std::move(bytes);
+    if (Faulty(Op::Flush, to)) {
+        error = {EIO, "fsync", to};
+        return false;
+    }
     return true;
 }
 

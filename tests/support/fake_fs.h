@@ -58,7 +58,8 @@ public:
     void AddLink(const std::string& path, const std::string& target);
 
     // The next `times` calls of op on the path fail (the path matched as given, not through
-    // links). Write, Flush and Close fail files made by Create. No file is made unnamed.
+    // links). Write, Flush and Close fail files made by Create; Flush fails a rename to the
+    // path after the move. No file is made unnamed.
     void Fail(Op op, const std::string& path, unsigned times = kAlways) {
         m_faults[{op, path}] = times;
     }
