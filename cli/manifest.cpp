@@ -1,4 +1,4 @@
-// The checksum list: its lines, its parsing, and its writing under a temporary name.
+// The checksum list: its lines, its parsing, and its writing, unnamed or under a temporary name.
 #include "cli/manifest.h"
 
 #include "platform/interrupt.h"

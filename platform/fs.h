@@ -114,7 +114,8 @@ public:
     virtual bool IsRemote(const std::string& path) { return OnRemoteVolume(path); }
     // Whether something exists at path, without opening it.
     virtual bool Exists(const std::string& path) = 0;
-    // What is at path, looked at without opening it or following a last link.
+    // What is at path, looked at without opening it or following a last link; false when it
+    // cannot be looked at (nothing there is kNothing).
     virtual bool KindAt(const std::string& path, PathKind& /*kind*/, Error& error) {
         return Unsupported("lstat", path, error);
     }

@@ -1,11 +1,10 @@
-// Requests from outside the process to stop: Ctrl-C and termination.
+// Requests from outside the process to stop: Ctrl-C, termination and hang-up.
 #pragma once
 
 #include <atomic>
+#include <string>
 
 namespace platform {
-
-#include <string>
 
 // From now on SIGINT, SIGTERM and SIGHUP (on Windows Ctrl-C, Ctrl-Break and closing the
 // console) raise stop instead of ending the process; a second request ends it at once (status
