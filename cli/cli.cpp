@@ -96,26 +96,60 @@ struct ScriptScope {
     }
 };
 
+// path's directory, as path names it, and its last name.
+std::pair<std::string, std::string> Split(const std::string& path) {
+    size_t cut = path.find_last_of(std::string("/") + platform::kSeparator);
+    if (cut == std::string::npos)
+        return {".", path};
+    return {path.substr(0, cut + 1), path.substr(cut + 1)};
+}
+
+// Whether name is other's, or a temporary name made from it, letter case aside: a medium
+// that ignores case takes them for one.
+bool NameOf(std::string name, std::string other) {
+    for (std::string* text : {&name, &other})
+        for (char& c : *text)
+            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    std::string temporary = other + ".copycheck-tmp";
+    return name == other ||
+           (name.starts_with(temporary) &&
+            name.find_first_not_of("0123456789", temporary.size()) == std::string::npos);
+}
+
+// Whether the log and the manifest, or the temporary file of either, may be one file: the
+// same file already, or alike names in one directory.
+bool SharedWithLog(platform::FileSystem& fs, const std::string& manifest, const std::string& log) {
+    platform::FileId logId, manifestId;
+    platform::Error error;
+    if (fs.Identify(log, logId, error) && fs.Identify(manifest, manifestId, error) &&
+        logId == manifestId)
+        return true;
+    auto [manifestDir, manifestName] = Split(manifest);
+    auto [logDir, logName] = Split(log);
+    return fs.Identify(manifestDir, manifestId, error) && fs.Identify(logDir, logId, error) &&
+           logId == manifestId && (NameOf(logName, manifestName) || NameOf(manifestName, logName));
+}
+
 // Why the manifest cannot be where it is asked for, or nothing. It never lies in the source
-// tree, and never replaces a file of the copy: there it must be a new file.
+// tree, and never replaces a file of the copy: there it must be a new file. Elsewhere it
+// replaces only a regular file, or a link as a name.
 std::string ManifestRefusal(platform::FileSystem& fs, const Options& options, bool& replace) {
     const std::string& path = *options.manifest;
     std::string resolved;
     platform::Error error;
-    if (!fs.Resolve(path, resolved, error))
+    platform::PathKind kind;
+    if (!fs.Resolve(path, resolved, error) || !fs.KindAt(path, kind, error))
         return "the manifest cannot be written: " + platform::Describe(error);
     if (platform::LiesInside(fs, resolved, options.source))
         return "the manifest must lie outside SOURCE: " + path;
     bool inCopy = platform::LiesInside(fs, resolved, options.destination);
-    if (inCopy && fs.Exists(path))
+    if (inCopy && kind != platform::PathKind::kNothing)
         return "a manifest inside DESTINATION must be a new file: " + path;
     // Found now, not when the whole check is done and the list cannot be given its name.
-    std::vector<platform::DirEntry> entries;
-    if (fs.List(path, entries, error))
-        return "the manifest cannot be a directory: " + path;
-    std::string log;
-    if (options.log && fs.Resolve(*options.log, log, error) && log == resolved)
-        return "--manifest and --log name the same file: " + path;
+    if (kind == platform::PathKind::kOther)
+        return "the manifest can replace only a regular file: " + path;
+    if (options.log && SharedWithLog(fs, path, *options.log))
+        return "--manifest and --log name the same file: " + *options.log;
     replace = !inCopy;
     return "";
 }
@@ -374,6 +408,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
             return usageError(needed->get_name() + " is required");
     if (options.manifest && options.namesOnly)
         return usageError("--manifest needs the contents compared: not with -n/--names-only");
+    if (options.manifest && options.manifest->empty())
+        return usageError("--manifest must not be empty");
     // An empty field would make the walk start at the root of the file system.
     if (options.source.empty() || options.destination.empty())
         return usageError("SOURCE and DESTINATION must not be empty");

@@ -1,9 +1,10 @@
-// The checksum list: its lines, its parsing, and its writing under a temporary name.
+// The checksum list: its lines, its parsing, and its writing, unnamed or under a temporary name.
 #include "cli/manifest.h"
 
 #include <algorithm>
 
 #include "platform/dirs.h"
+#include "platform/interrupt.h"
 
 namespace cli {
 
@@ -177,22 +178,39 @@ ManifestWriter::ManifestWriter(platform::FileSystem& fs, std::string path, bool 
     : fs_(fs), path_(std::move(path)), replace_(replace) {}
 
 ManifestWriter::~ManifestWriter() {
-    if (file_) {
-        file_.reset();
-        platform::Error ignored;
+    if (!file_)
+        return;
+    file_.reset();
+    platform::Error ignored;
+    if (!temporary_.empty())
         fs_.Remove(temporary_, ignored);
-    }
+    platform::UnregisterLeftover();
 }
 
-// A name nothing has, beside the manifest's own: nothing is ever replaced to make it.
+// A name beside the manifest's own.
+std::string ManifestWriter::Temporary(int attempt) const {
+    return path_ + ".copycheck-tmp" + (attempt ? std::to_string(attempt) : "");
+}
+
+// Without a name, so that nothing is left however the process ends; where the file system
+// cannot, under a name nothing has (nothing is ever replaced to make it), which a request
+// that ends the process removes first.
 bool ManifestWriter::Open(platform::Error& error) {
+    std::unique_ptr<platform::UnnamedFile> unnamed = fs_.CreateUnnamed(path_, error);
+    unnamed_ = unnamed.get();
+    file_ = std::move(unnamed);
     for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
-        temporary_ = path_ + ".copycheck-tmp" + (attempt ? std::to_string(attempt) : "");
+        temporary_ = Temporary(attempt);
         file_ = fs_.CreateNew(temporary_, error);
     }
-    if (!file_)
+    if (!file_) {
+        temporary_.clear();
         error.path = path_;
-    return file_ != nullptr;
+        return false;
+    }
+    if (!unnamed_)
+        platform::RegisterLeftover(temporary_);
+    return true;
 }
 
 void ManifestWriter::Add(std::string_view path, const platform::Sha256::Digest& digest) {
@@ -214,16 +232,40 @@ bool ManifestWriter::WriteOut() {
     return !error_.failed();
 }
 
-bool ManifestWriter::Finish(platform::Error& error) {
-    bool written = WriteOut() && file_->Close(error_);
-    file_.reset();
-    if (!written) {
-        error = error_;
-        fs_.Remove(temporary_, error_);
-        temporary_.clear();
-        return false;
+// A link never replaces: a file to replace is first given a name nothing has, then renamed.
+bool ManifestWriter::NameUnnamed(platform::Error& error) {
+    if (!replace_)
+        return unnamed_->Name(path_, error);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary_ = Temporary(attempt);
+        if (unnamed_->Name(temporary_, error)) {
+            platform::RegisterLeftover(temporary_);
+            return true;
+        }
     }
-    return fs_.Rename(temporary_, path_, replace_, error);
+    temporary_.clear();
+    return false;
+}
+
+bool ManifestWriter::Finish(platform::Error& error) {
+    bool whole = WriteOut() && file_->Flush(error_) && (!unnamed_ || NameUnnamed(error_));
+    platform::Error ignored;
+    whole = file_->Close(whole ? error_ : ignored) && whole;
+    file_.reset();
+    if (!whole) {
+        error = error_;
+        if (!temporary_.empty())
+            fs_.Remove(temporary_, ignored);
+        temporary_.clear();
+    }
+    bool named = whole && (temporary_.empty() || fs_.Rename(temporary_, path_, replace_, error));
+    // Renamed, but the name not written through to the medium: not to be trusted.
+    if (whole && !named && !fs_.Exists(temporary_)) {
+        fs_.Remove(path_, ignored);
+        temporary_.clear();
+    }
+    platform::UnregisterLeftover();
+    return named;
 }
 
 }  // namespace cli

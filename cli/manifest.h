@@ -61,8 +61,9 @@ private:
 bool ReadManifest(platform::FileSystem& fs, const std::string& path, ManifestParser& parser,
                   platform::Error& error);
 
-// The manifest being written: under a new temporary name beside its place during the run,
-// given its name when the run ends well, and gone when it does not.
+// The manifest being written: without a name during the run where the file system allows it,
+// else under a new temporary name beside its place; written through to its medium and given
+// its name when the run ends well, and gone when it does not.
 class ManifestWriter {
 public:
     // replace: an existing file at path may be replaced (it lies outside both trees).
@@ -76,19 +77,22 @@ public:
     void Add(std::string_view path, const platform::Sha256::Digest& digest);
     const std::vector<std::string>& Unlisted() const { return unlisted_; }
     size_t Lines() const { return lines_; }
-    // Writes the rest, closes the file and gives it its name. When the name cannot be
-    // given, the file stays under its temporary one, which temporary() tells.
+    // Writes the rest through to the medium, gives the file its name and closes it. When the
+    // name cannot be given, the file stays under its temporary one, which temporary() tells.
     bool Finish(platform::Error& error);
     const std::string& temporary() const { return temporary_; }
 
 private:
     bool WriteOut();
+    std::string Temporary(int attempt) const;
+    bool NameUnnamed(platform::Error& error);
 
     platform::FileSystem& fs_;
     std::string path_;
     bool replace_;
     std::string temporary_;
     std::unique_ptr<platform::OutputFile> file_;
+    platform::UnnamedFile* unnamed_ = nullptr;  // file_, when it has no name
     std::string pending_;
     size_t lines_ = 0;
     std::vector<std::string> unlisted_;

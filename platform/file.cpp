@@ -71,6 +71,15 @@ bool FileWriter::Write(const void* data, size_t n, Error& error) {
     return true;
 }
 
+bool FileWriter::Flush(Error& error) {
+    int code = 0;
+    if (!file_->Sync(code)) {
+        error = Failure(code, kCalls.sync, path_);
+        return false;
+    }
+    return true;
+}
+
 bool FileWriter::Close(Error& error) {
     int code = 0;
     if (!file_->Close(code)) {

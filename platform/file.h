@@ -25,6 +25,11 @@ public:
     virtual Transfer ReadSome(void* buf, size_t n, size_t& got, int& code) = 0;
     // One write of at most n bytes; put counts what went in. code on kFailed.
     virtual Transfer WriteSome(const void* data, size_t n, size_t& put, int& code) = 0;
+    // Writes what the file holds through to its medium; a file that cannot says so.
+    virtual bool Sync(int& code) {
+        code = -1;
+        return false;
+    }
     virtual bool Close(int& code) = 0;
     // What the open file is; false when the system cannot say.
     virtual bool Identity(FileIdentity& /*id*/) const { return false; }
@@ -35,6 +40,7 @@ struct CallNames {
     const char* read;
     const char* write;
     const char* close;
+    const char* sync;
 };
 extern const CallNames kCalls;
 
@@ -59,6 +65,7 @@ class FileWriter : public OutputFile {
 public:
     FileWriter(std::unique_ptr<SystemFile> file, std::string path);
     bool Write(const void* data, size_t n, Error& error) override;
+    bool Flush(Error& error) override;
     bool Close(Error& error) override;
 
 private:

@@ -70,8 +70,24 @@ class OutputFile {
 public:
     virtual ~OutputFile() = default;
     virtual bool Write(const void* data, size_t n, Error& error) = 0;
+    // Writes what the file holds through to its medium: what is written may be trusted only
+    // once this has returned true.
+    virtual bool Flush(Error& error) = 0;
     virtual bool Close(Error& error) = 0;
 };
+
+// A file that has no name until it is given one: should the process end first, nothing of it
+// is left.
+class UnnamedFile : public OutputFile {
+public:
+    // Gives the open file the name path, in the directory it was made in, and writes the name
+    // through to its medium; on failure no name is left. Nothing is replaced: a name already
+    // there fails (EEXIST).
+    virtual bool Name(const std::string& path, Error& error) = 0;
+};
+
+// What a name itself is, a last link not followed.
+enum class PathKind { kNothing, kRegular, kLink, kOther };
 
 // Whether path lies on a volume reached over the network.
 bool OnRemoteVolume(const std::string& path);
@@ -109,6 +125,11 @@ public:
     virtual bool IsRemote(const std::string& path) { return OnRemoteVolume(path); }
     // Whether something exists at path, without opening it.
     virtual bool Exists(const std::string& path) = 0;
+    // What is at path, looked at without opening it or following a last link; false when it
+    // cannot be looked at (nothing there is kNothing).
+    virtual bool KindAt(const std::string& path, PathKind& /*kind*/, Error& error) {
+        return Unsupported("lstat", path, error);
+    }
     // The identity of what path leads to.
     virtual bool Identify(const std::string& path, FileId& id, Error& error) = 0;
     // The absolute path with every link, "." and ".." resolved, as the system names what
@@ -125,8 +146,14 @@ public:
     virtual std::unique_ptr<OutputFile> CreateNew(const std::string& path, Error& error) {
         return Unsupported("open", path, error), nullptr;
     }
+    // A new regular file without a name, in the directory where path would lie; refused where
+    // the file system cannot make one.
+    virtual std::unique_ptr<UnnamedFile> CreateUnnamed(const std::string& path, Error& error) {
+        return Unsupported("open", path, error), nullptr;
+    }
     // Gives the file at from the name to; what is at to is replaced only when replace is
-    // true, else the move is refused.
+    // true, else the move is refused. The new name is written through to its medium: when
+    // that fails, the file may be under either name.
     virtual bool Rename(const std::string& from, const std::string& /*to*/, bool /*replace*/,
                         Error& error) {
         return Unsupported("rename", from, error);

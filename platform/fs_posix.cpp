@@ -26,7 +26,7 @@ bool RefusesUncached(int code) {
     return code == EINVAL;
 }
 
-const CallNames kCalls = {"read", "write", "close"};
+const CallNames kCalls = {"read", "write", "close", "fsync"};
 
 namespace {
 
@@ -62,6 +62,13 @@ public:
     }
     Transfer WriteSome(const void* data, size_t n, size_t& put, int& code) override {
         return Done(write(fd_.get(), data, n), put, code);
+    }
+    bool Sync(int& code) override {
+        if (fsync(fd_.get()) != 0) {
+            code = errno;
+            return false;
+        }
+        return true;
     }
     bool Close(int& code) override {
         if (close(fd_.Release()) != 0) {
@@ -134,6 +141,60 @@ bool StatAt(const std::string& path, struct stat& st, int flags) {
     Place place;
     return place.Reach(path) && fstatat(place.dir(), place.rel(), &st, flags) == 0;
 }
+
+// The directory that holds path, as path names it.
+std::string DirOf(const std::string& path) {
+    size_t cut = path.rfind('/');
+    return cut == std::string::npos ? "." : cut == 0 ? "/" : path.substr(0, cut);
+}
+
+// Writes the names in the directory that holds path through to its medium.
+bool SyncDirOf(const std::string& path, Error& error) {
+    Descriptor dir(OpenAt(DirOf(path), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0 || fsync(dir.get()) != 0) {
+        error = Failure(errno, "fsync", DirOf(path));
+        return false;
+    }
+    return true;
+}
+
+// Opened with O_TMPFILE in its directory, whose handle it keeps to be named there.
+class PosixUnnamedFile : public UnnamedFile {
+public:
+    PosixUnnamedFile(int dir, int fd, const std::string& path)
+        : dir_(dir), fd_(fd), writer_(std::make_unique<PosixFile>(fd), path) {}
+    bool Write(const void* data, size_t n, Error& error) override {
+        return writer_.Write(data, n, error);
+    }
+    bool Flush(Error& error) override { return writer_.Flush(error); }
+    bool Close(Error& error) override { return writer_.Close(error); }
+
+    // Linking from the handle itself takes CAP_DAC_READ_SEARCH; through /proc it does not.
+    bool Name(const std::string& path, Error& error) override {
+        std::string name = path.substr(path.rfind('/') + 1);
+        int done = linkat(fd_, "", dir_.get(), name.c_str(), AT_EMPTY_PATH);
+        if (done != 0 && errno != EEXIST) {
+            std::string self = "/proc/self/fd/" + std::to_string(fd_);
+            done = linkat(AT_FDCWD, self.c_str(), dir_.get(), name.c_str(), AT_SYMLINK_FOLLOW);
+        }
+        if (done != 0) {
+            error = Failure(errno, "linkat", path);
+            return false;
+        }
+        // A name that may not outlive a power cut is taken back.
+        if (fsync(dir_.get()) != 0) {
+            error = Failure(errno, "fsync", path);
+            unlinkat(dir_.get(), name.c_str(), 0);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    Descriptor dir_;
+    int fd_;  // owned by writer_
+    FileWriter writer_;
+};
 
 // Non-blocking so that opening a FIFO returns at once, to be refused by CheckRegular.
 constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
@@ -361,6 +422,19 @@ public:
         return StatAt(path, st, AT_SYMLINK_NOFOLLOW);
     }
 
+    bool KindAt(const std::string& path, PathKind& kind, Error& error) override {
+        struct stat st;
+        if (!StatAt(path, st, AT_SYMLINK_NOFOLLOW)) {
+            kind = PathKind::kNothing;
+            error = Failure(errno, "lstat", path);
+            return error.code == ENOENT;
+        }
+        kind = S_ISREG(st.st_mode)   ? PathKind::kRegular
+               : S_ISLNK(st.st_mode) ? PathKind::kLink
+                                     : PathKind::kOther;
+        return true;
+    }
+
     bool Identify(const std::string& path, FileId& id, Error& error) override {
         struct stat st;
         if (!StatAt(path, st, 0)) {
@@ -455,6 +529,17 @@ public:
         return std::make_unique<FileWriter>(std::make_unique<PosixFile>(fd), path);
     }
 
+    std::unique_ptr<UnnamedFile> CreateUnnamed(const std::string& path, Error& error) override {
+        Descriptor dir(OpenAt(DirOf(path), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        int fd =
+            dir.get() < 0 ? -1 : openat(dir.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            error = Failure(errno, "open", path);
+            return nullptr;
+        }
+        return std::make_unique<PosixUnnamedFile>(dir.Release(), fd, path);
+    }
+
     bool Rename(const std::string& from, const std::string& to, bool replace,
                 Error& error) override {
         Place source, target;
@@ -476,7 +561,7 @@ public:
             error = Failure(errno, "rename", to);
             return false;
         }
-        return true;
+        return SyncDirOf(to, error);
     }
 
     bool Remove(const std::string& path, Error& error) override {

@@ -28,7 +28,7 @@ bool RefusesUncached(int code) {
            code == ERROR_INVALID_FUNCTION;
 }
 
-const CallNames kCalls = {"ReadFile", "WriteFile", "CloseHandle"};
+const CallNames kCalls = {"ReadFile", "WriteFile", "CloseHandle", "FlushFileBuffers"};
 
 namespace {
 
@@ -67,6 +67,9 @@ public:
         BOOL ok = WriteFile(handle_.get(), data, static_cast<DWORD>(n), &written, nullptr);
         put = written;
         return Done(ok, code);
+    }
+    bool Sync(int& code) override {
+        return Done(FlushFileBuffers(handle_.get()), code) == Transfer::kDone;
     }
     bool Close(int& code) override {
         return Done(CloseHandle(handle_.Release()), code) == Transfer::kDone;
@@ -411,6 +414,21 @@ public:
         return file;
     }
 
+    // A link or junction is a reparse point; a directory is never a file to replace.
+    bool KindAt(const std::string& path, PathKind& kind, Error& error) override {
+        DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
+        kind = PathKind::kNothing;
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            DWORD code = GetLastError();
+            error = Failed(code, "GetFileAttributesW", path);
+            return code == ERROR_FILE_NOT_FOUND;
+        }
+        kind = attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE) ? PathKind::kOther
+               : attributes & FILE_ATTRIBUTE_REPARSE_POINT                     ? PathKind::kLink
+                                                                               : PathKind::kRegular;
+        return true;
+    }
+
     bool Exists(const std::string& path) override {
         if (GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
             return true;
@@ -470,17 +488,22 @@ public:
         return std::make_unique<FileWriter>(std::move(system), path);
     }
 
+    // Shared for deletion: a console closing may remove it while it is open.
     std::unique_ptr<OutputFile> CreateNew(const std::string& path, Error& error) override {
-        HANDLE handle = OpenToWrite(path, CREATE_NEW, error);
-        if (handle == INVALID_HANDLE_VALUE)
+        HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            error = Failed(GetLastError(), "CreateFileW", path);
             return nullptr;
+        }
         return std::make_unique<FileWriter>(std::make_unique<Win32File>(handle), path);
     }
 
     bool Rename(const std::string& from, const std::string& to, bool replace,
                 Error& error) override {
-        if (!MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(),
-                         replace ? MOVEFILE_REPLACE_EXISTING : 0)) {
+        DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+        if (!MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), flags)) {
             error = Failed(GetLastError(), "MoveFileExW", to);
             return false;
         }

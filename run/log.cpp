@@ -42,7 +42,10 @@ bool CLogFile::Close() {
     if (!m_file)
         return false;
     Flush();
+    // On its medium before the run is said to be over.
     platform::Error error;
+    if (!m_file->Flush(error) && !m_error.failed())
+        m_error = error;
     if (!m_file->Close(error) && !m_error.failed())
         m_error = error;
     m_file.reset();

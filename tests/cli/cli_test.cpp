@@ -2,6 +2,8 @@
 #include "cli/cli.h"
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@
 #include "cli/manifest.h"
 #include "cli/status.h"
 #include "platform/console.h"
+#include "platform/interrupt.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -62,7 +65,8 @@ TEST(CliUsage, WrongArgumentsAreOneLineOnStandardErrorAndHelpStatesTheContract) 
         {{"--audit", "l", "a", "b"}, "--audit takes one directory at most"},
         {{"--audit", "l", "-n"}, "--audit takes no -n, -d, -l, --cached or --manifest"},
         {{"-n", "--manifest", "m", "a", "b"},
-         "--manifest needs the contents compared: not with -n/--names-only"}};
+         "--manifest needs the contents compared: not with -n/--names-only"},
+        {{"--manifest", "", "a", "b"}, "--manifest must not be empty"}};
     std::string b = "-b/--block-kb takes a whole number from 1 to 10240, not \"",
                 d = "-d/--diff-limit takes a whole number from 1 to 999, not \"";
     for (std::string value : {"12abc", " 12", "", "0", "10241", "99999999999"})
@@ -122,12 +126,18 @@ TEST_F(CliRun, ExitStatusStandardErrorAndLastLines) {
     }
 }
 
-// A manifest is written only whole, never in SOURCE, and never over a file of either tree;
-// whatever happens, no temporary file is left behind.
+// A manifest is written only whole, never in SOURCE, never over a file of either tree nor
+// over what is not a regular file, and never through a link; whatever happens, no temporary
+// file is left behind.
 TEST_F(CliRun, AManifestIsWholeOrNoneAndReplacesNothingInTheTrees) {
     using enum Condition;
     std::string mine = root.Path("m"), copys = dst + "/" + name, inSource = src + "/m";
+    std::string fifo = root.Path("fifo"), device = root.Path("device"), link = root.Path("link");
     root.WriteFile("m", "old");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600) | mknod(device.c_str(), S_IFCHR | 0600, makedev(240, 0)) |
+                  symlink("m", link.c_str()),
+              0);
+    std::string notRegular = "the manifest can replace only a regular file: ";
     platform::Sha256 hello;
     hello.Update("hello", 5);
     std::string written = cli::ManifestLine(name, hello.Final());
@@ -137,7 +147,10 @@ TEST_F(CliRun, AManifestIsWholeOrNoneAndReplacesNothingInTheTrees) {
     for (const auto& [manifest, copy, condition, err] : std::initializer_list<Row>{
              {inSource, dst, kNone, "the manifest must lie outside SOURCE: " + inSource},
              {copys, dst, kNone, "a manifest inside DESTINATION must be a new file: " + copys},
-             {other, dst, kNone, "the manifest cannot be a directory: " + other},
+             {other, dst, kNone, notRegular + other},
+             {fifo, dst, kNone, notRegular + fifo},
+             {device, dst, kNone, notRegular + device},
+             {link, dst, kNone, ""},
              {log, dst, kNone, "--manifest and --log name the same file: " + log},
              {mine, other, kNone, "no file compared equal: no manifest was written"},
              {mine, dst, kStopAtFirstFile, notAll + "no manifest was written"},
@@ -145,11 +158,13 @@ TEST_F(CliRun, AManifestIsWholeOrNoneAndReplacesNothingInTheTrees) {
         auto [status, out, gotErr] = Cli({"--manifest", manifest, "-l", log, src, copy}, condition);
         EXPECT_EQ(status, err.empty() ? 0 : 2) << gotErr;
         EXPECT_EQ(gotErr, err.empty() ? "" : "copycheck-cli: " + err + "\n");
-        EXPECT_EQ(root.ReadFile("m"), status ? "old" : written);
+        EXPECT_EQ(root.ReadFile("m"), manifest == mine && !status ? written : "old");
         EXPECT_EQ(root.ReadFile("dst/" + name), "hello");
         for (auto& entry : std::filesystem::recursive_directory_iterator(root.path()))
             EXPECT_EQ(entry.path().string().find(".copycheck-tmp"), std::string::npos);
     }
+    EXPECT_EQ(root.ReadFile("link"), written);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo) && std::filesystem::is_character_file(device));
 }
 
 TEST_F(CliRun, AnUnreadableSourceIsNotWalkedAndTheWindowsLineBreakIsALineFeed) {
@@ -210,28 +225,63 @@ TEST_F(CliRun, TheProgressLineFitsItsTerminalAndGivesWayToResultLines) {
     EXPECT_EQ(parts.at(1), "  0%   0% ...ありませんでした。??[2J?\\");
 }
 
-TEST(CliProcess, CtrlCEndsTheRunWithItsClosingLinesAndACompleteLog) {
+// Ctrl-C ends the run with its closing lines and a complete log. A second request to stop
+// (SIGHUP too: the terminal closed) ends the program at once. Neither leaves any part of the
+// manifest in the copy. Two signals of one kind sent together would arrive as one.
+TEST(CliProcess, CtrlCEndsTheRunWithItsClosingLinesAndASecondRequestAtOnce) {
     // More output than a pipe holds: the run is still on when the signal comes.
     TempDir root;
     for (int i = 0; i < 1000; ++i)
         for (std::string tree : {"src/", "dst/"})
             root.WriteFile(tree + std::string(100, 'n') + std::to_string(i), "x");
     // The shell tells its process id, then becomes the program.
-    std::string command =
-        "cd " + root.Path("") + " && echo $$ && exec " COPYCHECK_CLI " -l run.log src dst 2>err";
-    FILE* out = popen(command.c_str(), "r");
-    char line[4096];
-    pid_t pid = std::atoi(fgets(line, sizeof line, out));
-    while (fgets(line, sizeof line, out) && !std::string_view(line).starts_with("File [")) {
+    std::string command = "cd " + root.Path("") +
+                          " && echo $$ && exec " COPYCHECK_CLI
+                          " -l run.log --manifest dst/SUMS src dst 2>err";
+    for (std::vector<int> signals : {std::vector{SIGINT}, {SIGINT, SIGHUP}, {SIGHUP, SIGINT}}) {
+        FILE* out = popen(command.c_str(), "r");
+        char line[4096];
+        pid_t pid = std::atoi(fgets(line, sizeof line, out));
+        while (fgets(line, sizeof line, out) && !std::string_view(line).starts_with("File [")) {
+        }
+        for (int signal : signals)
+            kill(pid, signal);
+        // Its next line then meets a pipe without a reader: an error, not SIGPIPE.
+        int status = pclose(out);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == (signals.size() == 1 ? 2 : 130))
+            << status;
+        for (auto& entry : std::filesystem::directory_iterator(root.Path("dst")))
+            EXPECT_EQ(entry.path().filename().string()[0], 'n') << entry.path();
+        if (signals.size() > 1)
+            continue;
+        EXPECT_EQ(root.ReadFile("err"),
+                  "copycheck-cli: the check was not done to the end: no manifest was written\n"
+                  "copycheck-cli: standard output could not be written\n");
+        // The log ends with the counts of the files compared before the stop: fewer than all.
+        EXPECT_TRUE(std::regex_search(root.ReadFile("run.log"),
+                                      std::regex("\r\ndir:0  file:[0-9]{1,3}  error:0\r\n$")));
     }
-    kill(pid, SIGINT);
-    // Its next line then meets a pipe without a reader: an error, not SIGPIPE.
-    int status = pclose(out);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
-    EXPECT_EQ(root.ReadFile("err"), "copycheck-cli: standard output could not be written\n");
-    // The log ends with the counts of the files compared before the stop: fewer than all.
-    EXPECT_TRUE(std::regex_search(root.ReadFile("run.log"),
-                                  std::regex("\r\ndir:0  file:[0-9]{1,3}  error:0\r\n$")));
+}
+
+// Where the file system makes no unnamed file: the named one registered is removed before
+// a second request ends the process.
+TEST(CliProcess, ASecondStopRequestRemovesTheRegisteredFile) {
+    TempDir root;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        root.WriteFile("SUMS.copycheck-tmp", "");
+        if (fork() == 0) {
+            static std::atomic<bool> stop{false};
+            platform::RaiseOnInterrupt(stop);
+            platform::RegisterLeftover(root.Path("SUMS.copycheck-tmp"));
+            raise(signal);
+            raise(signal);
+            _exit(0);
+        }
+        int status = 0;
+        wait(&status);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << signal;
+        EXPECT_FALSE(std::filesystem::exists(root.Path("SUMS.copycheck-tmp"))) << signal;
+    }
 }
 
 TEST(DisplayWidth, ColumnsOnATerminal) {

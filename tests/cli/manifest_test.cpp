@@ -90,22 +90,26 @@ TEST(Manifest, AMalformedLineIsNamedByItsNumber) {
     }
 }
 
-// A list that cannot be written leaves nothing; one that cannot be given its name stays
-// under its temporary name, and standard error says where. A file whose line would be too
-// long is said, and the list holds the rest.
+// A list that cannot be written, or flushed to its medium, leaves nothing; one that cannot be
+// given its name stays under its temporary name, and standard error says where. A file whose
+// line would be too long is said, and the list holds the rest.
 TEST(Manifest, AListNotWrittenOrNotNamedIsSaid) {
     using Op = test::FakeFileSystem::Op;
     const std::string temp = "out/m.copycheck-tmp", line = ManifestLine("a", Digest("x"));
+    const std::string notWritten = "the manifest could not be written: ";
     const std::string tooLong = kLongest + "a";
     // The fault, a file in both trees, status, standard error, the list named and the one left.
-    using Row =
-        std::tuple<std::optional<Op>, std::string, int, std::string, std::string, std::string>;
+    using Row = std::tuple<std::optional<std::pair<Op, std::string>>, std::string, int,
+                           std::string, std::string, std::string>;
     for (const auto& [fault, also, status, err, named, left] : std::initializer_list<Row>{
              {std::nullopt, "", 0, "", line, ""},
-             {Op::Write, "", 2,
-              "the manifest could not be written: write " + temp + ": No space left on device", "",
-              ""},
-             {Op::Rename, "", 2,
+             {std::pair(Op::Write, temp), "", 2,
+              notWritten + "write " + temp + ": No space left on device", "", ""},
+             {std::pair(Op::Flush, temp), "", 2,
+              notWritten + "fsync " + temp + ": Input/output error", "", ""},
+             {std::pair(Op::Flush, "out/m"), "", 2, notWritten + "fsync out/m: Input/output error",
+              "", ""},
+             {std::pair(Op::Rename, temp), "", 2,
               "the manifest could not be given its name: rename out/m: Permission denied; it is "
               "left at " +
                   temp,
@@ -118,13 +122,40 @@ TEST(Manifest, AListNotWrittenOrNotNamedIsSaid) {
             Both(fs, also, "y");
         fs.AddDir("out");
         if (fault)
-            fs.Fail(*fault, temp);
+            fs.Fail(fault->first, fault->second);
         std::ostringstream out, gotErr;
         EXPECT_EQ(RunCli({"--manifest", "out/m", "src", "dst"}, out, gotErr, {.fs = &fs}), status);
         EXPECT_EQ(gotErr.str(), err.empty() ? "" : "copycheck-cli: " + err + "\n");
         EXPECT_EQ(std::pair(fs.Exists("out/m"), fs.Content("out/m")),
                   std::pair(!named.empty(), named));
         EXPECT_EQ(std::pair(fs.Exists(temp), fs.Content(temp)), std::pair(!left.empty(), left));
+    }
+}
+
+// A log that is, or may become, the manifest or a temporary file of either is refused before
+// anything is made: its directory found by identity, its name in any letter case.
+TEST(Manifest, ALogThatMayShareItsFileIsRefused) {
+    using Row = std::tuple<std::string, std::string, bool>;  // manifest, log, refused
+    for (const auto& [manifest, log, refused] :
+         std::initializer_list<Row>{{"out/m", "alias/M", true},
+                                    {"out/m", "out/m.copycheck-tmp", true},
+                                    {"out/m", "out/m.COPYCHECK-TMP12", true},
+                                    {"out/m.copycheck-tmp3", "out/M", true},
+                                    {"out/m", "out/m.copycheck-tmp1x", false},
+                                    {"out/m", "logs/m", false}}) {
+        SCOPED_TRACE(log);
+        test::FakeFileSystem fs;
+        Both(fs, "a", "x");
+        fs.AddDir("out");
+        fs.AddDir("logs");
+        fs.AddLink("alias", "out");
+        std::ostringstream out, err;
+        EXPECT_EQ(RunCli({"--manifest", manifest, "-l", log, "src", "dst"}, out, err, {.fs = &fs}),
+                  refused ? 2 : 0);
+        EXPECT_EQ(
+            err.str(),
+            refused ? "copycheck-cli: --manifest and --log name the same file: " + log + "\n" : "");
+        EXPECT_EQ(fs.Calls("Create").empty(), refused);
     }
 }
 

@@ -81,6 +81,12 @@ public:
         m_node.bytes.append(static_cast<const char*>(data), n);
         return true;
     }
+    bool Flush(platform::Error& error) override {
+        if (!m_fs.FaultyNow(FakeFileSystem::Op::Flush, m_path))
+            return true;
+        error = {EIO, "fsync", m_path};
+        return false;
+    }
     bool Close(platform::Error& error) override {
         if (!m_fs.Faulty(FakeFileSystem::Op::Close, m_path))
             return true;
@@ -224,6 +230,16 @@ bool FakeFileSystem::Exists(const std::string& path) {
     return Walk(path, false) != nullptr;
 }
 
+bool FakeFileSystem::KindAt(const std::string& path, platform::PathKind& kind, platform::Error&) {
+    const Node* node = Walk(path, false);
+    using enum platform::PathKind;
+    kind = !node                      ? kNothing
+           : node->kind == Kind::File ? kRegular
+           : node->kind == Kind::Link ? kLink
+                                      : kOther;
+    return true;
+}
+
 bool FakeFileSystem::Identify(const std::string& path, platform::FileId& id,
                               platform::Error& error) {
     Node* node = Walk(path, true);
@@ -291,6 +307,10 @@ bool FakeFileSystem::Rename(const std::string& from, const std::string& to, bool
     std::string bytes = std::move(it->second->bytes);
     Erase(KeyOf(from));
     Put(to, Kind::File).bytes = std::move(bytes);
+    if (Faulty(Op::Flush, to)) {
+        error = {EIO, "fsync", to};
+        return false;
+    }
     return true;
 }
 

@@ -25,7 +25,7 @@ namespace test {
 class FakeFileSystem : public platform::FileSystem {
 public:
     static constexpr unsigned kAlways = UINT_MAX;
-    enum class Op { List, Open, Create, Write, Close, Rename };
+    enum class Op { List, Open, Create, Write, Close, Rename, Flush };
 
     struct Node {
         enum class Kind { Dir, File, Special, Link } kind = Kind::Dir;
@@ -59,7 +59,8 @@ public:
     void AddLink(const std::string& path, const std::string& target);
 
     // The next `times` calls of op on the path fail (the path matched as given, not through
-    // links). Write and Close fail files made by Create.
+    // links). Write, Flush and Close fail files made by Create; Flush fails a rename to the
+    // path after the move. No file is made unnamed.
     void Fail(Op op, const std::string& path, unsigned times = kAlways) {
         m_faults[{op, path}] = times;
     }
@@ -78,6 +79,7 @@ public:
                                                   platform::Error& error) override;
     bool IsRemote(const std::string&) override { return remote; }
     bool Exists(const std::string& path) override;
+    bool KindAt(const std::string& path, platform::PathKind& kind, platform::Error& error) override;
     bool Identify(const std::string& path, platform::FileId& id, platform::Error& error) override;
     bool Resolve(const std::string& path, std::string& resolved, platform::Error& error) override;
     std::unique_ptr<platform::OutputFile> Create(const std::string& path,
