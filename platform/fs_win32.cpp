@@ -254,6 +254,40 @@ DWORD FinalName(HANDLE handle, std::string& resolved) {
     return ERROR_SUCCESS;
 }
 
+// The names of the final path of what path leads to, the first that of its volume by GUID
+// ("Volume{...}"). GetFinalPathNameByHandleW fails on volumes without a drive letter and on
+// shares whose parents cannot be read.
+bool GuidNames(const std::string& path, std::vector<std::wstring>& names, Error& error) {
+    Handle handle(OpenToExamine(SystemPath(path)));
+    if (!handle.valid()) {
+        error = Failed(GetLastError(), "CreateFileW", path);
+        return false;
+    }
+    std::wstring final(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length =
+            GetFinalPathNameByHandleW(handle.get(), final.data(), static_cast<DWORD>(final.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_GUID);
+        if (length == 0) {
+            error = Failed(GetLastError(), "GetFinalPathNameByHandleW", path);
+            return false;
+        }
+        bool whole = length < final.size();
+        final.resize(length);
+        if (whole) {
+            break;
+        }
+    }
+    for (size_t start = 0; start < final.size();) {
+        size_t end = std::min(final.find(L'\\', start), final.size());
+        if (end > start) {
+            names.push_back(final.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
 // What a link or junction whose target is missing gives: the entry stays, checked by name.
 bool NoTarget(DWORD code) {
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
@@ -385,24 +419,6 @@ public:
         return true;
     }
 
-    // Opened without emptying it, so that what is not a file on a disk (a device, a pipe)
-    // is refused untouched; a directory does not open for writing.
-    std::unique_ptr<OutputFile> Create(const std::string& path, Error& error) override {
-        HANDLE handle = OpenToWrite(path, OPEN_ALWAYS, error);
-        if (handle == INVALID_HANDLE_VALUE)
-            return nullptr;
-        auto system = std::make_unique<Win32File>(handle);
-        if (GetFileType(handle) != FILE_TYPE_DISK) {
-            error = Failed(ERROR_NOT_SUPPORTED, "CreateFileW", path);
-            return nullptr;
-        }
-        if (!SetEndOfFile(handle)) {
-            error = Failed(GetLastError(), "SetEndOfFile", path);
-            return nullptr;
-        }
-        return std::make_unique<FileWriter>(std::move(system), path);
-    }
-
     std::unique_ptr<OutputFile> CreateNew(const std::string& path, Error& error) override {
         HANDLE handle = OpenToWrite(path, CREATE_NEW, error);
         if (handle == INVALID_HANDLE_VALUE)
@@ -420,6 +436,44 @@ public:
         return true;
     }
 
+    // "\\.\" names a device, as do "NUL" or "x\\CON" once made absolute.
+    bool Replaceable(const std::string& path, Error& error) override {
+        std::wstring system = SystemPath(path);
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (system.starts_with(L"\\\\.\\")) {
+            error = Failed(ERROR_NOT_SUPPORTED, "CreateFileW", path);
+            return false;
+        }
+        if (!GetFileAttributesExW(system.c_str(), GetFileExInfoStandard, &data)) {
+            DWORD code = GetLastError();
+            error = Failed(code, "GetFileAttributesExW", path);
+            return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+        }
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            error = Failed(ERROR_DIRECTORY_NOT_SUPPORTED, "CreateFileW", path);
+            return false;
+        }
+        return true;
+    }
+
+    // The final paths name the volume by its GUID, whatever drive letter or folder it is
+    // reached through; letter case is ignored, which errs towards within.
+    bool Within(const std::string& dir, const std::string& root, bool& within,
+                Error& error) override {
+        std::vector<std::wstring> below, above;
+        if (!GuidNames(dir, below, error) || !GuidNames(root, above, error)) {
+            return false;
+        }
+        within = above.size() <= below.size() &&
+                 std::equal(above.begin(), above.end(), below.begin(),
+                            [](const std::wstring& a, const std::wstring& b) {
+                                return CompareStringOrdinal(a.data(), static_cast<int>(a.size()),
+                                                            b.data(), static_cast<int>(b.size()),
+                                                            TRUE) == CSTR_EQUAL;
+                            });
+        return true;
+    }
+
     bool Remove(const std::string& path, Error& error) override {
         if (!DeleteFileW(SystemPath(path).c_str())) {
             error = Failed(GetLastError(), "DeleteFileW", path);
@@ -432,8 +486,10 @@ private:
     static constexpr size_t kPulseEvery = 256;
 
     static HANDLE OpenToWrite(const std::string& path, DWORD disposition, Error& error) {
-        HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Shared for deleting too, so that the log can be given its name while it is open.
+        HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, disposition,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE)
             error = Failed(GetLastError(), "CreateFileW", path);
         return handle;
@@ -477,6 +533,10 @@ private:
 };
 
 }  // namespace
+
+Error Refused(const char* call, const std::string& path) {
+    return Failed(ERROR_ACCESS_DENIED, call, path);
+}
 
 FileSystem& RealFileSystem() {
     static Win32FileSystem fileSystem;
