@@ -2,7 +2,10 @@
 #include "cli/cli.h"
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -101,8 +104,9 @@ TEST_F(CliRun, ExitStatusStandardErrorAndLastLines) {
     std::string noOut = "copycheck-cli: standard output could not be written\n";
     std::string noMemory =
         "copycheck-cli: no memory for the comparison: only the names were checked\n";
-    std::string noLog = "Notice: ログファイルのオープンに失敗しました。\ncopycheck-cli: the log " +
-                        ("could not be written: open " + noDir + ": No such file or directory\n");
+    std::string noLog =
+        "Notice: ログファイルのオープンに失敗しました。\ncopycheck-cli: the log " +
+        ("could not be written: open " + root.Path("no/") + ": No such file or directory\n");
     // Arguments, condition, exit status, standard error, and the verdict before the two lines
     // of counts (none when standard output fails). A log, where there is one, is complete.
     using Row = std::tuple<std::vector<std::string>, Condition, int, std::string, std::string>;
@@ -232,6 +236,68 @@ TEST(CliProcess, CtrlCEndsTheRunWithItsClosingLinesAndACompleteLog) {
     // The log ends with the counts of the files compared before the stop: fewer than all.
     EXPECT_TRUE(std::regex_search(root.ReadFile("run.log"),
                                   std::regex("\r\ndir:0  file:[0-9]{1,3}  error:0\r\n$")));
+}
+
+// Where the log may not go, through the program on a real disk: beside a tree through a hard
+// link, into one through a bind mount or another letter case, onto what is not a file. The
+// trees keep every byte whatever happens.
+TEST(CliProcess, TheLogNeverLandsInATreeNorWritesIntoAFile) {
+    TempDir root;
+    for (std::string tree : {"src/", "dst/"})
+        root.WriteFile(tree + "keep.txt", "source");
+    root.WriteFile("src/sub/deep.txt", "deep");
+    root.WriteFile("dst/sub/deep.txt", "deep");
+    root.MakeDir("b");
+    root.MakeDir("mnt");
+    std::filesystem::create_hard_link(root.Path("src/keep.txt"), root.Path("check.log"));
+    std::string bind = "unshare -m sh -c 'mount --bind ";
+    bool admin = geteuid() == 0 &&
+                 std::system(("cd " + root.path() + " && " + bind + "b b' 2>unshare").c_str()) == 0;
+    bool fuse = access("/dev/fuse", R_OK | W_OK) == 0 &&
+                std::system(("cd " + root.path() + " && mkfs.fat -C img 4096 >mkfs && " +
+                             "fusefat -o rw+ img mnt >fusefat && mkdir mnt/dst && " +
+                             "printf source >mnt/dst/keep.txt")
+                                .c_str()) == 0;
+    bool nodes = mkfifo(root.Path("fifo").c_str(), 0600) == 0 &&
+                 mknod(root.Path("dev").c_str(), S_IFCHR | 0600, makedev(0, 0)) == 0;
+    std::string notice = "Notice: ログファイルのオープンに失敗しました。\n",
+                failed = "copycheck-cli: the log could not be written: open ",
+                usage = "copycheck-cli: -l/--log must not be empty (see --help)\n";
+    // What the run is wrapped in, the log, the copy, what must be there, the status and
+    // standard error.
+    using Row = std::tuple<std::string, std::string, std::string, bool, int, std::string>;
+    for (const auto& [wrap, log, copy, can, status, err] : std::initializer_list<Row>{
+             {"", "check.log", "dst", true, 0, ""},
+             {bind + "src/sub b && ", "b/x.log", "dst", admin, 2,
+              notice + failed + "b/x.log: Operation not permitted\n"},
+             {bind + "dst b && ", "b/keep.txt", "dst", admin, 2,
+              notice + failed + "b/keep.txt: Operation not permitted\n"},
+             {"", "mnt/DST/KEEP.TXT", "mnt/dst", fuse, 2,
+              notice + failed + "mnt/DST/KEEP.TXT: Operation not permitted\n"},
+             {"", "fifo", "dst", nodes, 2, notice + failed + "fifo: Operation not supported\n"},
+             {"", "dev", "dst", nodes, 2, notice + failed + "dev: Operation not supported\n"},
+             {"", "", "dst", true, 2, usage}}) {
+        SCOPED_TRACE(log);
+        if (!can)
+            continue;
+        auto before = root.Contents("src"), copied = root.Contents(copy);
+        std::string run = COPYCHECK_CLI " -q -l \"" + log + "\" src " + copy + " >out 2>err";
+        int got = std::system(
+            ("cd " + root.path() + " && " + wrap + "exec " + run + (wrap.empty() ? "" : "'"))
+                .c_str());
+        EXPECT_TRUE(WIFEXITED(got) && WEXITSTATUS(got) == status) << got;
+        EXPECT_EQ(root.ReadFile("err"), err);
+        EXPECT_EQ(root.Contents("src"), before);
+        EXPECT_EQ(root.Contents(copy), copied);
+        // The name moved to the log, and the other name kept its file.
+        EXPECT_TRUE(status || root.ReadFile(log).ends_with("dir:1  file:2  error:0\r\n"));
+    }
+    EXPECT_TRUE(!fuse || std::system(("umount " + root.Path("mnt")).c_str()) == 0);
+    if (!admin || !fuse || !nodes) {
+        GTEST_SKIP() << (admin ? "" : "bind mounts need root and unshare; ")
+                     << (fuse ? "" : "no /dev/fuse, fusefat or mkfs.fat; ")
+                     << (nodes ? "" : "mknod needs root");
+    }
 }
 
 TEST(DisplayWidth, ColumnsOnATerminal) {
