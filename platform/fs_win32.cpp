@@ -450,7 +450,7 @@ public:
             return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
         }
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            error = Failed(ERROR_DIRECTORY_NOT_SUPPORTED, "CreateFileW", path);
+            error = Failed(ERROR_DIRECTORY, "CreateFileW", path);
             return false;
         }
         return true;

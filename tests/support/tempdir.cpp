@@ -114,11 +114,12 @@ std::string TempDir::ReadFile(const std::string& rel) const {
 std::map<std::string, std::string> TempDir::Contents(const std::string& rel) const {
     std::map<std::string, std::string> contents;
     for (const auto& entry : fs::recursive_directory_iterator(Native(Path(rel)))) {
-        std::string& bytes = contents[entry.path().string()] = "?";
+        std::string bytes(1, '?');
         if (entry.is_regular_file() && !entry.is_symlink()) {  // a FIFO would wait
             std::ifstream in(entry.path(), std::ios::binary);
             bytes.assign(std::istreambuf_iterator<char>(in), {});
         }
+        contents[entry.path().string()] = std::move(bytes);
     }
     return contents;
 }
