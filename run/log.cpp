@@ -11,6 +11,7 @@ bool CLogFile::Open(platform::FileSystem& fs, const std::string& path,
                     const std::vector<std::string>& trees, bool& misplaced) {
     m_error = {};
     m_buffer.clear();
+    m_file.reset();
     misplaced = false;
     for (const std::string& tree : trees) {
         if (!platform::FileWithin(fs, path, tree, misplaced, m_error))

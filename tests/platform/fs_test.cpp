@@ -130,7 +130,7 @@ TEST_F(Tree, ReadsRegularFilesAndReplacesOnlyThemAndLinks) {
         EXPECT_EQ(ReadAll(fs.OpenReadFromMedium(path, error).get(), error), read) << path;
         error = {};
         EXPECT_EQ(fs.Replaceable(path, error), replaceable) << path;
-        EXPECT_EQ(error.path, replaceable ? error.path : path);
+        EXPECT_TRUE(replaceable || error.path == path) << path;
         error = {};
     }
 }
@@ -290,10 +290,6 @@ TEST(LongPath, NoPathIsTooLong) {
     auto output = fs.CreateNew(made, error);
     EXPECT_TRUE(output && output->Write("g", 1, error) && output->Close(error)) << Describe(error);
     EXPECT_EQ(ReadAll(fs.OpenRead(made, error).get(), error), "g");
-    // Wine names no path past MAX_PATH: not told then, which is never "outside".
-    bool within = false;
-    EXPECT_TRUE(fs.Within(dir, temp.path(), within, error) ? within : Sep() == "\\")
-        << Describe(error);
 }
 
 }  // namespace

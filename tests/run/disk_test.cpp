@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 
 #include "tests/support/bytes.h"
 #include "tests/support/main_window.h"
@@ -96,23 +95,6 @@ protected:
     Lines lines;
 };
 
-// Every entry under root with its bytes (or kind) and modification time.
-std::map<std::string, std::string> Snapshot(const std::string& root) {
-    std::map<std::string, std::string> out;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        struct stat st;
-        lstat(e.path().c_str(), &st);
-        std::string what =
-            std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
-        if (e.is_regular_file() && !e.is_symlink()) {
-            std::ifstream in(e.path(), std::ios::binary);
-            what += std::string(std::istreambuf_iterator<char>(in), {});
-        }
-        out[e.path().string()] = what;
-    }
-    return out;
-}
-
 TEST_F(DiskTest, FindingsLinksAndFifosLeaveBothTreesAsTheyWere) {
     tmp.WriteFile("src/same", Bytes(3000));
     tmp.WriteFile("dst/same", Bytes(3000));
@@ -125,7 +107,7 @@ TEST_F(DiskTest, FindingsLinksAndFifosLeaveBothTreesAsTheyWere) {
     fs::create_symlink("nowhere", tmp.Path("dst/dangling"));
     ASSERT_EQ(mkfifo(tmp.Path("src/fifo").c_str(), 0600), 0);
     ASSERT_EQ(mkfifo(tmp.Path("dst/fifo").c_str(), 0600), 0);
-    auto src = Snapshot(tmp.Path("src")), dst = Snapshot(tmp.Path("dst"));
+    auto src = tmp.Contents("src"), dst = tmp.Contents("dst");
     user->Click(IDC_KEEP_LOG);
     for (std::string log : {"src/sub/new.log", "dst/sub/../same", "check.log"}) {
         SCOPED_TRACE(log);
@@ -138,8 +120,8 @@ TEST_F(DiskTest, FindingsLinksAndFifosLeaveBothTreesAsTheyWere) {
             (Lines{"差違が発見されました。", "File total size：6001", "dir:2  file:5  error:2"}));
         EXPECT_TRUE(Has("ディレクトリ[" + tmp.Path("src/sub/up/") +
                         "]は上位のディレクトリと同じため、無視されます"));
-        EXPECT_EQ(Snapshot(tmp.Path("src")), src);
-        EXPECT_EQ(Snapshot(tmp.Path("dst")), dst);
+        EXPECT_EQ(tmp.Contents("src"), src);
+        EXPECT_EQ(tmp.Contents("dst"), dst);
     }
 }
 

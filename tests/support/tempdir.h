@@ -26,7 +26,7 @@ public:
     void MakeDir(const std::string& rel) const;
     void WriteFile(const std::string& rel, const std::string& bytes) const;
     std::string ReadFile(const std::string& rel) const;
-    // Every entry below rel, links not followed: a regular file's bytes, "?" for the rest.
+    // Every entry below rel with its modification time, and a regular file's bytes after it.
     std::map<std::string, std::string> Contents(const std::string& rel) const;
 
 private:
