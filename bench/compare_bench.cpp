@@ -40,9 +40,6 @@ public:
     bool Identify(const std::string&, platform::FileId&, platform::Error&) override {
         return false;
     }
-    std::unique_ptr<platform::OutputFile> Create(const std::string&, platform::Error&) override {
-        return nullptr;
-    }
 };
 
 // The window's buffers, filled with the same bytes.

@@ -413,6 +413,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     // An empty field would make the walk start at the root of the file system.
     if (options.source.empty() || options.destination.empty())
         return usageError("SOURCE and DESTINATION must not be empty");
+    if (options.log && options.log->empty())
+        return usageError("-l/--log must not be empty");
     return Check(options, out, err, environment);
 }
 

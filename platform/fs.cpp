@@ -38,4 +38,26 @@ bool LiesInside(FileSystem& fs, const std::string& resolved, const std::string& 
     return fs.Resolve(root, dir, error) && WithSeparator(resolved).starts_with(WithSeparator(dir));
 }
 
+bool ReceivingDir(const std::string& path, std::string& dir) {
+    size_t cut = path.find_last_of(std::string("/") + kSeparator);
+    // "C:name" is made in the current directory of drive C.
+    if (kSeparator == '\\' && cut == std::string::npos && path.size() > 1 && path[1] == ':')
+        cut = 1;
+    std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+    if (name.empty() || name == "." || name == "..")
+        return false;
+    dir = cut == std::string::npos ? "." : path.substr(0, cut + 1);
+    return true;
+}
+
+bool FileWithin(FileSystem& fs, const std::string& path, const std::string& root, bool& within,
+                Error& error) {
+    std::string dir;
+    if (!ReceivingDir(path, dir)) {
+        error = Refused("open", path);
+        return false;
+    }
+    return fs.Within(dir, root, within, error);
+}
+
 }  // namespace platform

@@ -65,7 +65,7 @@ public:
     virtual bool Identity(FileIdentity& /*id*/) const { return false; }
 };
 
-// A file open for writing, created or emptied. Closed by the destructor (result lost).
+// A file open for writing, made new. Closed by the destructor (result lost).
 class OutputFile {
 public:
     virtual ~OutputFile() = default;
@@ -139,9 +139,6 @@ public:
     virtual bool Resolve(const std::string& path, std::string& /*resolved*/, Error& error) {
         return Unsupported("resolve", path, error);
     }
-    // Creates path, or empties it if it is a regular file. Anything else there (a directory,
-    // a FIFO, a device) is refused at once and left as it was.
-    virtual std::unique_ptr<OutputFile> Create(const std::string& path, Error& error) = 0;
     // Creates path as a new regular file; refused when anything is there already.
     virtual std::unique_ptr<OutputFile> CreateNew(const std::string& path, Error& error) {
         return Unsupported("open", path, error), nullptr;
@@ -157,6 +154,20 @@ public:
     virtual bool Rename(const std::string& from, const std::string& /*to*/, bool /*replace*/,
                         Error& error) {
         return Unsupported("rename", from, error);
+    }
+    // Whether a new file may be given the name path: nothing is there, or a regular file or a
+    // link, which lose the name. A directory, FIFO, socket or device is refused, unopened.
+    virtual bool Replaceable(const std::string& path, Error& error) {
+        return Unsupported("stat", path, error);
+    }
+    // Whether the directory dir is the directory root or lies below it, decided by what they
+    // are and not by how they are spelled: from dir up through its parents as the system
+    // reaches them, and through every mount that shows it (hard links, bind mounts, letter
+    // case and drive letters all mislead names). False with error when that cannot be told,
+    // which callers take as within.
+    virtual bool Within(const std::string& dir, const std::string& /*root*/, bool& /*within*/,
+                        Error& error) {
+        return Unsupported("open", dir, error);
     }
     // Removes the file at path.
     virtual bool Remove(const std::string& path, Error& error) {
@@ -194,5 +205,18 @@ bool ListOrNothing(FileSystem& fs, const std::string& dir, std::vector<DirEntry>
 
 // Whether resolved (a path as Resolve gives it) is the directory root or lies below it.
 bool LiesInside(FileSystem& fs, const std::string& resolved, const std::string& root);
+
+// The directory that a file named path is made in, as the system reaches it: path without
+// its last name. False when path names no file (it is empty, or ends in a separator, "." or
+// "..").
+bool ReceivingDir(const std::string& path, std::string& dir);
+
+// Whether a file named path would lie in the tree root: FileSystem::Within asked of the
+// directory it is made in. False with error when that cannot be told.
+bool FileWithin(FileSystem& fs, const std::string& path, const std::string& root, bool& within,
+                Error& error);
+
+// What a call refused by the program itself, not by the system, gives: "not permitted".
+Error Refused(const char* call, const std::string& path);
 
 }  // namespace platform

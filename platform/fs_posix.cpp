@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -10,8 +11,10 @@
 #include <bit>
 #include <cerrno>
 #include <deque>
+#include <fstream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -348,6 +351,196 @@ bool ReadLink(const std::string& path, std::string& target) {
     }
 }
 
+// A directory's identity and the mount it is reached through.
+bool StatDir(int fd, FileId& id, uint64_t& mount) {
+    struct statx stx;
+    if (statx(fd, "", AT_EMPTY_PATH, STATX_INO | STATX_MNT_ID, &stx) != 0) {
+        return false;
+    }
+    if ((stx.stx_mask & STATX_MNT_ID) == 0) {
+        errno = ENOSYS;
+        return false;
+    }
+    id = {makedev(stx.stx_dev_major, stx.stx_dev_minor), stx.stx_ino};
+    mount = stx.stx_mnt_id;
+    return true;
+}
+
+// Whether the directory open at dir has an entry that is id itself, not a link to it. Where
+// the listing gives no inode numbers or other ones (FUSE, overlays), each entry is examined.
+bool HasEntry(int dir, const FileId& id, bool& found) {
+    int fd = openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::unique_ptr<DIR, int (*)(DIR*)> d(fd >= 0 ? fdopendir(fd) : nullptr, closedir);
+    if (!d) {
+        if (fd >= 0) {
+            close(fd);
+        }
+        return false;
+    }
+    auto is = [&](const char* name) {
+        struct stat st;
+        return fstatat(dirfd(d.get()), name, &st, AT_SYMLINK_NOFOLLOW) == 0 && IdOf(st) == id;
+    };
+    std::vector<std::string> others;
+    dirent* entry;
+    while ((errno = 0, entry = readdir(d.get())) != nullptr) {
+        std::string name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        if (entry->d_ino == id.index && is(name.c_str())) {
+            found = true;
+            return true;
+        }
+        others.push_back(std::move(name));
+    }
+    if (errno != 0) {
+        return false;
+    }
+    found = std::any_of(others.begin(), others.end(),
+                        [&](const std::string& name) { return is(name.c_str()); });
+    return true;
+}
+
+// A line of /proc/self/mountinfo: its id, device, the directory of its file system that it
+// shows, and where.
+struct Mount {
+    uint64_t id = 0;
+    uint64_t device = 0;
+    std::string root;
+    std::string point;
+};
+
+// A field of mountinfo, whose spaces, tabs, newlines and backslashes are octal escapes.
+std::string Unescaped(const std::string& field) {
+    std::string out;
+    for (size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            out += static_cast<char>(std::stoi(field.substr(i + 1, 3), nullptr, 8));
+            i += 3;
+        } else {
+            out += field[i];
+        }
+    }
+    return out;
+}
+
+bool ReadMounts(std::vector<Mount>& mounts) {
+    std::ifstream in("/proc/self/mountinfo");
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        Mount mount;
+        uint64_t parent = 0;
+        unsigned major = 0, minor = 0;
+        char colon = 0;
+        if (fields >> mount.id >> parent >> major >> colon >> minor >> mount.root >> mount.point) {
+            mount.device = makedev(major, minor);
+            mount.root = Unescaped(mount.root);
+            mount.point = Unescaped(mount.point);
+            mounts.push_back(std::move(mount));
+        }
+    }
+    errno = mounts.empty() ? EIO : 0;
+    return !mounts.empty();
+}
+
+// Whether the directory root of a file system holds the directory path of the same one.
+bool Holds(const std::string& root, const std::string& path) {
+    return root == "/" || path == root || path.starts_with(root + "/");
+}
+
+// The identities of a directory and of every directory above it, as the walk of a tree
+// could come down to it: through ".." up to the process's root and, at the root of each
+// mount, also through every other mount that shows the same directory (a bind mount's ".."
+// leads to where it is mounted, not to what it shows). Confirmed when each directory is an
+// entry of its parent under its own identity: a file system that gives one directory
+// another identity for each spelling (FUSE, caseless) fails that.
+class Ancestry {
+public:
+    bool Of(const std::string& path, Error& error) {
+        int fd = OpenAt(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0 || !Climb(fd)) {
+            error = Failure(errno, "open", path);
+            return false;
+        }
+        return true;
+    }
+    const std::vector<FileId>& ids() const { return ids_; }
+    bool confirmed() const { return confirmed_; }
+
+private:
+    bool Climb(int opened) {
+        Descriptor dir(opened);
+        FileId id;
+        uint64_t mount = 0;
+        if (!StatDir(dir.get(), id, mount)) {
+            return false;
+        }
+        for (;;) {
+            ids_.push_back(id);
+            Descriptor parent(openat(dir.get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+            FileId up;
+            uint64_t upMount = 0;
+            if (parent.get() < 0 || !StatDir(parent.get(), up, upMount)) {
+                return false;
+            }
+            bool found = true;
+            if (upMount != mount || up == id) {
+                if (!Branch(mount, id)) {
+                    return false;
+                }
+            } else if (!HasEntry(parent.get(), id, found)) {
+                return false;
+            }
+            confirmed_ = confirmed_ && found;
+            if (up == id) {
+                return true;
+            }
+            dir.Reset(parent.Release());
+            id = up;
+            mount = upMount;
+        }
+    }
+
+    // Climbs from the directory shown at the root of mount id as every other mount shows it.
+    bool Branch(uint64_t id, const FileId& shown) {
+        if (std::find(branched_.begin(), branched_.end(), id) != branched_.end()) {
+            return true;
+        }
+        branched_.push_back(id);
+        if (mounts_.empty() && !ReadMounts(mounts_)) {
+            return false;
+        }
+        auto own = std::find_if(mounts_.begin(), mounts_.end(),
+                                [&](const Mount& m) { return m.id == id; });
+        if (own == mounts_.end()) {
+            errno = ENOENT;
+            return false;
+        }
+        // Another mount may hide the directory where it would show it: then it is not shown.
+        for (const Mount& other : mounts_) {
+            if (other.id == id || other.device != own->device || !Holds(other.root, own->root)) {
+                continue;
+            }
+            std::string rest = own->root.substr(other.root == "/" ? 0 : other.root.size());
+            Descriptor fd(OpenAt(other.point + rest, O_PATH | O_DIRECTORY | O_CLOEXEC));
+            struct stat st;
+            if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || IdOf(st) != shown) {
+                continue;
+            }
+            if (!Climb(fd.Release())) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    std::vector<FileId> ids_;
+    bool confirmed_ = true;
+    std::vector<Mount> mounts_;
+    std::vector<uint64_t> branched_;
+};
+
 // Links that one path may pass through before it counts as a loop, as Linux counts them.
 constexpr int kMaxLinks = 40;
 
@@ -500,26 +693,6 @@ public:
         return true;
     }
 
-    // Without waiting (a FIFO without a reader would block) and without emptying what is
-    // not a regular file: the type is checked first.
-    std::unique_ptr<OutputFile> Create(const std::string& path, Error& error) override {
-        int fd = OpenAt(path, O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            error = Failure(errno, "open", path);
-            return nullptr;
-        }
-        auto system = std::make_unique<PosixFile>(fd);
-        if (!CheckRegular(fd, path, error)) {
-            return nullptr;
-        }
-        int flags = fcntl(fd, F_GETFL);
-        if (ftruncate(fd, 0) != 0 || flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-            error = Failure(errno, "open", path);
-            return nullptr;
-        }
-        return std::make_unique<FileWriter>(std::move(system), path);
-    }
-
     std::unique_ptr<OutputFile> CreateNew(const std::string& path, Error& error) override {
         int fd = OpenAt(path, O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
         if (fd < 0) {
@@ -562,6 +735,31 @@ public:
             return false;
         }
         return SyncDirOf(to, error);
+    }
+
+    bool Replaceable(const std::string& path, Error& error) override {
+        struct stat st;
+        if (!StatAt(path, st, AT_SYMLINK_NOFOLLOW)) {
+            error = Failure(errno, "stat", path);
+            return errno == ENOENT;
+        }
+        if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
+            return true;
+        }
+        error = Failure(S_ISDIR(st.st_mode) ? EISDIR : ENOTSUP, "open", path);
+        return false;
+    }
+
+    bool Within(const std::string& dir, const std::string& root, bool& within,
+                Error& error) override {
+        Ancestry below, above;
+        if (!below.Of(dir, error) || !above.Of(root, error)) {
+            return false;
+        }
+        const std::vector<FileId>& ids = below.ids();
+        within = std::find(ids.begin(), ids.end(), above.ids().front()) != ids.end() ||
+                 !below.confirmed() || !above.confirmed();
+        return true;
     }
 
     bool Remove(const std::string& path, Error& error) override {
@@ -624,6 +822,10 @@ private:
 };
 
 }  // namespace
+
+Error Refused(const char* call, const std::string& path) {
+    return Failure(EPERM, call, path);
+}
 
 FileSystem& RealFileSystem() {
     static PosixFileSystem fileSystem;

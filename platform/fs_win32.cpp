@@ -36,6 +36,7 @@ class Handle {
 public:
     explicit Handle(HANDLE handle) : handle_(handle) {}
     ~Handle() { Reset(INVALID_HANDLE_VALUE); }
+    Handle(Handle&& other) : handle_(other.Release()) {}
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
     HANDLE get() const { return handle_; }
@@ -54,7 +55,7 @@ private:
 
 class Win32File : public SystemFile {
 public:
-    explicit Win32File(HANDLE handle) : handle_(handle) {}
+    explicit Win32File(Handle&& handle) : handle_(std::move(handle)) {}
 
     Transfer ReadSome(void* buf, size_t n, size_t& got, int& code) override {
         DWORD read = 0;
@@ -238,12 +239,13 @@ size_t SectorAlignment(HANDLE handle) {
 // Read with FILE_FLAG_NO_BUFFERING, reopened without it when the file system refuses it.
 class MediumFile : public AlignedReader {
 public:
-    MediumFile(HANDLE handle, const std::string& path, BouncePool& pool, size_t alignment,
+    MediumFile(Handle&& handle, const std::string& path, BouncePool& pool, size_t alignment,
                bool cached)
-        : AlignedReader(pool, path, alignment, cached), handle_(handle) {
+        : AlignedReader(pool, path, alignment, cached), handle_(std::move(handle)) {
         FILE_BASIC_INFO info;
-        notLocal_ = GetFileInformationByHandleEx(handle, FileBasicInfo, &info, sizeof info) &&
-                    AttributesNotLocal(info.FileAttributes);
+        notLocal_ =
+            GetFileInformationByHandleEx(handle_.get(), FileBasicInfo, &info, sizeof info) &&
+            AttributesNotLocal(info.FileAttributes);
     }
 
     bool NotLocal() const override { return notLocal_; }
@@ -315,6 +317,40 @@ DWORD FinalName(HANDLE handle, std::string& resolved) {
     return ERROR_SUCCESS;
 }
 
+// The names of the final path of what path leads to, the first that of its volume by GUID
+// ("Volume{...}"). GetFinalPathNameByHandleW fails on volumes without a drive letter and on
+// shares whose parents cannot be read.
+bool GuidNames(const std::string& path, std::vector<std::wstring>& names, Error& error) {
+    Handle handle(OpenToExamine(SystemPath(path)));
+    if (!handle.valid()) {
+        error = Failed(GetLastError(), "CreateFileW", path);
+        return false;
+    }
+    std::wstring final(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length =
+            GetFinalPathNameByHandleW(handle.get(), final.data(), static_cast<DWORD>(final.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_GUID);
+        if (length == 0) {
+            error = Failed(GetLastError(), "GetFinalPathNameByHandleW", path);
+            return false;
+        }
+        bool whole = length < final.size();
+        final.resize(length);
+        if (whole) {
+            break;
+        }
+    }
+    for (size_t start = 0; start < final.size();) {
+        size_t end = std::min(final.find(L'\\', start), final.size());
+        if (end > start) {
+            names.push_back(final.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
 // What a link or junction whose target is missing gives: the entry stays, checked by name.
 bool NoTarget(DWORD code) {
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
@@ -375,43 +411,42 @@ public:
     }
 
     std::unique_ptr<InputFile> OpenRead(const std::string& path, Error& error) override {
-        HANDLE handle = OpenForReading(path, FILE_FLAG_SEQUENTIAL_SCAN);
-        if (handle == INVALID_HANDLE_VALUE) {
+        // Owned before anything that can throw.
+        Handle handle(OpenForReading(path, FILE_FLAG_SEQUENTIAL_SCAN));
+        if (!handle.valid()) {
             error = Failed(GetLastError(), "CreateFileW", path);
             return nullptr;
         }
-        auto system = std::make_unique<Win32File>(handle);
         LARGE_INTEGER size;
-        if (GetFileType(handle) != FILE_TYPE_DISK) {
+        if (GetFileType(handle.get()) != FILE_TYPE_DISK) {
             error = Failed(ERROR_NOT_SUPPORTED, "CreateFileW", path);
             return nullptr;
         }
-        if (!GetFileSizeEx(handle, &size)) {
+        if (!GetFileSizeEx(handle.get(), &size)) {
             error = Failed(GetLastError(), "GetFileSizeEx", path);
             return nullptr;
         }
-        return std::make_unique<FileReader>(std::move(system), path,
+        return std::make_unique<FileReader>(std::make_unique<Win32File>(std::move(handle)), path,
                                             static_cast<uint64_t>(size.QuadPart));
     }
 
     std::unique_ptr<InputFile> OpenReadFromMedium(const std::string& path, Error& error) override {
         bool cached = false;
-        HANDLE handle = OpenForReading(path, FILE_FLAG_NO_BUFFERING);
-        if (handle == INVALID_HANDLE_VALUE && RefusesUncached(static_cast<int>(GetLastError()))) {
+        Handle handle(OpenForReading(path, FILE_FLAG_NO_BUFFERING));
+        if (!handle.valid() && RefusesUncached(static_cast<int>(GetLastError()))) {
             cached = true;
-            handle = OpenForReading(path, FILE_FLAG_SEQUENTIAL_SCAN);
+            handle.Reset(OpenForReading(path, FILE_FLAG_SEQUENTIAL_SCAN));
         }
-        if (handle == INVALID_HANDLE_VALUE) {
+        if (!handle.valid()) {
             error = Failed(GetLastError(), "CreateFileW", path);
             return nullptr;
         }
-        auto file =
-            std::make_unique<MediumFile>(handle, path, pool_, SectorAlignment(handle), cached);
-        if (GetFileType(handle) != FILE_TYPE_DISK) {
+        if (GetFileType(handle.get()) != FILE_TYPE_DISK) {
             error = Failed(ERROR_NOT_SUPPORTED, "CreateFileW", path);
             return nullptr;
         }
-        return file;
+        size_t alignment = SectorAlignment(handle.get());
+        return std::make_unique<MediumFile>(std::move(handle), path, pool_, alignment, cached);
     }
 
     // A link or junction is a reparse point; a directory is never a file to replace.
@@ -470,34 +505,16 @@ public:
         return true;
     }
 
-    // Opened without emptying it, so that what is not a file on a disk (a device, a pipe)
-    // is refused untouched; a directory does not open for writing.
-    std::unique_ptr<OutputFile> Create(const std::string& path, Error& error) override {
-        HANDLE handle = OpenToWrite(path, OPEN_ALWAYS, error);
-        if (handle == INVALID_HANDLE_VALUE)
-            return nullptr;
-        auto system = std::make_unique<Win32File>(handle);
-        if (GetFileType(handle) != FILE_TYPE_DISK) {
-            error = Failed(ERROR_NOT_SUPPORTED, "CreateFileW", path);
-            return nullptr;
-        }
-        if (!SetEndOfFile(handle)) {
-            error = Failed(GetLastError(), "SetEndOfFile", path);
-            return nullptr;
-        }
-        return std::make_unique<FileWriter>(std::move(system), path);
-    }
-
     // Shared for deletion: a console closing may remove it while it is open.
     std::unique_ptr<OutputFile> CreateNew(const std::string& path, Error& error) override {
-        HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) {
+        Handle handle(CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!handle.valid()) {
             error = Failed(GetLastError(), "CreateFileW", path);
             return nullptr;
         }
-        return std::make_unique<FileWriter>(std::make_unique<Win32File>(handle), path);
+        return std::make_unique<FileWriter>(std::make_unique<Win32File>(std::move(handle)), path);
     }
 
     bool Rename(const std::string& from, const std::string& to, bool replace,
@@ -507,6 +524,44 @@ public:
             error = Failed(GetLastError(), "MoveFileExW", to);
             return false;
         }
+        return true;
+    }
+
+    // "\\.\" names a device, as do "NUL" or "x\\CON" once made absolute.
+    bool Replaceable(const std::string& path, Error& error) override {
+        std::wstring system = SystemPath(path);
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (system.starts_with(L"\\\\.\\")) {
+            error = Failed(ERROR_NOT_SUPPORTED, "CreateFileW", path);
+            return false;
+        }
+        if (!GetFileAttributesExW(system.c_str(), GetFileExInfoStandard, &data)) {
+            DWORD code = GetLastError();
+            error = Failed(code, "GetFileAttributesExW", path);
+            return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+        }
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            error = Failed(ERROR_DIRECTORY, "CreateFileW", path);
+            return false;
+        }
+        return true;
+    }
+
+    // The final paths name the volume by its GUID, whatever drive letter or folder it is
+    // reached through; letter case is ignored, which errs towards within.
+    bool Within(const std::string& dir, const std::string& root, bool& within,
+                Error& error) override {
+        std::vector<std::wstring> below, above;
+        if (!GuidNames(dir, below, error) || !GuidNames(root, above, error)) {
+            return false;
+        }
+        within = above.size() <= below.size() &&
+                 std::equal(above.begin(), above.end(), below.begin(),
+                            [](const std::wstring& a, const std::wstring& b) {
+                                return CompareStringOrdinal(a.data(), static_cast<int>(a.size()),
+                                                            b.data(), static_cast<int>(b.size()),
+                                                            TRUE) == CSTR_EQUAL;
+                            });
         return true;
     }
 
@@ -520,14 +575,6 @@ public:
 
 private:
     static constexpr size_t kPulseEvery = 256;
-
-    static HANDLE OpenToWrite(const std::string& path, DWORD disposition, Error& error) {
-        HANDLE handle = CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle == INVALID_HANDLE_VALUE)
-            error = Failed(GetLastError(), "CreateFileW", path);
-        return handle;
-    }
 
     // Links and junctions are followed to what they lead to. One whose target is missing
     // stays neither directory nor file and is checked by name only; one that cannot be
@@ -568,6 +615,10 @@ private:
 };
 
 }  // namespace
+
+Error Refused(const char* call, const std::string& path) {
+    return Failed(ERROR_ACCESS_DENIED, call, path);
+}
 
 FileSystem& RealFileSystem() {
     static Win32FileSystem fileSystem;

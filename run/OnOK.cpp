@@ -147,12 +147,8 @@ bool CCopyCheckDlg::CheckTrees() {
 // Opens the log unless it would lie in either tree, where it would be checked, or replace
 // or add a file the check is about.
 void CCopyCheckDlg::OpenLog() {
-    std::string log;
-    platform::Error error;
-    bool inside = m_fs->Resolve(m_strLogPath, log, error) &&
-                  (platform::LiesInside(*m_fs, log, m_strSrcPath) ||
-                   platform::LiesInside(*m_fs, log, m_strDstPath));
-    m_bLogOpen = !inside && m_fpLog.Open(*m_fs, m_strLogPath);
+    bool inside = false;
+    m_bLogOpen = m_fpLog.Open(*m_fs, m_strLogPath, {m_strSrcPath, m_strDstPath}, inside);
     if (m_bLogOpen)
         return;
     m_lastRun.logFailed = true;

@@ -7,11 +7,40 @@ namespace {
 constexpr size_t kBufferSize = 64 * 1024;
 }
 
-bool CLogFile::Open(platform::FileSystem& fs, const std::string& path) {
+bool CLogFile::Open(platform::FileSystem& fs, const std::string& path,
+                    const std::vector<std::string>& trees, bool& misplaced) {
     m_error = {};
     m_buffer.clear();
-    m_file = fs.Create(path, m_error);
-    return m_file != nullptr;
+    m_file.reset();
+    misplaced = false;
+    for (const std::string& tree : trees) {
+        if (!platform::FileWithin(fs, path, tree, misplaced, m_error))
+            return false;
+        if (misplaced) {
+            m_error = platform::Refused("open", path);
+            return false;
+        }
+    }
+    if (!fs.Replaceable(path, m_error))
+        return false;
+    // A name nothing has, as the manifest's temporary name is found.
+    std::string temporary;
+    for (int attempt = 0; attempt < 100 && !m_file; ++attempt) {
+        temporary = path + ".copycheck-tmp" + (attempt ? std::to_string(attempt) : "");
+        m_file = fs.CreateNew(temporary, m_error);
+    }
+    if (!m_file) {
+        m_error.path = path;
+        return false;
+    }
+    if (!fs.Rename(temporary, path, true, m_error)) {
+        m_file.reset();
+        platform::Error ignored;
+        fs.Remove(temporary, ignored);
+        return false;
+    }
+    m_error = {};
+    return true;
 }
 
 void CLogFile::WriteLine(const std::string& text) {

@@ -3,14 +3,19 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/error.h"
 #include "platform/fs.h"
 
 class CLogFile {
 public:
-    // Creates the file, or empties it; false when it cannot be opened.
-    bool Open(platform::FileSystem& fs, const std::string& path);
+    // Makes the file new under a name beside path and gives it path at once, so that no
+    // existing file is written: what had the name loses it, a link there is replaced and not
+    // followed. Refused when path would lie in one of trees (misplaced), or when that cannot
+    // be told, and when what is there is not a regular file or a link. False when not opened.
+    bool Open(platform::FileSystem& fs, const std::string& path,
+              const std::vector<std::string>& trees, bool& misplaced);
     // Writes text and a line end; each line feed is stored as CR LF, as a text-mode stream
     // does, so an embedded CR LF becomes CR CR LF. A failed write is remembered.
     void WriteLine(const std::string& text);

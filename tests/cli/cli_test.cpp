@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,7 @@ TEST(CliUsage, WrongArgumentsAreOneLineOnStandardErrorAndHelpStatesTheContract) 
         {{"a", "b", "c"}, "The following argument was not expected: c"},
         {{"--fast", "a", "b"}, "The following argument was not expected: --fast"},
         {{"", "b"}, "SOURCE and DESTINATION must not be empty"},
+        {{"-l", "", "a", "b"}, "-l/--log must not be empty"},
         {{"--audit", "l", "a", "b"}, "--audit takes one directory at most"},
         {{"--audit", "l", "-n"}, "--audit takes no -n, -d, -l, --cached or --manifest"},
         {{"-n", "--manifest", "m", "a", "b"},
@@ -105,8 +107,9 @@ TEST_F(CliRun, ExitStatusStandardErrorAndLastLines) {
     std::string noOut = "copycheck-cli: standard output could not be written\n";
     std::string noMemory =
         "copycheck-cli: no memory for the comparison: only the names were checked\n";
-    std::string noLog = "Notice: ログファイルのオープンに失敗しました。\ncopycheck-cli: the log " +
-                        ("could not be written: open " + noDir + ": No such file or directory\n");
+    std::string noLog =
+        "Notice: ログファイルのオープンに失敗しました。\ncopycheck-cli: the log " +
+        ("could not be written: open " + root.Path("no/") + ": No such file or directory\n");
     // Arguments, condition, exit status, standard error, and the verdict before the two lines
     // of counts (none when standard output fails). A log, where there is one, is complete.
     using Row = std::tuple<std::vector<std::string>, Condition, int, std::string, std::string>;
@@ -282,6 +285,60 @@ TEST(CliProcess, ASecondStopRequestRemovesTheRegisteredFile) {
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << signal;
         EXPECT_FALSE(std::filesystem::exists(root.Path("SUMS.copycheck-tmp"))) << signal;
     }
+}
+
+// Where the log may not go, through the program on a real disk: beside a tree through a hard
+// link, into one through a bind mount or another letter case, onto what is not a file. The
+// trees keep every byte whatever happens.
+TEST(CliProcess, TheLogNeverLandsInATreeNorWritesIntoAFile) {
+    TempDir root;
+    auto sh = [&](const std::string& command) {
+        return std::system(("cd " + root.path() + " && " + command).c_str());
+    };
+    for (std::string tree : {"src/", "dst/"}) {
+        root.WriteFile(tree + "keep.txt", "source");
+        root.WriteFile(tree + "sub/deep.txt", "deep");
+    }
+    root.MakeDir("b");
+    root.MakeDir("mnt");
+    std::filesystem::create_hard_link(root.Path("src/keep.txt"), root.Path("check.log"));
+    std::string bind = "unshare -m sh -c 'mount --bind ";
+    bool admin = geteuid() == 0 && sh(bind + "b b' 2>unshare") == 0;
+    bool fuse = access("/dev/fuse", R_OK | W_OK) == 0 &&
+                sh("mkfs.fat -C img 4096 >mkfs && fusefat -o rw+ img mnt >fusefat && "
+                   "mkdir mnt/dst && printf source >mnt/dst/keep.txt") == 0;
+    bool nodes = mkfifo(root.Path("fifo").c_str(), 0600) == 0 &&
+                 mknod(root.Path("dev").c_str(), S_IFCHR | 0600, makedev(0, 0)) == 0;
+    // What the run is wrapped in, the log, the copy, whether the row can run, and why the log
+    // is refused (nothing: it is written, and the status is 0).
+    using Row = std::tuple<std::string, std::string, std::string, bool, std::string>;
+    for (const auto& [wrap, log, copy, can, why] : std::initializer_list<Row>{
+             {"", "check.log", "dst", true, ""},
+             {bind + "src/sub b && ", "b/x.log", "dst", admin, "Operation not permitted"},
+             {bind + "dst b && ", "b/keep.txt", "dst", admin, "Operation not permitted"},
+             {"", "mnt/DST/KEEP.TXT", "mnt/dst", fuse, "Operation not permitted"},
+             {"", "fifo", "dst", nodes, "Operation not supported"},
+             {"", "dev", "dst", nodes, "Operation not supported"}}) {
+        SCOPED_TRACE(log);
+        if (!can)
+            continue;
+        auto before = root.Contents("src"), copied = root.Contents(copy);
+        int got = sh(wrap + "exec " COPYCHECK_CLI " -q -l \"" + log + "\" src " + copy +
+                     " >out 2>err" + (wrap.empty() ? "" : "'"));
+        EXPECT_TRUE(WIFEXITED(got) && WEXITSTATUS(got) == (why.empty() ? 0 : 2)) << got;
+        std::string refused =
+            "Notice: ログファイルのオープンに失敗しました。\ncopycheck-cli: the "
+            "log could not be written: open " +
+            log + ": " + why + "\n";
+        EXPECT_EQ(root.ReadFile("err"), why.empty() ? "" : refused);
+        EXPECT_EQ(root.Contents("src"), before);
+        EXPECT_EQ(root.Contents(copy), copied);
+        // The name moved to the log, and the other name kept its file.
+        EXPECT_TRUE(!why.empty() || root.ReadFile(log).ends_with("dir:1  file:2  error:0\r\n"));
+    }
+    EXPECT_TRUE(!fuse || sh("umount mnt") == 0);
+    if (!admin || !fuse || !nodes)
+        GTEST_SKIP() << "needs root for bind mounts and mknod, /dev/fuse, fusefat, mkfs.fat";
 }
 
 TEST(DisplayWidth, ColumnsOnATerminal) {

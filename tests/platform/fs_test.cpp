@@ -107,30 +107,31 @@ TEST_F(Tree, ListsKindsAndIdentitiesInTheSystemsOrder) {
     EXPECT_FALSE(fs.Exists(temp.Path("missing")));
 }
 
-// Only regular files are read, or made and emptied for the log; nothing waits.
-TEST_F(Tree, OpensAndCreatesRegularFilesOnly) {
+// Only regular files are read; a new file takes the name of nothing but a regular file or a
+// link, itself and not what it leads to. Nothing waits.
+TEST_F(Tree, ReadsRegularFilesAndReplacesOnlyThemAndLinks) {
     std::vector<std::tuple<std::string, std::string, bool>> rows = {
-        // read, then made
+        // read, then replaceable
         {temp.Path("日本語 😀 %.txt"), "abc", true},
         {temp.Path("new"), "-", true},
         {temp.Path("sub"), "-", false},
-        {temp.Path("missing/x"), "-", false}};
+        {temp.Path("missing/x"), "-", true}};
 #ifndef _WIN32
-    rows.insert(rows.end(), {{temp.Path("fifo"), "-", false}, {"/dev/null", "-", false}});
+    rows.insert(rows.end(), {{temp.Path("fifo"), "-", false},
+                             {temp.Path("dirlink"), "-", true},
+                             {"/dev/null", "-", false}});
 #else
     rows.push_back({"NUL", "-", false});
 #endif
-    for (const auto& [path, read, made] : rows) {
+    for (const auto& [path, read, replaceable] : rows) {
         EXPECT_EQ(ReadAll(fs.OpenRead(path, error).get(), error), read) << path;
         EXPECT_EQ(error.path, read == "-" ? path : "");
         EXPECT_EQ(Describe(error).find_first_of("\r\n"), std::string::npos);  // as Windows ends
         EXPECT_EQ(NotThere(error.code), read == "-" && path != "NUL") << path;
         EXPECT_EQ(ReadAll(fs.OpenReadFromMedium(path, error).get(), error), read) << path;
         error = {};
-        auto file = fs.Create(path, error);
-        EXPECT_EQ(error.path, made ? "" : path);
-        EXPECT_TRUE(!made || (file && file->Write("ab", 2, error) && file->Close(error)));
-        EXPECT_EQ(ReadAll(fs.OpenRead(path, error).get(), error), made ? "ab" : read) << path;
+        EXPECT_EQ(fs.Replaceable(path, error), replaceable) << path;
+        EXPECT_TRUE(replaceable || error.path == path) << path;
         error = {};
     }
 }
@@ -148,17 +149,41 @@ TEST_F(Tree, OpenFilesSayWhatTheyAre) {
     EXPECT_FALSE(inner == identity(fs.OpenReadOnce(temp.Path("日本語 😀 %.txt"), error)));
 }
 
+// Decided by what the directories are: links followed, letter case where the file system
+// ignores it, a name that only begins like the root's is not in it, and what cannot be found
+// cannot be told.
+TEST_F(Tree, TellsWhetherADirectoryLiesWithinARoot) {
+    temp.MakeDir("sub2");
+    std::vector<std::tuple<std::string, std::string, int>> rows = {
+        // 1 within, 0 not, -1 cannot be told
+        {"sub", "sub", 1},  {"sub/", ".", 1},     {".", "sub", 0},
+        {"sub2", "sub", 0}, {"missing", ".", -1}, {"sub", "missing", -1}};
+#ifndef _WIN32
+    rows.insert(rows.end(),
+                {{"dirlink", "sub", 1}, {"sub", "dirlink", 1}, {"dirlink/..", "sub", 0}});
+#else
+    rows.push_back({"SUB", "sub", 1});
+#endif
+    for (const auto& [dir, root, expected] : rows) {
+        bool within = false;
+        bool told = fs.Within(temp.Path(dir), temp.Path(root), within, error);
+        EXPECT_EQ(told ? within : -1, expected) << dir << " in " << root << Describe(error);
+    }
+}
+
 // What a manifest is written with: a new file never replaces anything, and a move replaces
 // only when asked to.
 TEST_F(Tree, MakesNewFilesAndMovesThemReplacingOnlyWhenAsked) {
     std::string made = temp.Path("made"), held = temp.Path("日本語 😀 %.txt");
     auto file = fs.CreateNew(made, error);
-    ASSERT_TRUE(file && file->Write("new", 3, error) && file->Close(error));
+    ASSERT_TRUE(file && file->Write("new", 3, error));
     for (const std::string& there : {made, held, temp.Path("sub")})
         EXPECT_EQ(fs.CreateNew(there, error), nullptr) << there;
     EXPECT_FALSE(fs.Rename(made, held, false, error));
     EXPECT_EQ(ReadAll(fs.OpenRead(held, error).get(), error), "abc");
-    EXPECT_TRUE(fs.Rename(made, held, true, error));
+    // While it is open, as the log is given its name.
+    EXPECT_TRUE(fs.Rename(made, held, true, error)) << Describe(error);
+    EXPECT_TRUE(file->Close(error));
     EXPECT_EQ(ReadAll(fs.OpenRead(held, error).get(), error), "new");
     EXPECT_TRUE(fs.Rename(held, made, false, error) && fs.Remove(made, error));
     EXPECT_FALSE(fs.Exists(made) || fs.Exists(held) || fs.Remove(made, error));
@@ -276,7 +301,7 @@ TEST(LongPath, NoPathIsTooLong) {
     EXPECT_TRUE(fs.Identify(dir, id, error) && fs.Identify(dir + Sep() + ".", same, error) &&
                 id == same);
     EXPECT_TRUE(fs.Resolve(dir + Sep() + "." + Sep() + "g", resolved, error) && resolved == made);
-    auto output = fs.Create(made, error);
+    auto output = fs.CreateNew(made, error);
     EXPECT_TRUE(output && output->Write("g", 1, error) && output->Close(error)) << Describe(error);
     EXPECT_EQ(ReadAll(fs.OpenRead(made, error).get(), error), "g");
 }

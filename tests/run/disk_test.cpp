@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 
 #include "tests/support/bytes.h"
 #include "tests/support/main_window.h"
@@ -96,23 +95,6 @@ protected:
     Lines lines;
 };
 
-// Every entry under root with its bytes (or kind) and modification time.
-std::map<std::string, std::string> Snapshot(const std::string& root) {
-    std::map<std::string, std::string> out;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        struct stat st;
-        lstat(e.path().c_str(), &st);
-        std::string what =
-            std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
-        if (e.is_regular_file() && !e.is_symlink()) {
-            std::ifstream in(e.path(), std::ios::binary);
-            what += std::string(std::istreambuf_iterator<char>(in), {});
-        }
-        out[e.path().string()] = what;
-    }
-    return out;
-}
-
 TEST_F(DiskTest, FindingsLinksAndFifosLeaveBothTreesAsTheyWere) {
     tmp.WriteFile("src/same", Bytes(3000));
     tmp.WriteFile("dst/same", Bytes(3000));
@@ -131,7 +113,7 @@ TEST_F(DiskTest, FindingsLinksAndFifosLeaveBothTreesAsTheyWere) {
     fs::create_symlink(tmp.Path("src/soft"), tmp.Path("dst/soft"));
     tmp.WriteFile("src/dir/f", "d");
     fs::create_directory_symlink(tmp.Path("src/dir"), tmp.Path("dst/dir"));
-    auto src = Snapshot(tmp.Path("src")), dst = Snapshot(tmp.Path("dst"));
+    auto src = tmp.Contents("src"), dst = tmp.Contents("dst");
     user->Click(IDC_KEEP_LOG);
     for (std::string log : {"src/sub/new.log", "dst/sub/../same", "check.log"}) {
         SCOPED_TRACE(log);
@@ -149,8 +131,8 @@ TEST_F(DiskTest, FindingsLinksAndFifosLeaveBothTreesAsTheyWere) {
              {"hard]：コピー元と同じファイルです", "soft]：コピー元と同じファイルです",
               "dir/]：コピー元と同じディレクトリです"})
             EXPECT_TRUE(Has("[" + tmp.Path("dst/") + same)) << same;
-        EXPECT_EQ(Snapshot(tmp.Path("src")), src);
-        EXPECT_EQ(Snapshot(tmp.Path("dst")), dst);
+        EXPECT_EQ(tmp.Contents("src"), src);
+        EXPECT_EQ(tmp.Contents("dst"), dst);
     }
 }
 

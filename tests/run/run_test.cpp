@@ -286,20 +286,20 @@ TEST_F(RunTest, NoMemorySwitchesToNamesOnlyForGood) {
 struct LogCase {
     const char* name;
     std::string path;
-    Lines notices;  // after the box, before the header
+    bool misplaced;  // told after the box, before the header
     bool written;
 };
 
 const LogCase kLogCases[] = {
-    {"a new file in the source",
-     "src/new.log",
-     {"Notice>結果ログファイルはコピー元とコピー先の外に作成してください：src/new.log"},
-     false},
-    {"an existing file of the copy",
-     "dst/a",
-     {"Notice>結果ログファイルはコピー元とコピー先の外に作成してください：dst/a"},
-     false},
-    {"beside the trees, under a name that begins like them", "src2.log", {}, true},
+    {"a new file in the source", "src/new.log", true, false},
+    {"an existing file of the copy", "dst/a", true, false},
+    {"beside the trees, under a name that begins like them", "src2.log", false, true},
+    {"a bind mount of the copy", "mnt/copy/a", true, false},
+    {"a bind mount of a directory of the copy", "mnt/deep/x.log", true, false},
+    {"a directory that cannot be identified", "hidden/x.log", false, false},
+    {"a FIFO", "fifo", false, false},
+    {"a directory", "mnt", false, false},
+    {"a link to a file of the copy, which loses its name", "link.log", false, true},
 };
 
 class LogTest : public RunTest, public ::testing::WithParamInterface<LogCase> {};
@@ -308,15 +308,23 @@ TEST_P(LogTest, OpensOrIsRefusedWithOneBox) {
     const LogCase& c = GetParam();
     fs.AddFile("src/a", "hello");
     fs.AddFile("dst/a", "hello");
+    fs.Put("mnt/copy").id = fs.Put("dst").id;
+    fs.Put("mnt/deep").id = fs.Put("dst/deep").id;
+    fs.Put("hidden").hideId = true;
+    fs.AddSpecial("fifo");
+    fs.AddLink("link.log", "dst/a");
     KeepLog(c.path);
     Lines got = Run();
     auto boxes = fw::headless::TakeMessageBoxes();
     ASSERT_EQ(boxes.size(), c.written ? 1u : 2u);
     EXPECT_EQ(dlg.LastRun().logFailed, !c.written);
-    EXPECT_EQ(fs.Content("dst/a"), "hello");
+    EXPECT_EQ(fs.Content("src/a") + fs.Content("dst/a"), "hellohello");
     EXPECT_EQ(fs.Calls("Create ").size(), c.written ? 1u : 0u);
-    EXPECT_EQ(Lines(got.begin(), got.begin() + c.notices.size()), c.notices);
-    EXPECT_EQ(got[c.notices.size() + 4], "結果ログファイルを作成します：" + c.path);
+    Lines notices;
+    if (c.misplaced)
+        notices = {"Notice>結果ログファイルはコピー元とコピー先の外に作成してください：" + c.path};
+    EXPECT_EQ(Lines(got.begin(), got.begin() + notices.size()), notices);
+    EXPECT_EQ(got[notices.size() + 4], "結果ログファイルを作成します：" + c.path);
     EXPECT_EQ(got.back(), "dir:0  file:1  error:0");
     if (c.written)
         return;
@@ -330,6 +338,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, LogTest, ::testing::ValuesIn(kLogCases),
 
 TEST_F(RunTest, LogIsReplacedByEachRunAndTouchedOnlyWhenKept) {
     fs.AddFile("src/a", "hello");
+    fs.AddDir("dst");
     fs.AddFile("check.log", "keep me");
     Run();
     EXPECT_EQ(fs.Content("check.log"), "keep me");
@@ -349,7 +358,7 @@ TEST_F(RunTest, LogThatCouldNotBeWrittenOrClosedIsReportedInTheWindowOnly) {
     fs.AddFile("dst/a", "hello");
     KeepLog("check.log");
     for (auto op : {FakeFileSystem::Op::Write, FakeFileSystem::Op::Close}) {
-        fs.Fail(op, "check.log", 1);
+        fs.Fail(op, "check.log.copycheck-tmp", 1);  // written as made, under that name
         Lines got = Run();
         EXPECT_EQ(got.end()[-2], "dir:0  file:1  error:0");
         EXPECT_EQ(got.back(), "Notice>ログファイルの書き込みに失敗しました：check.log");

@@ -17,6 +17,8 @@ std::string KeyOf(const std::string& path) {
     for (char c : path + '/') {
         if (c != '/' && c != platform::kSeparator) {
             part += c;
+        } else if (part == ".") {
+            part.clear();
         } else if (!part.empty()) {
             if (!key.empty())
                 key += '/';
@@ -269,29 +271,15 @@ bool FakeFileSystem::Resolve(const std::string& path, std::string& resolved,
     return true;
 }
 
-std::unique_ptr<platform::OutputFile> FakeFileSystem::Create(const std::string& path,
-                                                             platform::Error& error) {
-    Record("Create", path);
-    if (Faulty(Op::Create, path)) {
-        error = {EACCES, "open", path};
-        return nullptr;
-    }
-    std::lock_guard<std::mutex> lock(m_mutex);
-    Node& node = Put(path, Kind::File);
-    node.bytes.clear();
-    return std::make_unique<FakeOutput>(*this, node, path);
-}
-
 std::unique_ptr<platform::OutputFile> FakeFileSystem::CreateNew(const std::string& path,
                                                                 platform::Error& error) {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_nodes.count(KeyOf(path))) {
-            error = {EEXIST, "open", path};
-            return nullptr;
-        }
+    Record("Create", path);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_nodes.count(KeyOf(path)) || Faulty(Op::Create, path)) {
+        error = {m_nodes.count(KeyOf(path)) ? EEXIST : EACCES, "open", path};
+        return nullptr;
     }
-    return Create(path, error);
+    return std::make_unique<FakeOutput>(*this, Put(path, Kind::File), path);
 }
 
 bool FakeFileSystem::Rename(const std::string& from, const std::string& to, bool replace,
@@ -304,9 +292,11 @@ bool FakeFileSystem::Rename(const std::string& from, const std::string& to, bool
         error = {it == m_nodes.end() ? ENOENT : taken ? EEXIST : EACCES, "rename", to};
         return false;
     }
-    std::string bytes = std::move(it->second->bytes);
+    // The node itself moves: a file open for writing goes on writing under its new name.
+    std::unique_ptr<Node> moved = std::move(it->second);
     Erase(KeyOf(from));
-    Put(to, Kind::File).bytes = std::move(bytes);
+    Put(to);
+    m_nodes[KeyOf(to)] = std::move(moved);
     if (Faulty(Op::Flush, to)) {
         error = {EIO, "fsync", to};
         return false;
@@ -323,6 +313,43 @@ bool FakeFileSystem::Remove(const std::string& path, platform::Error& error) {
     }
     Erase(KeyOf(path));
     return true;
+}
+
+bool FakeFileSystem::Replaceable(const std::string& path, platform::Error& error) {
+    Node* node = Walk(path, false);
+    if (!node || node->kind == Kind::File || node->kind == Kind::Link)
+        return true;
+    error = {node->kind == Kind::Dir ? EISDIR : ENOTSUP, "open", path};
+    return false;
+}
+
+bool FakeFileSystem::Within(const std::string& dir, const std::string& root, bool& within,
+                            platform::Error& error) {
+    std::string key;
+    Node* below = Walk(dir, true, &key);
+    Node* above = Walk(root, true);
+    if (!below || !above || below->hideId || above->hideId) {
+        error = {ENOENT, "open", below && !below->hideId ? root : dir};
+        return false;
+    }
+    std::vector<std::string> seen;
+    within = Above(key, above->id, seen);
+    return true;
+}
+
+bool FakeFileSystem::Above(const std::string& key, uint64_t id, std::vector<std::string>& seen) {
+    if (std::find(seen.begin(), seen.end(), key) != seen.end())
+        return false;
+    seen.push_back(key);
+    uint64_t own = m_nodes[key]->id;
+    size_t cut = key.rfind('/');
+    std::string parent = cut == std::string::npos ? "" : key.substr(0, cut);
+    if (own == id || (!key.empty() && Above(parent, id, seen)))
+        return true;
+    for (const auto& [other, node] : m_nodes)
+        if (node->id == own && Above(other, id, seen))
+            return true;
+    return false;
 }
 
 void FakeFileSystem::Erase(const std::string& key) {

@@ -19,8 +19,9 @@ namespace test {
 
 // Paths are split at '/' and at the platform separator, empty parts dropped: "a/b", "a/b/"
 // and "/a/b" name the same entry. Each call is recorded as "<Call> <path as given>": "List",
-// "OpenRead", "Read", "Close" (of a file opened for reading), "Exists", "Create" (new or not),
-// "Write", "Rename" (its source), "Remove".
+// "OpenRead", "Read", "Close" (of a file opened for reading), "Exists", "Create" (of a new
+// file), "Write", "Rename" (its source), "Remove". A node whose id another shares is one
+// directory reached two ways (a bind mount) or a hard link; one with hideId has no identity.
 // Files may be read, and directories listed, on several threads at once.
 class FakeFileSystem : public platform::FileSystem {
 public:
@@ -82,13 +83,14 @@ public:
     bool KindAt(const std::string& path, platform::PathKind& kind, platform::Error& error) override;
     bool Identify(const std::string& path, platform::FileId& id, platform::Error& error) override;
     bool Resolve(const std::string& path, std::string& resolved, platform::Error& error) override;
-    std::unique_ptr<platform::OutputFile> Create(const std::string& path,
-                                                 platform::Error& error) override;
     std::unique_ptr<platform::OutputFile> CreateNew(const std::string& path,
                                                     platform::Error& error) override;
     bool Rename(const std::string& from, const std::string& to, bool replace,
                 platform::Error& error) override;
     bool Remove(const std::string& path, platform::Error& error) override;
+    bool Replaceable(const std::string& path, platform::Error& error) override;
+    bool Within(const std::string& dir, const std::string& root, bool& within,
+                platform::Error& error) override;
 
 private:
     friend class FakeInput;
@@ -99,6 +101,8 @@ private:
     bool FaultyNow(Op op, const std::string& path);  // takes it
     void Record(const char* call, const std::string& path);
     void Erase(const std::string& key);  // a file's node and its parent's listing of it
+    // Whether id is the node at key's, or that of a node above it or above one sharing its id.
+    bool Above(const std::string& key, uint64_t id, std::vector<std::string>& seen);
 
     std::map<std::string, std::unique_ptr<Node>> m_nodes;  // by key: the parts joined by '/'
     uint64_t m_nextId = 1;

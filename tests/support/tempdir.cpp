@@ -110,3 +110,18 @@ std::string TempDir::ReadFile(const std::string& rel) const {
         ADD_FAILURE() << "cannot read " << Path(rel);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
+
+std::map<std::string, std::string> TempDir::Contents(const std::string& rel) const {
+    std::map<std::string, std::string> contents;
+    for (const auto& entry : fs::recursive_directory_iterator(Native(Path(rel)))) {
+        std::error_code ec;  // a link to nothing has no time
+        std::string what =
+            std::to_string(fs::last_write_time(entry, ec).time_since_epoch().count());
+        if (entry.is_regular_file() && !entry.is_symlink()) {  // a FIFO would wait
+            std::ifstream in(entry.path(), std::ios::binary);
+            what.append(std::istreambuf_iterator<char>(in), {});
+        }
+        contents[entry.path().string()] = std::move(what);
+    }
+    return contents;
+}

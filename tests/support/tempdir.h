@@ -1,6 +1,7 @@
 // A fresh directory under the system's temporary directory, removed with all it holds.
 #pragma once
 
+#include <map>
 #include <string>
 
 // The platform's path separator, as a string to join with.
@@ -25,6 +26,8 @@ public:
     void MakeDir(const std::string& rel) const;
     void WriteFile(const std::string& rel, const std::string& bytes) const;
     std::string ReadFile(const std::string& rel) const;
+    // Every entry below rel with its modification time, and a regular file's bytes after it.
+    std::map<std::string, std::string> Contents(const std::string& rel) const;
 
 private:
     std::string path_;
