@@ -128,27 +128,31 @@ TEST(Manifest, AListNotWrittenOrNotNamedIsSaid) {
     }
 }
 
-// A listed file damaged in each way an audit must find; what it reports and its status.
+// A listed file damaged in each way an audit must find; what it reports and its status. Paths
+// listed with "." among their names are found, and shown without them.
 TEST(Audit, FindsEveryDamageAndReadsAllTheRest) {
-    enum Damage { kNone, kFlipped, kTruncated, kMissing, kUnopenable, kBadSector, kStopped };
+    enum Damage { kNone, kFlipped, kShort, kDotted, kMissing, kUnopenable, kBadSector, kStopped };
     std::string big = Bytes(size_t{3} << 20), small = Bytes(100, 1), three = Bytes(3000, 2);
     std::string list = ManifestLine("big", Digest(big)) + ManifestLine("a", Digest(small)) +
                        ManifestLine("sub/c d", Digest(three));
+    std::string dotted = ManifestLine("big", Digest(big)) + ManifestLine("./a", Digest(small)) +
+                         ManifestLine("sub/./c d", Digest(three));
     const char* differ = "ファイルの内容が異なっています";
     const char* unread = "ファイルの読み込みに失敗しました";
     using Row = std::tuple<Damage, std::string, int, const char*>;
     for (const auto& [damage, finding, status, counts] : std::initializer_list<Row>{
              {kNone, "", 0, "file:3  error:0"},
              {kFlipped, std::string("[m/big]：") + differ, 1, "file:3  error:1"},
-             {kTruncated, std::string("[m/a]：") + differ, 1, "file:3  error:1"},
+             {kShort, std::string("[m/a]：") + differ, 1, "file:3  error:1"},
+             {kDotted, std::string("[m/a]：") + differ, 1, "file:3  error:1"},
              {kMissing, "[m/sub/c d]：コピー先に存在しません", 1, "file:3  error:1"},
              {kUnopenable, std::string("[m/a]：") + unread, 1, "file:3  error:1"},
              {kBadSector, std::string("[m/big]：") + unread, 1, "file:3  error:1"},
              {kStopped, "＜チェックは中断されました＞", 2, "file:1  error:0"}}) {
         test::FakeFileSystem fs;
-        fs.AddFile("m/SUMS", list);
+        fs.AddFile("m/SUMS", damage == kDotted ? dotted : list);
         fs.AddFile("m/big", damage == kFlipped ? Flip(big, 2 << 20) : big);
-        fs.AddFile("m/a", damage == kTruncated ? small.substr(0, 99) : small);
+        fs.AddFile("m/a", damage == kShort || damage == kDotted ? small.substr(0, 99) : small);
         if (damage != kMissing)
             fs.AddFile("m/sub/c d", three);
         if (damage == kUnopenable)
