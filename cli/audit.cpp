@@ -221,7 +221,10 @@ private:
             if (got < request_.block)
                 break;
         }
-        if (hash_->Final() != target.digest)
+        platform::Sha256::Digest digest;
+        if (!hash_->Final(digest))
+            Finding(target, "ファイルの読み込みに失敗しました");  // read, but not hashed
+        else if (digest != target.digest)
             Finding(target, "ファイルの内容が異なっています");
         return true;
     }

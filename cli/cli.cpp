@@ -126,8 +126,10 @@ bool FinishManifest(ManifestWriter& manifest, const CCopyCheckDlg::RunOutcome& r
     platform::Error error;
     if (!run.walked || run.interrupted || run.namesOnlyFallback)
         err << "copycheck-cli: the check was not done to the end: no manifest was written\n";
-    else if (manifest.Lines() == 0)
+    else if (manifest.Lines() == 0 && manifest.Unlisted().empty())
         err << "copycheck-cli: no file compared equal: no manifest was written\n";
+    else if (manifest.Lines() == 0)
+        err << "copycheck-cli: no file could be listed: no manifest was written\n";
     else if (manifest.Finish(error))
         return true;
     else if (manifest.temporary().empty())
@@ -211,7 +213,7 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
 
     if (manifest)
         dlg.SetVerifiedListener(
-            [&](const std::string& relative, const platform::Sha256::Digest& digest) {
+            [&](const std::string& relative, const platform::Sha256::Digest* digest) {
                 std::string path = relative;
                 std::replace(path.begin(), path.end(), platform::kSeparator, '/');
                 manifest->Add(path, digest);
@@ -258,8 +260,8 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
         status = kNotDone;
     // Files that compared equal but that the list cannot hold: an audit would not read them.
     if (manifest && !manifest->Unlisted().empty()) {
-        for (const std::string& path : manifest->Unlisted())
-            err << "copycheck-cli: too long a path for the manifest: " << Escaped(path) << '\n';
+        for (const auto& [path, why] : manifest->Unlisted())
+            err << "copycheck-cli: " << why << ": " << Escaped(path) << '\n';
         err << std::flush;
         status = kNotDone;
     }

@@ -195,10 +195,14 @@ bool ManifestWriter::Open(platform::Error& error) {
     return file_ != nullptr;
 }
 
-void ManifestWriter::Add(std::string_view path, const platform::Sha256::Digest& digest) {
-    std::string line = ManifestLine(path, digest);
+void ManifestWriter::Add(std::string_view path, const platform::Sha256::Digest* digest) {
+    if (!digest) {
+        unlisted_.emplace_back(path, "no SHA-256 could be computed for the manifest");
+        return;
+    }
+    std::string line = ManifestLine(path, *digest);
     if (line.empty()) {
-        unlisted_.emplace_back(path);
+        unlisted_.emplace_back(path, "too long a path for the manifest");
         return;
     }
     pending_ += line;

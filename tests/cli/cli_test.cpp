@@ -128,9 +128,11 @@ TEST_F(CliRun, AManifestIsWholeOrNoneAndReplacesNothingInTheTrees) {
     using enum Condition;
     std::string mine = root.Path("m"), copys = dst + "/" + name, inSource = src + "/m";
     root.WriteFile("m", "old");
-    platform::Sha256 hello;
-    hello.Update("hello", 5);
-    std::string written = cli::ManifestLine(name, hello.Final());
+    platform::Sha256 sha;
+    sha.Update("hello", 5);
+    platform::Sha256::Digest hello;
+    ASSERT_TRUE(sha.Final(hello));
+    std::string written = cli::ManifestLine(name, hello);
     std::string log = root.Path("run.log"), notAll = "the check was not done to the end: ";
     // The manifest, the copy, and standard error after "copycheck-cli: " (none: status 0).
     using Row = std::tuple<std::string, std::string, Condition, std::string>;

@@ -1,5 +1,6 @@
 // The checksum list: its lines, sha256sum's reading of them and theirs of ours, and audits.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <optional>
 #include <sstream>
@@ -18,7 +19,9 @@ using platform::Sha256;
 Sha256::Digest Digest(const std::string& bytes) {
     Sha256 sha;
     sha.Update(bytes.data(), bytes.size());
-    return sha.Final();
+    Sha256::Digest digest;
+    EXPECT_TRUE(sha.Final(digest));
+    return digest;
 }
 
 void Both(test::FakeFileSystem& fs, const std::string& rel, const std::string& bytes) {
@@ -227,6 +230,29 @@ TEST(Audit, ListsGoBothWaysWithSha256sum) {
         0);
     EXPECT_EQ(RunCli({"-q", "--audit", theirs, dst}, out, err, {}), 0) << out.str();
     EXPECT_NE(out.str().rfind("file:2  error:0"), std::string::npos);
+}
+
+// Where the system offers no SHA-256 (an OpenSSL configuration without the algorithm), a file
+// that compared equal is said instead of listed, and a listed file is a finding.
+TEST(Audit, AFileTheSystemCannotHashIsSaidOrFound) {
+    TempDir root;
+    root.WriteFile("ssl.cnf",
+                   "openssl_conf = a\n[a]\nproviders = b\n[b]\nnull = c\n[c]\nactivate = 1\n");
+    for (std::string tree : {"src/", "dst/"})
+        root.WriteFile(tree + "a", "x");
+    root.WriteFile("dst/SUMS", ManifestLine("a", Digest("x")));
+    std::string run = "cd '" + root.Path("") + "' && OPENSSL_CONF=ssl.cnf " COPYCHECK_CLI " -q ";
+    using Row = std::tuple<const char*, int, std::string>;  // arguments, status, what it says
+    for (const auto& [args, status, says] : std::initializer_list<Row>{
+             {"--manifest m src dst", 2,
+              "copycheck-cli: no file could be listed: no manifest was written\n"
+              "copycheck-cli: no SHA-256 could be computed for the manifest: a\n"},
+             {"--audit dst/SUMS", 1, "[dst/a]：ファイルの読み込みに失敗しました\n"}}) {
+        SCOPED_TRACE(args);
+        int got = std::system((run + args + " > said 2>&1").c_str());
+        EXPECT_TRUE(WIFEXITED(got) && WEXITSTATUS(got) == status) << got;
+        EXPECT_NE(root.ReadFile("said").find(says), std::string::npos) << root.ReadFile("said");
+    }
 }
 
 }  // namespace
