@@ -291,9 +291,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         "  1  differences were found, and all else that was asked for was done\n"
         "  2  not all was done: the trees were not walked (the same path twice, no files,\n"
         "     SOURCE unreadable), memory allowed names only, the log, the manifest or\n"
-        "     standard output could not be written, the list to audit was unreadable or\n"
-        "     malformed, or the run was interrupted (Ctrl-C; a second one ends the\n"
-        "     program at once); or the command line was wrong");
+        "     standard output could not be written, a file could not be listed in the\n"
+        "     manifest (a path too long for it, or no SHA-256), the list to audit was\n"
+        "     unreadable or malformed, or the run was interrupted (Ctrl-C; a second one\n"
+        "     ends the program at once); or the command line was wrong");
 
     app.get_formatter()->column_width(24);
 
