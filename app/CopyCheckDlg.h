@@ -58,9 +58,10 @@ public:
     void SetResultListener(ResultListener listener) { m_onResult = std::move(listener); }
 
     using VerifiedListener =
-        std::function<void(const std::string& relative, const platform::Sha256::Digest& digest)>;
+        std::function<void(const std::string& relative, const platform::Sha256::Digest* digest)>;
     // Told of every file that compared equal, with its path below the source's root and the
-    // SHA-256 of the bytes compared. Files are hashed only while there is a listener.
+    // SHA-256 of the bytes compared, or null when the system's hash failed. Files are hashed
+    // only while there is a listener.
     void SetVerifiedListener(VerifiedListener listener) { m_onVerified = std::move(listener); }
 
     // What the last confirmed run did, for a front end that reports it by other means than

@@ -32,6 +32,23 @@ std::string DirectoryOf(const std::string& path) {
     return cut == std::string::npos ? "" : path.substr(0, cut + 1);
 }
 
+// A listed path with this system's separators and without its "." names: below an
+// extended-length root the system does not drop them. ".." was refused with the list.
+std::string SystemPath(std::string_view listed) {
+    std::string path;
+    const char* separators = platform::kSeparator == '\\' ? "/\\" : "/";
+    for (size_t at = 0; at <= listed.size();) {
+        size_t end = std::min(listed.find_first_of(separators, at), listed.size());
+        if (std::string_view name = listed.substr(at, end - at); name != ".") {
+            if (!path.empty())
+                path += platform::kSeparator;
+            path += name;
+        }
+        at = end + 1;
+    }
+    return path;
+}
+
 // A listed file: as shown, as the file system is asked for it, its listed digest, and as its
 // directory lists it.
 struct Target {
@@ -204,7 +221,10 @@ private:
             if (got < request_.block)
                 break;
         }
-        if (hash_->Final() != target.digest)
+        platform::Sha256::Digest digest;
+        if (!hash_->Final(digest))
+            Finding(target, "ファイルの読み込みに失敗しました");  // read, but not hashed
+        else if (digest != target.digest)
             Finding(target, "ファイルの内容が異なっています");
         return true;
     }
@@ -251,9 +271,8 @@ int Audit(const AuditRequest& request, std::ostream& out, std::ostream& err,
     std::string ioDir =
         platform::RunRoot(shownDir.empty() ? std::string(".") + platform::kSeparator : shownDir);
     std::vector<Target> targets;
-    for (Listed& file : list.files()) {
-        std::string path = std::move(file.path);
-        std::replace(path.begin(), path.end(), '/', platform::kSeparator);
+    for (const Listed& file : list.files()) {
+        std::string path = SystemPath(file.path);
         targets.push_back({shownDir + path, ioDir + path, file.digest, std::nullopt});
     }
     FindEntries(fs, targets);

@@ -135,14 +135,17 @@ bool SharedWithLog(platform::FileSystem& fs, const std::string& manifest, const 
 // replaces only a regular file, or a link as a name.
 std::string ManifestRefusal(platform::FileSystem& fs, const Options& options, bool& replace) {
     const std::string& path = *options.manifest;
-    std::string resolved;
     platform::Error error;
     platform::PathKind kind;
-    if (!fs.Resolve(path, resolved, error) || !fs.KindAt(path, kind, error))
+    // Where it lies is where the directory that receives the name lies, whatever the name
+    // holds now (a link into a tree or out of one).
+    bool inSource = false, inCopy = false;
+    if (!fs.KindAt(path, kind, error) ||
+        !platform::FileWithin(fs, path, options.source, inSource, error) ||
+        !platform::FileWithin(fs, path, options.destination, inCopy, error))
         return "the manifest cannot be written: " + platform::Describe(error);
-    if (platform::LiesInside(fs, resolved, options.source))
+    if (inSource)
         return "the manifest must lie outside SOURCE: " + path;
-    bool inCopy = platform::LiesInside(fs, resolved, options.destination);
     if (inCopy && kind != platform::PathKind::kNothing)
         return "a manifest inside DESTINATION must be a new file: " + path;
     // Found now, not when the whole check is done and the list cannot be given its name.
@@ -160,8 +163,10 @@ bool FinishManifest(ManifestWriter& manifest, const CCopyCheckDlg::RunOutcome& r
     platform::Error error;
     if (!run.walked || run.interrupted || run.namesOnlyFallback)
         err << "copycheck-cli: the check was not done to the end: no manifest was written\n";
-    else if (manifest.Lines() == 0)
+    else if (manifest.Lines() == 0 && manifest.Unlisted().empty())
         err << "copycheck-cli: no file compared equal: no manifest was written\n";
+    else if (manifest.Lines() == 0)
+        err << "copycheck-cli: no file could be listed: no manifest was written\n";
     else if (manifest.Finish(error))
         return true;
     else if (manifest.temporary().empty())
@@ -245,7 +250,7 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
 
     if (manifest)
         dlg.SetVerifiedListener(
-            [&](const std::string& relative, const platform::Sha256::Digest& digest) {
+            [&](const std::string& relative, const platform::Sha256::Digest* digest) {
                 std::string path = relative;
                 std::replace(path.begin(), path.end(), platform::kSeparator, '/');
                 manifest->Add(path, digest);
@@ -292,8 +297,8 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
         status = kNotDone;
     // Files that compared equal but that the list cannot hold: an audit would not read them.
     if (manifest && !manifest->Unlisted().empty()) {
-        for (const std::string& path : manifest->Unlisted())
-            err << "copycheck-cli: too long a path for the manifest: " << Escaped(path) << '\n';
+        for (const auto& [path, why] : manifest->Unlisted())
+            err << "copycheck-cli: " << why << ": " << Escaped(path) << '\n';
         err << std::flush;
         status = kNotDone;
     }
@@ -323,9 +328,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         "  1  differences were found, and all else that was asked for was done\n"
         "  2  not all was done: the trees were not walked (the same path twice, no files,\n"
         "     SOURCE unreadable), memory allowed names only, the log, the manifest or\n"
-        "     standard output could not be written, the list to audit was unreadable or\n"
-        "     malformed, or the run was interrupted (Ctrl-C; a second one ends the\n"
-        "     program at once); or the command line was wrong");
+        "     standard output could not be written, a file could not be listed in the\n"
+        "     manifest (a path too long for it, or no SHA-256), the list to audit was\n"
+        "     unreadable or malformed, or the run was interrupted (Ctrl-C; a second one\n"
+        "     ends the program at once); or the command line was wrong");
 
     app.get_formatter()->column_width(24);
 

@@ -213,10 +213,14 @@ bool ManifestWriter::Open(platform::Error& error) {
     return true;
 }
 
-void ManifestWriter::Add(std::string_view path, const platform::Sha256::Digest& digest) {
-    std::string line = ManifestLine(path, digest);
+void ManifestWriter::Add(std::string_view path, const platform::Sha256::Digest* digest) {
+    if (!digest) {
+        unlisted_.emplace_back(path, "no SHA-256 could be computed for the manifest");
+        return;
+    }
+    std::string line = ManifestLine(path, *digest);
     if (line.empty()) {
-        unlisted_.emplace_back(path);
+        unlisted_.emplace_back(path, "too long a path for the manifest");
         return;
     }
     pending_ += line;
@@ -259,9 +263,10 @@ bool ManifestWriter::Finish(platform::Error& error) {
         temporary_.clear();
     }
     bool named = whole && (temporary_.empty() || fs_.Rename(temporary_, path_, replace_, error));
-    // Renamed, but the name not written through to the medium: not to be trusted.
-    if (whole && !named && !fs_.Exists(temporary_)) {
-        fs_.Remove(path_, ignored);
+    // Renamed, but the name not written through to the medium: not to be trusted. In the
+    // copy, a list that has no name is not left either: nothing of the program's stays there.
+    if (whole && !named && (!replace_ || !fs_.Exists(temporary_))) {
+        fs_.Remove(fs_.Exists(temporary_) ? temporary_ : path_, ignored);
         temporary_.clear();
     }
     platform::UnregisterLeftover();

@@ -73,9 +73,10 @@ public:
     ManifestWriter& operator=(const ManifestWriter&) = delete;
 
     bool Open(platform::Error& error);
-    // A path whose line would be too long is not listed, but kept in Unlisted().
-    void Add(std::string_view path, const platform::Sha256::Digest& digest);
-    const std::vector<std::string>& Unlisted() const { return unlisted_; }
+    // A path without a digest (the system's hash failed) or whose line would be too long is
+    // not listed, but kept in Unlisted() with why.
+    void Add(std::string_view path, const platform::Sha256::Digest* digest);
+    const std::vector<std::pair<std::string, const char*>>& Unlisted() const { return unlisted_; }
     size_t Lines() const { return lines_; }
     // Writes the rest through to the medium, gives the file its name and closes it. When the
     // name cannot be given, the file stays under its temporary one, which temporary() tells.
@@ -95,7 +96,7 @@ private:
     platform::UnnamedFile* unnamed_ = nullptr;  // file_, when it has no name
     std::string pending_;
     size_t lines_ = 0;
-    std::vector<std::string> unlisted_;
+    std::vector<std::pair<std::string, const char*>> unlisted_;
     platform::Error error_;  // the first write that failed
 };
 

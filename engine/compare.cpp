@@ -153,8 +153,10 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
     SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
     src.reset();
     dst.reset();
+    platform::Sha256::Digest digest;
     if (equal && m_hash)
-        m_onVerified(srcPath.substr(m_srcRoot.shown.size()), m_hash->Final());
+        m_onVerified(srcPath.substr(m_srcRoot.shown.size()),
+                     m_hash->Final(digest) ? &digest : nullptr);
 }
 
 // Counts the finding and takes the rest of the listed size as done, so that every file

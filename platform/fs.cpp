@@ -5,16 +5,6 @@
 
 namespace platform {
 
-namespace {
-
-std::string WithSeparator(std::string path) {
-    if (path.empty() || path.back() != kSeparator)
-        path += kSeparator;
-    return path;
-}
-
-}  // namespace
-
 size_t ListingBytes(const std::vector<DirEntry>& entries) {
     size_t bytes = entries.size() * sizeof(DirEntry);
     for (const DirEntry& entry : entries)
@@ -32,10 +22,15 @@ bool ListOrNothing(FileSystem& fs, const std::string& dir, std::vector<DirEntry>
     }
 }
 
-bool LiesInside(FileSystem& fs, const std::string& resolved, const std::string& root) {
-    std::string dir;
-    Error error;
-    return fs.Resolve(root, dir, error) && WithSeparator(resolved).starts_with(WithSeparator(dir));
+bool Replaceable(FileSystem& fs, const std::string& path, Error& error) {
+    PathKind kind;
+    if (!fs.KindAt(path, kind, error))
+        return false;
+    if (kind == PathKind::kOther) {
+        error = NotAFile("open", path);
+        return false;
+    }
+    return true;
 }
 
 bool ReceivingDir(const std::string& path, std::string& dir) {

@@ -155,11 +155,6 @@ public:
                         Error& error) {
         return Unsupported("rename", from, error);
     }
-    // Whether a new file may be given the name path: nothing is there, or a regular file or a
-    // link, which lose the name. A directory, FIFO, socket or device is refused, unopened.
-    virtual bool Replaceable(const std::string& path, Error& error) {
-        return Unsupported("stat", path, error);
-    }
     // Whether the directory dir is the directory root or lies below it, decided by what they
     // are and not by how they are spelled: from dir up through its parents as the system
     // reaches them, and through every mount that shows it (hard links, bind mounts, letter
@@ -203,9 +198,6 @@ FileSystem& RealFileSystem();
 // nothing listed).
 bool ListOrNothing(FileSystem& fs, const std::string& dir, std::vector<DirEntry>& entries);
 
-// Whether resolved (a path as Resolve gives it) is the directory root or lies below it.
-bool LiesInside(FileSystem& fs, const std::string& resolved, const std::string& root);
-
 // The directory that a file named path is made in, as the system reaches it: path without
 // its last name. False when path names no file (it is empty, or ends in a separator, "." or
 // "..").
@@ -218,5 +210,11 @@ bool FileWithin(FileSystem& fs, const std::string& path, const std::string& root
 
 // What a call refused by the program itself, not by the system, gives: "not permitted".
 Error Refused(const char* call, const std::string& path);
+// What asking to write what is not a regular file gives: "not supported".
+Error NotAFile(const char* call, const std::string& path);
+
+// Whether a new file may be given the name path: nothing is there, or a regular file or a
+// link, which lose the name. A directory, FIFO, socket or device is refused, unopened.
+bool Replaceable(FileSystem& fs, const std::string& path, Error& error);
 
 }  // namespace platform

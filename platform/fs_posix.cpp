@@ -154,7 +154,9 @@ std::string DirOf(const std::string& path) {
 // Writes the names in the directory that holds path through to its medium.
 bool SyncDirOf(const std::string& path, Error& error) {
     Descriptor dir(OpenAt(DirOf(path), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0 || fsync(dir.get()) != 0) {
+    // Some FUSE and network file systems take no flush of a directory (EINVAL): what they
+    // hold of a name is beyond the program's reach, as it is for any program.
+    if (dir.get() < 0 || (fsync(dir.get()) != 0 && errno != EINVAL && errno != ENOTSUP)) {
         error = Failure(errno, "fsync", DirOf(path));
         return false;
     }
@@ -724,30 +726,25 @@ public:
                            : renameat2(source.dir(), source.rel(), target.dir(), target.rel(),
                                        RENAME_NOREPLACE);
         // A file system without the flag: a second name, which cannot replace, then the first
-        // name gone.
+        // name gone; without links either (FAT through FUSE), the name is taken by a new empty
+        // file first, and only that is replaced.
         if (done != 0 && !replace && errno == EINVAL) {
             done = linkat(source.dir(), source.rel(), target.dir(), target.rel(), 0);
-            if (done == 0)
+            if (done == 0) {
                 unlinkat(source.dir(), source.rel(), 0);
+            } else if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS) {
+                int taken = openat(target.dir(), target.rel(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+                done = taken < 0 ? -1 : close(taken);
+                if (done == 0)
+                    done = renameat(source.dir(), source.rel(), target.dir(), target.rel());
+            }
         }
         if (done != 0) {
             error = Failure(errno, "rename", to);
             return false;
         }
         return SyncDirOf(to, error);
-    }
-
-    bool Replaceable(const std::string& path, Error& error) override {
-        struct stat st;
-        if (!StatAt(path, st, AT_SYMLINK_NOFOLLOW)) {
-            error = Failure(errno, "stat", path);
-            return errno == ENOENT;
-        }
-        if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
-            return true;
-        }
-        error = Failure(S_ISDIR(st.st_mode) ? EISDIR : ENOTSUP, "open", path);
-        return false;
     }
 
     bool Within(const std::string& dir, const std::string& root, bool& within,
@@ -825,6 +822,10 @@ private:
 
 Error Refused(const char* call, const std::string& path) {
     return Failure(EPERM, call, path);
+}
+
+Error NotAFile(const char* call, const std::string& path) {
+    return Failure(ENOTSUP, call, path);
 }
 
 FileSystem& RealFileSystem() {

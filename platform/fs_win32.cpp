@@ -449,9 +449,15 @@ public:
         return std::make_unique<MediumFile>(std::move(handle), path, pool_, alignment, cached);
     }
 
-    // A link or junction is a reparse point; a directory is never a file to replace.
+    // A link or junction is a reparse point; a directory is never a file to replace, nor is
+    // a device: "\\.\" names one, as do "NUL" or "x\\CON" once made absolute.
     bool KindAt(const std::string& path, PathKind& kind, Error& error) override {
-        DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
+        std::wstring system = SystemPath(path);
+        if (system.starts_with(L"\\\\.\\")) {
+            kind = PathKind::kOther;
+            return true;
+        }
+        DWORD attributes = GetFileAttributesW(system.c_str());
         kind = PathKind::kNothing;
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             DWORD code = GetLastError();
@@ -522,26 +528,6 @@ public:
         DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
         if (!MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), flags)) {
             error = Failed(GetLastError(), "MoveFileExW", to);
-            return false;
-        }
-        return true;
-    }
-
-    // "\\.\" names a device, as do "NUL" or "x\\CON" once made absolute.
-    bool Replaceable(const std::string& path, Error& error) override {
-        std::wstring system = SystemPath(path);
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (system.starts_with(L"\\\\.\\")) {
-            error = Failed(ERROR_NOT_SUPPORTED, "CreateFileW", path);
-            return false;
-        }
-        if (!GetFileAttributesExW(system.c_str(), GetFileExInfoStandard, &data)) {
-            DWORD code = GetLastError();
-            error = Failed(code, "GetFileAttributesExW", path);
-            return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-        }
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            error = Failed(ERROR_DIRECTORY, "CreateFileW", path);
             return false;
         }
         return true;
@@ -618,6 +604,10 @@ private:
 
 Error Refused(const char* call, const std::string& path) {
     return Failed(ERROR_ACCESS_DENIED, call, path);
+}
+
+Error NotAFile(const char* call, const std::string& path) {
+    return Failed(ERROR_NOT_SUPPORTED, call, path);
 }
 
 FileSystem& RealFileSystem() {

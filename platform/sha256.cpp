@@ -1,6 +1,5 @@
 // The hasher behind the reads, on every system.
 #include <system_error>
-#include <utility>
 
 #include "platform/sha256.h"
 
@@ -58,21 +57,20 @@ void HashBehind::Add(const void* data, size_t n) {
 void HashBehind::WaitUntil(size_t pending) {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return pending_.size() <= pending; });
-    if (failure_)
-        std::rethrow_exception(std::exchange(failure_, nullptr));
 }
 
 void HashBehind::Wait() {
     WaitUntil(0);
 }
 
-Sha256::Digest HashBehind::Final() {
+bool HashBehind::Final(Sha256::Digest& digest) {
     Wait();
-    return sha_.Final();
+    return sha_.Final(digest);
 }
 
 void HashBehind::Reset() {
-    Final();
+    Sha256::Digest forgotten;
+    (void)Final(forgotten);
 }
 
 // Blocks still waiting when it is told to stop are hashed first: their buffers may be freed
@@ -85,15 +83,8 @@ void HashBehind::Work() {
             return;
         Block block = pending_.front();
         lock.unlock();
-        std::exception_ptr failure;
-        try {
-            sha_.Update(block.data, block.size);
-        } catch (...) {
-            failure = std::current_exception();
-        }
+        sha_.Update(block.data, block.size);
         lock.lock();
-        if (failure)
-            failure_ = failure;
         pending_.pop_front();
         changed_.notify_all();
     }

@@ -7,7 +7,6 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
-#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,15 +18,17 @@ class Sha256 {
 public:
     using Digest = std::array<unsigned char, 32>;
 
-    // Throws std::runtime_error when the system has no SHA-256 to offer.
+    // Throws nothing but std::bad_alloc: where the system's hash cannot be had, or fails, Final
+    // says so.
     Sha256();
     ~Sha256();
     Sha256(const Sha256&) = delete;
     Sha256& operator=(const Sha256&) = delete;
 
     void Update(const void* data, size_t n);
-    // The digest of everything given since the last Final, which starts it afresh.
-    Digest Final();
+    // The digest of everything given since the last Final, which starts it afresh; false
+    // when the system's hash failed on any of it.
+    [[nodiscard]] bool Final(Digest& digest);
 
 private:
     struct State;
@@ -54,7 +55,7 @@ public:
     void Add(const void* data, size_t n);
     // Until every block given is hashed.
     void Wait();
-    Sha256::Digest Final();
+    [[nodiscard]] bool Final(Sha256::Digest& digest);
     // Forgets what was given since the last Final.
     void Reset();
 
@@ -72,7 +73,6 @@ private:
     std::condition_variable changed_;
     std::deque<Block> pending_;  // the first is being hashed
     bool stop_ = false;
-    std::exception_ptr failure_;
     std::thread thread_;  // none at depth 0, or when it could not be started
 };
 

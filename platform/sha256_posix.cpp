@@ -1,46 +1,41 @@
 // SHA-256 through OpenSSL's libcrypto.
 #include <openssl/evp.h>
 
-#include <stdexcept>
-
 #include "platform/sha256.h"
 
 namespace platform {
 
 struct Sha256::State {
     EVP_MD_CTX* context = nullptr;
+    bool failed = false;
+
+    ~State() { EVP_MD_CTX_free(context); }
+
+    // Ready for a new digest, or failed: the context may be missing, or the configuration
+    // may offer no SHA-256.
+    void Start() {
+        if (!context)
+            context = EVP_MD_CTX_new();
+        failed = !context || EVP_DigestInit_ex(context, EVP_sha256(), nullptr) != 1;
+    }
 };
 
-namespace {
-
-void Check(int ok, const char* call) {
-    if (ok != 1)
-        throw std::runtime_error(std::string("SHA-256: ") + call + " failed");
-}
-
-}  // namespace
-
 Sha256::Sha256() : state_(std::make_unique<State>()) {
-    state_->context = EVP_MD_CTX_new();
-    if (!state_->context)
-        throw std::runtime_error("SHA-256: EVP_MD_CTX_new failed");
-    Check(EVP_DigestInit_ex(state_->context, EVP_sha256(), nullptr), "EVP_DigestInit_ex");
+    state_->Start();
 }
 
-Sha256::~Sha256() {
-    EVP_MD_CTX_free(state_->context);
-}
+Sha256::~Sha256() = default;
 
 void Sha256::Update(const void* data, size_t n) {
-    Check(EVP_DigestUpdate(state_->context, data, n), "EVP_DigestUpdate");
+    if (!state_->failed)
+        state_->failed = EVP_DigestUpdate(state_->context, data, n) != 1;
 }
 
-Sha256::Digest Sha256::Final() {
-    Digest digest;
+bool Sha256::Final(Digest& digest) {
     unsigned int size = 0;
-    Check(EVP_DigestFinal_ex(state_->context, digest.data(), &size), "EVP_DigestFinal_ex");
-    Check(EVP_DigestInit_ex(state_->context, EVP_sha256(), nullptr), "EVP_DigestInit_ex");
-    return digest;
+    bool done = !state_->failed && EVP_DigestFinal_ex(state_->context, digest.data(), &size) == 1;
+    state_->Start();
+    return done;
 }
 
 }  // namespace platform

@@ -21,7 +21,7 @@ bool CLogFile::Open(platform::FileSystem& fs, const std::string& path,
             return false;
         }
     }
-    if (!fs.Replaceable(path, m_error))
+    if (!platform::Replaceable(fs, path, m_error))
         return false;
     // A name nothing has, as the manifest's temporary name is found.
     std::string temporary;

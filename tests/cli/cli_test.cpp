@@ -141,9 +141,11 @@ TEST_F(CliRun, AManifestIsWholeOrNoneAndReplacesNothingInTheTrees) {
                   symlink("m", link.c_str()),
               0);
     std::string notRegular = "the manifest can replace only a regular file: ";
-    platform::Sha256 hello;
-    hello.Update("hello", 5);
-    std::string written = cli::ManifestLine(name, hello.Final());
+    platform::Sha256 sha;
+    sha.Update("hello", 5);
+    platform::Sha256::Digest hello;
+    ASSERT_TRUE(sha.Final(hello));
+    std::string written = cli::ManifestLine(name, hello);
     std::string log = root.Path("run.log"), notAll = "the check was not done to the end: ";
     // The manifest, the copy, and standard error after "copycheck-cli: " (none: status 0).
     using Row = std::tuple<std::string, std::string, Condition, std::string>;
@@ -287,10 +289,10 @@ TEST(CliProcess, ASecondStopRequestRemovesTheRegisteredFile) {
     }
 }
 
-// Where the log may not go, through the program on a real disk: beside a tree through a hard
-// link, into one through a bind mount or another letter case, onto what is not a file. The
-// trees keep every byte whatever happens.
-TEST(CliProcess, TheLogNeverLandsInATreeNorWritesIntoAFile) {
+// Where the log and the manifest may not go, through the program on a real disk: beside a
+// tree through a hard link, into one through a bind mount or another letter case, onto what
+// is not a file. The trees keep every byte whatever happens.
+TEST(CliProcess, TheLogAndTheManifestNeverLandInATreeNorWriteIntoAFile) {
     TempDir root;
     auto sh = [&](const std::string& command) {
         return std::system(("cd " + root.path() + " && " + command).c_str());
@@ -301,7 +303,8 @@ TEST(CliProcess, TheLogNeverLandsInATreeNorWritesIntoAFile) {
     }
     root.MakeDir("b");
     root.MakeDir("mnt");
-    std::filesystem::create_hard_link(root.Path("src/keep.txt"), root.Path("check.log"));
+    for (const char* name : {"check.log", "SUMS"})
+        std::filesystem::create_hard_link(root.Path("src/keep.txt"), root.Path(name));
     std::string bind = "unshare -m sh -c 'mount --bind ";
     bool admin = geteuid() == 0 && sh(bind + "b b' 2>unshare") == 0;
     bool fuse = access("/dev/fuse", R_OK | W_OK) == 0 &&
@@ -309,33 +312,47 @@ TEST(CliProcess, TheLogNeverLandsInATreeNorWritesIntoAFile) {
                    "mkdir mnt/dst && printf source >mnt/dst/keep.txt") == 0;
     bool nodes = mkfifo(root.Path("fifo").c_str(), 0600) == 0 &&
                  mknod(root.Path("dev").c_str(), S_IFCHR | 0600, makedev(0, 0)) == 0;
-    // What the run is wrapped in, the log, the copy, whether the row can run, and why the log
-    // is refused (nothing: it is written, and the status is 0).
+    auto log = [](const std::string& path, const char* why) {
+        return "Notice: ログファイルのオープンに失敗しました。\ncopycheck-cli: the log could not "
+               "be "
+               "written: open " +
+               path + ": " + why + "\n";
+    };
+    const std::string outside = "copycheck-cli: the manifest must lie outside SOURCE: ";
+    const std::string notNew = "copycheck-cli: a manifest inside DESTINATION must be a new file: ";
+    // What the run is wrapped in, the option, the copy, whether the row can run, and standard
+    // error (nothing: the file is written, and the status is 0).
     using Row = std::tuple<std::string, std::string, std::string, bool, std::string>;
-    for (const auto& [wrap, log, copy, can, why] : std::initializer_list<Row>{
-             {"", "check.log", "dst", true, ""},
-             {bind + "src/sub b && ", "b/x.log", "dst", admin, "Operation not permitted"},
-             {bind + "dst b && ", "b/keep.txt", "dst", admin, "Operation not permitted"},
-             {"", "mnt/DST/KEEP.TXT", "mnt/dst", fuse, "Operation not permitted"},
-             {"", "fifo", "dst", nodes, "Operation not supported"},
-             {"", "dev", "dst", nodes, "Operation not supported"}}) {
-        SCOPED_TRACE(log);
+    for (const auto& [wrap, option, copy, can, err] : std::initializer_list<Row>{
+             {"", "-l check.log", "dst", true, ""},
+             {"", "--manifest SUMS", "dst", true, ""},
+             {bind + "src/sub b && ", "-l b/x.log", "dst", admin,
+              log("b/x.log", "Operation not permitted")},
+             {bind + "dst b && ", "-l b/keep.txt", "dst", admin,
+              log("b/keep.txt", "Operation not permitted")},
+             {bind + "src/sub b && ", "--manifest b/SUMS", "dst", admin, outside + "b/SUMS\n"},
+             {"", "-l mnt/DST/KEEP.TXT", "mnt/dst", fuse,
+              log("mnt/DST/KEEP.TXT", "Operation not permitted")},
+             // Another spelling of a directory that the medium cannot confirm lies in either tree.
+             {"", "--manifest mnt/DST/KEEP.TXT", "mnt/dst", fuse, outside + "mnt/DST/KEEP.TXT\n"},
+             {bind + "dst b && ", "--manifest b/keep.txt", "dst", admin, notNew + "b/keep.txt\n"},
+             {"", "-l fifo", "dst", nodes, log("fifo", "Operation not supported")},
+             {"", "-l dev", "dst", nodes, log("dev", "Operation not supported")}}) {
+        SCOPED_TRACE(option);
         if (!can)
             continue;
         auto before = root.Contents("src"), copied = root.Contents(copy);
-        int got = sh(wrap + "exec " COPYCHECK_CLI " -q -l \"" + log + "\" src " + copy +
-                     " >out 2>err" + (wrap.empty() ? "" : "'"));
-        EXPECT_TRUE(WIFEXITED(got) && WEXITSTATUS(got) == (why.empty() ? 0 : 2)) << got;
-        std::string refused =
-            "Notice: ログファイルのオープンに失敗しました。\ncopycheck-cli: the "
-            "log could not be written: open " +
-            log + ": " + why + "\n";
-        EXPECT_EQ(root.ReadFile("err"), why.empty() ? "" : refused);
+        int got = sh(wrap + "exec " COPYCHECK_CLI " -q " + option + " src " + copy + " >out 2>err" +
+                     (wrap.empty() ? "" : "'"));
+        EXPECT_TRUE(WIFEXITED(got) && WEXITSTATUS(got) == (err.empty() ? 0 : 2)) << got;
+        EXPECT_EQ(root.ReadFile("err"), err);
         EXPECT_EQ(root.Contents("src"), before);
         EXPECT_EQ(root.Contents(copy), copied);
-        // The name moved to the log, and the other name kept its file.
-        EXPECT_TRUE(!why.empty() || root.ReadFile(log).ends_with("dir:1  file:2  error:0\r\n"));
     }
+    // The names moved to the log and the manifest, and the other name kept its file.
+    EXPECT_TRUE(root.ReadFile("check.log").ends_with("dir:1  file:2  error:0\r\n"));
+    EXPECT_EQ(root.ReadFile("SUMS").size(),
+              2 * (64 + 2) + sizeof "keep.txt" + sizeof "sub/deep.txt");
     EXPECT_TRUE(!fuse || sh("umount mnt") == 0);
     if (!admin || !fuse || !nodes)
         GTEST_SKIP() << "needs root for bind mounts and mknod, /dev/fuse, fusefat, mkfs.fat";

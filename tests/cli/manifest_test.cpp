@@ -1,5 +1,6 @@
 // The checksum list: its lines, sha256sum's reading of them and theirs of ours, and audits.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <optional>
 #include <sstream>
@@ -18,7 +19,9 @@ using platform::Sha256;
 Sha256::Digest Digest(const std::string& bytes) {
     Sha256 sha;
     sha.Update(bytes.data(), bytes.size());
-    return sha.Final();
+    Sha256::Digest digest;
+    EXPECT_TRUE(sha.Final(digest));
+    return digest;
 }
 
 void Both(test::FakeFileSystem& fs, const std::string& rel, const std::string& bytes) {
@@ -130,6 +133,13 @@ TEST(Manifest, AListNotWrittenOrNotNamedIsSaid) {
                   std::pair(!named.empty(), named));
         EXPECT_EQ(std::pair(fs.Exists(temp), fs.Content(temp)), std::pair(!left.empty(), left));
     }
+    // In the copy, a list that cannot be given its name leaves nothing behind.
+    test::FakeFileSystem fs;
+    Both(fs, "a", "x");
+    fs.Fail(Op::Rename, "dst/m.copycheck-tmp");
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCli({"--manifest", "dst/m", "src", "dst"}, out, err, {.fs = &fs}), 2);
+    EXPECT_FALSE(fs.Exists("dst/m.copycheck-tmp") || fs.Exists("dst/m")) << err.str();
 }
 
 // A log that is, or may become, the manifest or a temporary file of either is refused before
@@ -159,27 +169,31 @@ TEST(Manifest, ALogThatMayShareItsFileIsRefused) {
     }
 }
 
-// A listed file damaged in each way an audit must find; what it reports and its status.
+// A listed file damaged in each way an audit must find; what it reports and its status. Paths
+// listed with "." among their names are found, and shown without them.
 TEST(Audit, FindsEveryDamageAndReadsAllTheRest) {
-    enum Damage { kNone, kFlipped, kTruncated, kMissing, kUnopenable, kBadSector, kStopped };
+    enum Damage { kNone, kFlipped, kShort, kDotted, kMissing, kUnopenable, kBadSector, kStopped };
     std::string big = Bytes(size_t{3} << 20), small = Bytes(100, 1), three = Bytes(3000, 2);
     std::string list = ManifestLine("big", Digest(big)) + ManifestLine("a", Digest(small)) +
                        ManifestLine("sub/c d", Digest(three));
+    std::string dotted = ManifestLine("big", Digest(big)) + ManifestLine("./a", Digest(small)) +
+                         ManifestLine("sub/./c d", Digest(three));
     const char* differ = "ファイルの内容が異なっています";
     const char* unread = "ファイルの読み込みに失敗しました";
     using Row = std::tuple<Damage, std::string, int, const char*>;
     for (const auto& [damage, finding, status, counts] : std::initializer_list<Row>{
              {kNone, "", 0, "file:3  error:0"},
              {kFlipped, std::string("[m/big]：") + differ, 1, "file:3  error:1"},
-             {kTruncated, std::string("[m/a]：") + differ, 1, "file:3  error:1"},
+             {kShort, std::string("[m/a]：") + differ, 1, "file:3  error:1"},
+             {kDotted, std::string("[m/a]：") + differ, 1, "file:3  error:1"},
              {kMissing, "[m/sub/c d]：コピー先に存在しません", 1, "file:3  error:1"},
              {kUnopenable, std::string("[m/a]：") + unread, 1, "file:3  error:1"},
              {kBadSector, std::string("[m/big]：") + unread, 1, "file:3  error:1"},
              {kStopped, "＜チェックは中断されました＞", 2, "file:1  error:0"}}) {
         test::FakeFileSystem fs;
-        fs.AddFile("m/SUMS", list);
+        fs.AddFile("m/SUMS", damage == kDotted ? dotted : list);
         fs.AddFile("m/big", damage == kFlipped ? Flip(big, 2 << 20) : big);
-        fs.AddFile("m/a", damage == kTruncated ? small.substr(0, 99) : small);
+        fs.AddFile("m/a", damage == kShort || damage == kDotted ? small.substr(0, 99) : small);
         if (damage != kMissing)
             fs.AddFile("m/sub/c d", three);
         if (damage == kUnopenable)
@@ -254,6 +268,29 @@ TEST(Audit, ListsGoBothWaysWithSha256sum) {
         0);
     EXPECT_EQ(RunCli({"-q", "--audit", theirs, dst}, out, err, {}), 0) << out.str();
     EXPECT_NE(out.str().rfind("file:2  error:0"), std::string::npos);
+}
+
+// Where the system offers no SHA-256 (an OpenSSL configuration without the algorithm), a file
+// that compared equal is said instead of listed, and a listed file is a finding.
+TEST(Audit, AFileTheSystemCannotHashIsSaidOrFound) {
+    TempDir root;
+    root.WriteFile("ssl.cnf",
+                   "openssl_conf = a\n[a]\nproviders = b\n[b]\nnull = c\n[c]\nactivate = 1\n");
+    for (std::string tree : {"src/", "dst/"})
+        root.WriteFile(tree + "a", "x");
+    root.WriteFile("dst/SUMS", ManifestLine("a", Digest("x")));
+    std::string run = "cd '" + root.Path("") + "' && OPENSSL_CONF=ssl.cnf " COPYCHECK_CLI " -q ";
+    using Row = std::tuple<const char*, int, std::string>;  // arguments, status, what it says
+    for (const auto& [args, status, says] : std::initializer_list<Row>{
+             {"--manifest m src dst", 2,
+              "copycheck-cli: no file could be listed: no manifest was written\n"
+              "copycheck-cli: no SHA-256 could be computed for the manifest: a\n"},
+             {"--audit dst/SUMS", 1, "[dst/a]：ファイルの読み込みに失敗しました\n"}}) {
+        SCOPED_TRACE(args);
+        int got = std::system((run + args + " > said 2>&1").c_str());
+        EXPECT_TRUE(WIFEXITED(got) && WEXITSTATUS(got) == status) << got;
+        EXPECT_NE(root.ReadFile("said").find(says), std::string::npos) << root.ReadFile("said");
+    }
 }
 
 }  // namespace

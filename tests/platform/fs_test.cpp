@@ -130,7 +130,7 @@ TEST_F(Tree, ReadsRegularFilesAndReplacesOnlyThemAndLinks) {
         EXPECT_EQ(NotThere(error.code), read == "-" && path != "NUL") << path;
         EXPECT_EQ(ReadAll(fs.OpenReadFromMedium(path, error).get(), error), read) << path;
         error = {};
-        EXPECT_EQ(fs.Replaceable(path, error), replaceable) << path;
+        EXPECT_EQ(Replaceable(fs, path, error), replaceable) << path;
         EXPECT_TRUE(replaceable || error.path == path) << path;
         error = {};
     }

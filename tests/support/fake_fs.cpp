@@ -315,14 +315,6 @@ bool FakeFileSystem::Remove(const std::string& path, platform::Error& error) {
     return true;
 }
 
-bool FakeFileSystem::Replaceable(const std::string& path, platform::Error& error) {
-    Node* node = Walk(path, false);
-    if (!node || node->kind == Kind::File || node->kind == Kind::Link)
-        return true;
-    error = {node->kind == Kind::Dir ? EISDIR : ENOTSUP, "open", path};
-    return false;
-}
-
 bool FakeFileSystem::Within(const std::string& dir, const std::string& root, bool& within,
                             platform::Error& error) {
     std::string key;

@@ -88,7 +88,6 @@ public:
     bool Rename(const std::string& from, const std::string& to, bool replace,
                 platform::Error& error) override;
     bool Remove(const std::string& path, platform::Error& error) override;
-    bool Replaceable(const std::string& path, platform::Error& error) override;
     bool Within(const std::string& dir, const std::string& root, bool& within,
                 platform::Error& error) override;
 
