@@ -5,19 +5,10 @@
 
 using namespace fw;
 
-namespace {
-
-platform::AlignedBuffer AllocateBuffer(size_t bytes) {
-    return platform::AllocateAligned(bytes);
-}
-
-}  // namespace
-
 CCopyCheckDlg::CCopyCheckDlg(CWnd* pParent)
     : CDialog(IDD_COPYCHECK_DIALOG, pParent),
       m_hIcon(LoadIcon(IDR_MAINFRAME)),
-      m_fs(&platform::RealFileSystem()),
-      m_allocate(AllocateBuffer) {}
+      m_fs(&platform::RealFileSystem()) {}
 
 bool CCopyCheckDlg::OnWndEvent(const Event& event, EventReply& reply) {
     using T = CCopyCheckDlg;

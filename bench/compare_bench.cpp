@@ -1,15 +1,13 @@
 // The engine's block comparison against plain memcmp over the same buffers.
 //
-// The engine compares inside CCopyCheckDlg::CompareFile, so that is what is measured: one
-// file of equal blocks, read from a file system whose reads cost nothing (the buffers are
-// filled once, and a read only reports a full block), against memcmp over the same two
-// buffers as often. What is left over is the engine's own work per block.
+// A check of one file of equal blocks is measured, read from a file system whose reads cost
+// nothing (a read only reports a full block), against memcmp over two buffers as often.
+// What is left over is the engine's own work per block, and its zeroed buffers once a run.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
 
-#include "app/CopyCheckDlg.h"
-#include "framework/headless/headless.h"
+#include "engine/check.h"
 #include "platform/medium.h"
 
 namespace {
@@ -30,8 +28,14 @@ private:
 
 class FreeFileSystem : public platform::FileSystem {
 public:
-    bool List(const std::string&, std::vector<platform::DirEntry>&, platform::Error&) override {
-        return false;
+    // One file at the root.
+    bool List(const std::string&, std::vector<platform::DirEntry>& entries,
+              platform::Error&) override {
+        entries.assign(1, {});
+        entries[0].name = "f";
+        entries[0].isRegular = true;
+        entries[0].size = kFileBytes;
+        return true;
     }
     std::unique_ptr<platform::InputFile> OpenRead(const std::string&, platform::Error&) override {
         return std::make_unique<FreeReads>();
@@ -42,7 +46,7 @@ public:
     }
 };
 
-// The window's buffers, filled with the same bytes.
+// Two buffers filled with the same bytes.
 platform::AlignedBuffer Filled(size_t bytes) {
     platform::AlignedBuffer buffer = platform::AllocateAligned(bytes);
     for (size_t i = 0; i < bytes; ++i)
@@ -50,29 +54,32 @@ platform::AlignedBuffer Filled(size_t bytes) {
     return buffer;
 }
 
-void EngineCompare(benchmark::State& state) {
-    size_t block = static_cast<size_t>(state.range(0)) << 10;
-    FreeFileSystem fs;
-    CCopyCheckDlg dlg;
-    dlg.Create();
-    dlg.SetFileSystem(fs);
-    dlg.m_nBlockKB = static_cast<unsigned>(state.range(0));
-    dlg.m_nDiffLimit = 1;
-    dlg.m_pSrcBuf = Filled(block);
-    dlg.m_pDstBuf = Filled(block);
-    dlg.m_nTotalBytes = kFileBytes;
-    platform::DirEntry entry;
-    entry.name = "f";
-    entry.isRegular = true;
-    entry.size = kFileBytes;
-    for (auto _ : state) {
-        dlg.m_nDoneBytes = 0;
-        dlg.CompareFile("s/", "d/", entry);
+class Differences : public engine::Listener {
+public:
+    void Line(const std::string& text, const engine::LineInfo&) override {
+        different = different || text.ends_with("：ファイルの内容が異なっています");
     }
-    if (dlg.m_nDiffCount != 0)
+    bool different = false;
+};
+
+void EngineCompare(benchmark::State& state) {
+    FreeFileSystem fs;
+    Differences listener;
+    engine::Settings settings;
+    settings.source = "s";
+    settings.destination = "d";
+    settings.blockBytes = static_cast<size_t>(state.range(0)) << 10;
+    settings.readAhead = false;
+    settings.allocate = [](size_t bytes) {
+        platform::AlignedBuffer buffer = platform::AllocateAligned(bytes);
+        std::memset(buffer.get(), 0, bytes);
+        return buffer;
+    };
+    for (auto _ : state)
+        engine::Check(settings, fs, listener).Run();
+    if (listener.different)
         state.SkipWithError("the blocks compared unequal");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileBytes));
-    dlg.DestroyWindow();
 }
 
 void PlainMemcmp(benchmark::State& state) {

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "app/CopyCheckDlg.h"
 #include "cli/manifest.h"
 #include "cli/status.h"
+#include "engine/check.h"
 #include "platform/dirs.h"
 #include "platform/read_ahead.h"
 #include "platform/sha256.h"
@@ -173,8 +173,8 @@ private:
 
     void ShowProgress(const std::string& shown, uint64_t done, uint64_t size) {
         if (progress_)
-            progress_->Update(static_cast<unsigned>(CCopyCheckDlg::CalcPercent(done_, total_)),
-                              static_cast<unsigned>(CCopyCheckDlg::CalcPercent(done, size)), shown);
+            progress_->Update(static_cast<unsigned>(engine::CalcPercent(done_, total_)),
+                              static_cast<unsigned>(engine::CalcPercent(done, size)), shown);
     }
 
     // Whether the audit goes on after this file.

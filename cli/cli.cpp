@@ -258,10 +258,10 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
     dlg.SetStopFlag(env.stop);
     if (env.allocate)
         dlg.SetAllocator(env.allocate);
-    dlg.m_bCached = options.cached;
+    dlg.SetCached(options.cached);
     // For measuring what the reads in flight gain.
     if (const char* ahead = std::getenv("COPYCHECK_READAHEAD"); ahead && std::string(ahead) == "0")
-        dlg.m_bReadAhead = false;
+        dlg.SetReadAhead(false);
     user.Type(IDC_SRC_PATH, options.source);
     user.Type(IDC_DST_PATH, options.destination);
     if (options.namesOnly)

@@ -2,7 +2,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/CopyCheckDlg.h"
+#include "engine/check.h"
+
+namespace engine {
 
 namespace {
 
@@ -25,86 +27,87 @@ bool SameFile(const platform::InputFile& a, const platform::InputFile& b) {
 
 }  // namespace
 
-void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& dstDir,
-                                const platform::DirEntry& entry) {
-    if (m_nDiffCount >= m_nDiffLimit)
+void Check::CompareFile(const std::string& srcDir, const std::string& dstDir,
+                        const platform::DirEntry& entry) {
+    if (LimitReached())
         return;
-    SetProgress(IDC_FILE_PROGRESS, 0);
+    SetMeter(Meter::kFile, 0);
     std::string srcPath = srcDir + entry.name;
     std::string dstPath = dstDir + entry.name;
-    // A finding before a byte is compared: the file's listed size is done with.
-    auto finding = [&](const char* before, const std::string& path, const char* after) {
-        AddPathResult(before, path, after);
-        ++m_nDiffCount;
-        StepTotalProgress(entry.size);
-    };
     // Not knowing what the entry is, nothing can be said of its copy: never a pass by name.
     if (entry.unreadable) {
-        finding("[", srcPath, "]：ファイルの読み込みに失敗しました");
-        return;
-    }
-
-    // A FIFO, socket or device is checked by name: opening or reading one could block.
-    platform::Error error;
-    std::unique_ptr<platform::InputFile> dst;
-    bool found;
-    if (entry.isRegular) {
-        // A copy just written is still in the cache: read back from there, it would compare
-        // equal whatever reached the medium.
-        dst = OpenFile(Io(dstPath), !m_bCached, error);
-        found = dst != nullptr || !platform::NotThere(error.code);
-    } else {
-        found = m_fs->Exists(Io(dstPath));
-    }
-    if (!found) {
-        finding("[", dstPath, "]：コピー先に存在しません");
-        return;
-    }
-    // There, but not to be opened: locked, denied, unreadable.
-    if (entry.isRegular && !dst) {
-        finding("[", dstPath, "]：ファイルの読み込みに失敗しました");
+        Finding("[", srcPath, "]：ファイルの読み込みに失敗しました", entry.size);
         return;
     }
     if (!entry.isRegular) {
-        if (SameEntry(Io(srcPath), Io(dstPath)))
-            finding("[", dstPath, "]：コピー元と同じファイルです");
-        else
-            StepTotalProgress(entry.size);
+        CompareByName(srcPath, dstPath, entry.size);
         return;
     }
 
-    const size_t block = size_t{m_nBlockKB} * 1024;
+    // A copy just written is still in the cache: read back from there, it would compare
+    // equal whatever reached the medium.
+    platform::Error error;
+    std::unique_ptr<platform::InputFile> dst = OpenFile(Io(dstPath), !settings_.cached, error);
+    if (!dst) {
+        // There, but not to be opened: locked, denied, unreadable.
+        Finding("[", dstPath,
+                platform::NotThere(error.code) ? "]：コピー先に存在しません"
+                                               : "]：ファイルの読み込みに失敗しました",
+                entry.size);
+        return;
+    }
     // A source of several blocks not in the cache is read past it too: its pages would only
     // pass through the cache, at a copy each, and push out what the user keeps there. With
     // names only it is opened to tell what it is, never read.
-    std::unique_ptr<platform::InputFile> src = entry.size > block && !m_bCached && !m_bNamesOnly
-                                                   ? m_fs->OpenReadOnce(Io(srcPath), error)
-                                                   : OpenFile(Io(srcPath), false, error);
-    if (!src && !m_bNamesOnly) {
+    const bool namesOnly = settings_.namesOnly;
+    std::unique_ptr<platform::InputFile> src =
+        entry.size > settings_.blockBytes && !settings_.cached && !namesOnly
+            ? fs_.OpenReadOnce(Io(srcPath), error)
+            : OpenFile(Io(srcPath), false, error);
+    if (!src && !namesOnly) {
         dst.reset();
-        finding("なぜかコピー元のファイル[", srcPath, "]が開けませんでした");
+        Finding("なぜかコピー元のファイル[", srcPath, "]が開けませんでした", entry.size);
         return;
     }
     if (src && SameFile(*src, *dst)) {
-        finding("[", dstPath, "]：コピー元と同じファイルです");
+        Finding("[", dstPath, "]：コピー元と同じファイルです", entry.size);
         return;
     }
-    if (m_bNamesOnly) {
-        StepTotalProgress(entry.size);
+    if (namesOnly) {
+        StepTotal(entry.size);
         return;
     }
+    readRemote_ = readRemote_ || copyRemote_;
+    fetched_ = fetched_ || entry.notLocal || dst->NotLocal();
+    platform::Sha256::Digest digest;
+    if (CompareContents(src, dst, srcPath, dstPath, entry.size) && hash_)
+        listener_.Verified(srcPath.substr(srcRoot_.shown.size()),
+                           hash_->Final(digest) ? &digest : nullptr);
+}
 
+// A FIFO, socket or device is checked by name: opening or reading one could block.
+void Check::CompareByName(const std::string& srcPath, const std::string& dstPath, uint64_t size) {
+    if (!fs_.Exists(Io(dstPath)))
+        Finding("[", dstPath, "]：コピー先に存在しません", size);
+    else if (SameEntry(Io(srcPath), Io(dstPath)))
+        Finding("[", dstPath, "]：コピー元と同じファイルです", size);
+    else
+        StepTotal(size);
+}
+
+// Block by block to the end, the first difference, a failed read or a stop; both files are
+// closed by then. Whether they compared equal to the end.
+bool Check::CompareContents(std::unique_ptr<platform::InputFile>& src,
+                            std::unique_ptr<platform::InputFile>& dst, const std::string& srcPath,
+                            const std::string& dstPath, uint64_t total) {
+    const size_t block = settings_.blockBytes;
     uint64_t done = 0;
-    uint64_t total = entry.size;
-    SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
-    m_bReadRemote = m_bReadRemote || m_bCopyRemote;
-    m_bFetched = m_bFetched || entry.notLocal || dst->NotLocal();
-
-    if (m_hash)
-        m_hash->Reset();
+    SetMeter(Meter::kFile, CalcPercent(done, total));
+    if (hash_)
+        hash_->Reset();
     bool equal = false;  // compared to the end
-    for (size_t turn = 0;; turn = (turn + 1) % (m_srcRing.size() + 1)) {
-        KeepWindowAlive();  // a long file must not freeze the window
+    for (size_t turn = 0;; turn = (turn + 1) % (srcRing_.size() + 1)) {
+        listener_.Pulse();  // a long file must not freeze the window
         // Stopped mid-file: nothing more of it is compared, and nothing found.
         if (StopRequested())
             break;
@@ -113,68 +116,74 @@ void CCopyCheckDlg::CompareFile(const std::string& srcDir, const std::string& ds
         platform::Error srcError;
         platform::Error dstError;
         // The source's buffers in turn: the last ones may still be being hashed.
-        unsigned char* srcBuf = turn == 0 ? m_pSrcBuf.get() : m_srcRing[turn - 1].get();
+        unsigned char* srcBuf = turn == 0 ? srcBuffer_.get() : srcRing_[turn - 1].get();
         bool srcRead = src->Read(srcBuf, block, nSrc, srcError);
         // Hashed while the next blocks are read: the very bytes compared, read once.
-        if (m_hash && srcRead)
-            m_hash->Add(srcBuf, nSrc);
-        bool dstRead = dst->Read(m_pDstBuf.get(), block, nDst, dstError);
-        m_bReadThroughCache = m_bReadThroughCache || dst->ReadThroughCache();
+        if (hash_ && srcRead)
+            hash_->Add(srcBuf, nSrc);
+        bool dstRead = dst->Read(dstBuffer_.get(), block, nDst, dstError);
+        readThroughCache_ = readThroughCache_ || dst->ReadThroughCache();
         // Whatever the counts say, a block that could not be read was not compared.
         if (!srcRead || !dstRead) {
             SkipRestOfFile(done, total);
-            AddPathResult("[", srcRead ? dstPath : srcPath, "]：ファイルの読み込みに失敗しました");
+            AddPath("[", srcRead ? dstPath : srcPath, "]：ファイルの読み込みに失敗しました");
             break;
         }
         if (nSrc != nDst) {
             SkipRestOfFile(done, total);
-            AddPathResult("[", srcPath, "]：ファイルのサイズが異なっています");
+            AddPath("[", srcPath, "]：ファイルのサイズが異なっています");
             break;
         }
-        SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
-        if (std::memcmp(srcBuf, m_pDstBuf.get(), nSrc) != 0) {
+        SetMeter(Meter::kFile, CalcPercent(done, total));
+        if (std::memcmp(srcBuf, dstBuffer_.get(), nSrc) != 0) {
             // The differing byte counts as compared.
-            size_t compared = FirstDifference(srcBuf, m_pDstBuf.get(), nSrc) + 1;
+            size_t compared = FirstDifference(srcBuf, dstBuffer_.get(), nSrc) + 1;
             done += compared;
-            m_nDoneBytes += compared;
+            doneBytes_ += compared;
             SkipRestOfFile(done, total);
             src.reset();
             dst.reset();
-            AddPathResult("[", srcPath, "]：ファイルの内容が異なっています");
-            return;
+            AddPath("[", srcPath, "]：ファイルの内容が異なっています");
+            return false;
         }
         done += nSrc;
-        m_nDoneBytes += nSrc;
+        doneBytes_ += nSrc;
         if (nSrc < block) {
             equal = true;  // a short block is the end of the file
             break;
         }
     }
-    SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
+    SetMeter(Meter::kFile, CalcPercent(done, total));
     src.reset();
     dst.reset();
-    platform::Sha256::Digest digest;
-    if (equal && m_hash)
-        m_onVerified(srcPath.substr(m_srcRoot.shown.size()),
-                     m_hash->Final(digest) ? &digest : nullptr);
+    return equal;
+}
+
+// A finding before a byte is compared: the file's listed size is done with.
+void Check::Finding(const std::string& before, const std::string& path, const std::string& after,
+                    uint64_t size) {
+    AddPath(before, path, after);
+    ++differences_;
+    StepTotal(size);
 }
 
 // Counts the finding and takes the rest of the listed size as done, so that every file
 // adds exactly its listed size to the total unless it compares equal.
-void CCopyCheckDlg::SkipRestOfFile(uint64_t& done, uint64_t total) {
-    ++m_nDiffCount;
+void Check::SkipRestOfFile(uint64_t& done, uint64_t total) {
+    ++differences_;
     // A file that grew since it was listed can have more bytes compared than listed.
     uint64_t rest = total > done ? total - done : 0;
     done = total;
-    SetProgress(IDC_FILE_PROGRESS, CalcPercent(done, total));
-    StepTotalProgress(rest);
+    SetMeter(Meter::kFile, CalcPercent(done, total));
+    StepTotal(rest);
 }
 
 // Through the reads in flight when there are any: the file may be open and read already.
-std::unique_ptr<platform::InputFile> CCopyCheckDlg::OpenFile(const std::string& path,
-                                                             bool fromMedium,
-                                                             platform::Error& error) {
-    if (m_stage)
-        return m_stage->Open(path, fromMedium, error);
-    return fromMedium ? m_fs->OpenReadFromMedium(path, error) : m_fs->OpenRead(path, error);
+std::unique_ptr<platform::InputFile> Check::OpenFile(const std::string& path, bool fromMedium,
+                                                     platform::Error& error) {
+    if (stage_)
+        return stage_->Open(path, fromMedium, error);
+    return fromMedium ? fs_.OpenReadFromMedium(path, error) : fs_.OpenRead(path, error);
 }
+
+}  // namespace engine

@@ -1,9 +1,9 @@
-// The progress meters: the percentage rule, the total bar's step, and setting a bar.
-#include <climits>
+// The progress meters: the percentage rule and the total meter's step.
+#include "engine/check.h"
 
-#include "app/CopyCheckDlg.h"
+namespace engine {
 
-uint64_t CCopyCheckDlg::CalcPercent(uint64_t done, uint64_t total) {
+uint64_t CalcPercent(uint64_t done, uint64_t total) {
     // Under 100 bytes the divisor below would be 0: such a total is empty or full.
     if (total < 100)
         return done == 0 ? 0 : 100;
@@ -11,16 +11,13 @@ uint64_t CCopyCheckDlg::CalcPercent(uint64_t done, uint64_t total) {
     return done / (total / 100);
 }
 
-void CCopyCheckDlg::StepTotalProgress(uint64_t n) {
-    m_nDoneBytes += n;
-    uint64_t before = CalcPercent(m_nDoneBytes - n, m_nTotalBytes);
-    uint64_t after = CalcPercent(m_nDoneBytes, m_nTotalBytes);
+// The total meter is told only when its percent moves.
+void Check::StepTotal(uint64_t n) {
+    doneBytes_ += n;
+    uint64_t before = CalcPercent(doneBytes_ - n, totalBytes_);
+    uint64_t after = CalcPercent(doneBytes_, totalBytes_);
     if (before != after)
-        SetProgress(IDC_TOTAL_PROGRESS, after);
+        SetMeter(Meter::kTotal, after);
 }
 
-void CCopyCheckDlg::SetProgress(int id, uint64_t percent) {
-    // A file that grew after it was listed can go far past its size; the bar shows it full.
-    unsigned pos = percent > UINT_MAX ? UINT_MAX : static_cast<unsigned>(percent);
-    GetDlgItem<fw::CProgressCtrl>(id).SetPos(pos);
-}
+}  // namespace engine

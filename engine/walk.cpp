@@ -7,19 +7,14 @@
 #include <algorithm>
 #include <optional>
 
-#include "app/CopyCheckDlg.h"
+#include "engine/check.h"
 #include "platform/dirs.h"
 #include "platform/list_ahead.h"
 
-namespace {
-
-void AddSeparator(std::string& path) {
-    if (path.empty() || path.back() != platform::kSeparator)
-        path += platform::kSeparator;
-}
+namespace engine {
 
 // A directory on the path being walked.
-struct Level {
+struct WalkLevel {
     std::vector<platform::DirEntry> entries;
     size_t next = 0;  // the entry to handle next
     platform::FileId id;
@@ -29,6 +24,15 @@ struct Level {
     size_t dstLength = 0;
     size_t plannedTo = 0;  // the entries before it are planned to be read ahead
 };
+
+namespace {
+
+using Level = WalkLevel;
+
+void AddSeparator(std::string& path) {
+    if (path.empty() || path.back() != platform::kSeparator)
+        path += platform::kSeparator;
+}
 
 bool HasId(const platform::DirEntry& entry) {
     return entry.hasId && (entry.id.index != 0 || entry.id.indexHigh != 0);
@@ -75,70 +79,70 @@ Level LevelOf(const platform::DirEntry& entry) {
 // Whether the two paths lead to one entry: one identity, confirmed by the resolved paths, as
 // identities alone can collide (a cloned disk keeps its original's). Never a guess: what
 // cannot be identified or resolved is not the other.
-bool CCopyCheckDlg::SameEntry(const std::string& a, const std::string& b) {
+bool Check::SameEntry(const std::string& a, const std::string& b) {
     platform::FileId idA, idB;
     std::string pathA, pathB;
     platform::Error error;
-    return m_fs->Identify(a, idA, error) && m_fs->Identify(b, idB, error) && idA == idB &&
-           m_fs->Resolve(a, pathA, error) && m_fs->Resolve(b, pathB, error) && pathA == pathB;
+    return fs_.Identify(a, idA, error) && fs_.Identify(b, idB, error) && idA == idB &&
+           fs_.Resolve(a, pathA, error) && fs_.Resolve(b, pathB, error) && pathA == pathB;
 }
 
 // The copy's root is passed over where it lies inside the source (a backup disk mounted below
 // the directory checked), known by its identity.
-void CCopyCheckDlg::FindCopyRoot(const std::string& dstDir) {
+void Check::FindCopyRoot(const std::string& dstDir) {
     platform::Error error;
-    m_copyIo = dstDir.empty() ? "" : RootOf(dstDir).io;
-    m_bCopyIdKnown = !dstDir.empty() && m_fs->Identify(m_copyIo, m_copyId, error);
+    copyIo_ = dstDir.empty() ? "" : RootOf(dstDir).io;
+    copyIdKnown_ = !dstDir.empty() && fs_.Identify(copyIo_, copyId_, error);
 }
 
-bool CCopyCheckDlg::IsCopyRoot(const platform::DirEntry& entry, const std::string& io) {
-    return m_bCopyIdKnown && HasId(entry) && entry.id == m_copyId && SameEntry(io, m_copyIo);
+bool Check::IsCopyRoot(const platform::DirEntry& entry, const std::string& io) {
+    return copyIdKnown_ && HasId(entry) && entry.id == copyId_ && SameEntry(io, copyIo_);
 }
 
 // The path the file system is asked for: the root's io form and the names after it.
-std::string CCopyCheckDlg::Io(const std::string& shown) const {
-    for (const Root* root : {&m_srcRoot, &m_dstRoot})
+std::string Check::Io(const std::string& shown) const {
+    for (const Root* root : {&srcRoot_, &dstRoot_})
         if (root->shown != root->io && shown.starts_with(root->shown))
             return root->io + shown.substr(root->shown.size());
     return shown;
 }
 
-CCopyCheckDlg::Root CCopyCheckDlg::RootOf(std::string dir) {
+Check::Root Check::RootOf(std::string dir) {
     AddSeparator(dir);
     return {dir, platform::RunRoot(dir)};
 }
 
 // Keeps a listing the scan is done with for the walk, while the kept ones stay small.
-void CCopyCheckDlg::KeepListing(const std::string& dir, std::vector<platform::DirEntry>& entries) {
+void Check::KeepListing(const std::string& dir, std::vector<platform::DirEntry>& entries) {
     size_t bytes = platform::ListingBytes(entries);
-    if (m_nScannedBytes + bytes > kKeptListings)
+    if (scannedBytes_ + bytes > kKeptListings)
         return;
-    m_nScannedBytes += bytes;
-    m_scanned[dir] = std::move(entries);
+    scannedBytes_ += bytes;
+    scanned_[dir] = std::move(entries);
 }
 
-void CCopyCheckDlg::DropKeptListings() {
-    std::unordered_map<std::string, std::vector<platform::DirEntry>>().swap(m_scanned);
-    m_nScannedBytes = 0;
+void Check::DropKeptListings() {
+    std::unordered_map<std::string, std::vector<platform::DirEntry>>().swap(scanned_);
+    scannedBytes_ = 0;
 }
 
-void CCopyCheckDlg::CheckTotalSize(std::string dir) {
-    m_srcRoot = RootOf(dir);
-    FindCopyRoot(m_strDstPath);
+void Check::ScanTotalSize(std::string dir) {
+    srcRoot_ = RootOf(dir);
+    FindCopyRoot(settings_.destination);
     DropKeptListings();
-    platform::ListAhead ahead(*m_fs, [this] { KeepWindowAlive(); });
+    platform::ListAhead ahead(fs_, [this] { listener_.Pulse(); });
     std::vector<Level> levels;
     auto enter = [&](Level level, bool root) {
         AddSeparator(dir);
         platform::Error error;
         if (root)
-            level.hasId = m_fs->Identify(Io(dir), level.id, error);
+            level.hasId = fs_.Identify(Io(dir), level.id, error);
         if (!ahead.List(Io(dir), level.entries)) {
-            AddPathResult("CheckTotalSize:ディレクトリ[", dir,
-                          "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
+            AddPath("CheckTotalSize:ディレクトリ[", dir,
+                    "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
             return;
         }
-        if (m_bReadAhead) {
+        if (settings_.readAhead) {
             std::vector<std::string> subdirs;
             for (const platform::DirEntry& entry : level.entries)
                 if (entry.isDir)
@@ -152,7 +156,7 @@ void CCopyCheckDlg::CheckTotalSize(std::string dir) {
 
     enter(Level(), true);
     while (!levels.empty() && !StopRequested()) {
-        KeepWindowAlive();
+        listener_.Pulse();
         Level& level = levels.back();
         dir.resize(level.srcLength);
         if (level.next == level.entries.size()) {
@@ -162,74 +166,84 @@ void CCopyCheckDlg::CheckTotalSize(std::string dir) {
         }
         const platform::DirEntry& entry = level.entries[level.next++];
         if (!entry.isDir) {
-            m_nTotalBytes += entry.size;
+            totalBytes_ += entry.size;
             continue;
         }
         dir += entry.name;
         // The walk does not enter it either, so the total stays what the walk deals with.
-        if (!IsCopyRoot(entry, Io(dir)) && !OnPath(*m_fs, levels, entry, dir, Io(dir)))
+        if (!IsCopyRoot(entry, Io(dir)) && !OnPath(fs_, levels, entry, dir, Io(dir)))
             enter(LevelOf(entry), false);
     }
 }
 
-void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
-    m_srcRoot = RootOf(srcDir);
-    m_dstRoot = RootOf(dstDir);
-    FindCopyRoot(dstDir);
-    m_bCopyRemote = !m_bNamesOnly && m_fs->IsRemote(m_dstRoot.io);
-    std::vector<Level> levels;
-    auto enter = [&](Level level, bool root) {
-        if (m_nDiffCount >= m_nDiffLimit)
-            return;
-        AddSeparator(srcDir);
-        AddSeparator(dstDir);
-        AddPathResult("Diredtory [ ", srcDir, " ]", LineKind::kDirectory);
-        // Its files would each be compared with themselves.
-        if (SameEntry(Io(srcDir), Io(dstDir))) {
-            AddPathResult("[", dstDir, "]：コピー元と同じディレクトリです");
-            ++m_nDiffCount;
-            return;
-        }
-        platform::Error error;
-        if (root)
-            level.hasId = m_fs->Identify(Io(srcDir), level.id, error);
-        if (auto kept = m_scanned.find(srcDir); kept != m_scanned.end()) {
-            level.entries = std::move(kept->second);
-            m_scanned.erase(kept);
-        } else if (!platform::ListOrNothing(*m_fs, Io(srcDir), level.entries)) {
-            AddPathResult("ディレクトリ[", srcDir,
-                          "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
-            ++m_nDiffCount;
-            return;
-        }
-        level.srcLength = srcDir.size();
-        level.dstLength = dstDir.size();
-        levels.push_back(std::move(level));
-    };
-
-    if (m_nDiffCount >= m_nDiffLimit)
+// Pushes the directory's level, its listing taken from the scan when kept.
+void Check::Enter(std::vector<Level>& levels, Level level, bool root, std::string& srcDir,
+                  std::string& dstDir) {
+    if (LimitReached())
         return;
-    m_stage.reset();
-    m_hash.reset();
-    m_srcRing.clear();
-    const size_t block = size_t{m_nBlockKB} * 1024;
-    if (m_onVerified && !m_bNamesOnly) {
+    AddSeparator(srcDir);
+    AddSeparator(dstDir);
+    AddPath("Diredtory [ ", srcDir, " ]", LineKind::kDirectory);
+    // Its files would each be compared with themselves.
+    if (SameEntry(Io(srcDir), Io(dstDir))) {
+        AddPath("[", dstDir, "]：コピー元と同じディレクトリです");
+        ++differences_;
+        return;
+    }
+    platform::Error error;
+    if (root)
+        level.hasId = fs_.Identify(Io(srcDir), level.id, error);
+    if (auto kept = scanned_.find(srcDir); kept != scanned_.end()) {
+        level.entries = std::move(kept->second);
+        scanned_.erase(kept);
+    } else if (!platform::ListOrNothing(fs_, Io(srcDir), level.entries)) {
+        AddPath("ディレクトリ[", srcDir,
+                "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
+        ++differences_;
+        return;
+    }
+    level.srcLength = srcDir.size();
+    level.dstLength = dstDir.size();
+    levels.push_back(std::move(level));
+}
+
+// The source's extra buffers and its hasher when files are hashed, and the reads in flight.
+void Check::StartReads() {
+    StopReads();
+    const size_t block = settings_.blockBytes;
+    if (settings_.digests && !settings_.namesOnly) {
         // More buffers for the source, taken in turn, so that reading need not wait for the
         // hash of the block before; they come out of what the reads in flight may hold.
-        while (m_srcRing.size() < platform::HashBehind::DepthFor(block)) {
-            platform::AlignedBuffer buffer = m_allocate(block);
+        while (srcRing_.size() < platform::HashBehind::DepthFor(block)) {
+            platform::AlignedBuffer buffer = settings_.allocate(block);
             if (!buffer)
                 break;
-            m_srcRing.push_back(std::move(buffer));
+            srcRing_.push_back(std::move(buffer));
         }
-        m_hash = std::make_unique<platform::HashBehind>(m_srcRing.size());
+        hash_ = std::make_unique<platform::HashBehind>(srcRing_.size());
     }
-    if (m_bReadAhead && !m_bNamesOnly) {
-        m_stage = std::make_unique<platform::ReadAhead>(
-            *m_fs, block,
-            platform::ReadAhead::kBudget - m_srcRing.size() * block - m_nScannedBytes);
+    if (settings_.readAhead && !settings_.namesOnly) {
+        stage_ = std::make_unique<platform::ReadAhead>(
+            fs_, block, platform::ReadAhead::kBudget - srcRing_.size() * block - scannedBytes_);
     }
-    enter(Level(), true);
+}
+
+void Check::StopReads() {
+    stage_.reset();
+    hash_.reset();  // it may still be reading the source's buffers
+    srcRing_.clear();
+}
+
+void Check::Walk(std::string srcDir, std::string dstDir) {
+    srcRoot_ = RootOf(srcDir);
+    dstRoot_ = RootOf(dstDir);
+    FindCopyRoot(dstDir);
+    copyRemote_ = !settings_.namesOnly && fs_.IsRemote(dstRoot_.io);
+    if (LimitReached())
+        return;
+    StartReads();
+    std::vector<Level> levels;
+    Enter(levels, Level(), true, srcDir, dstDir);
     while (!levels.empty() && !StopRequested()) {
         Level& level = levels.back();
         if (level.next == level.entries.size()) {
@@ -238,49 +252,55 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
         }
         srcDir.resize(level.srcLength);
         dstDir.resize(level.dstLength);
-        if (m_stage && level.next >= level.plannedTo && m_nDiffCount < m_nDiffLimit)
+        if (stage_ && level.next >= level.plannedTo && !LimitReached())
             level.plannedTo = PlanReads(level.entries, level.next, srcDir, dstDir);
         platform::DirEntry entry = std::move(level.entries[level.next++]);
         if (entry.isDir) {
-            ++m_nDirCount;
-            srcDir += entry.name;
-            dstDir += entry.name;
-            bool copy = IsCopyRoot(entry, Io(srcDir));
-            if (!copy && !OnPath(*m_fs, levels, entry, srcDir, Io(srcDir))) {
-                enter(LevelOf(entry), false);
-            } else if (m_nDiffCount < m_nDiffLimit) {
-                AddSeparator(srcDir);
-                AddPathResult("ディレクトリ[", srcDir,
-                              copy ? "]はコピー先のため、無視されます"
-                                   : "]は上位のディレクトリと同じため、無視されます");
-            }
+            WalkDirectory(levels, entry, srcDir, dstDir);
         } else {
-            AddPathResult("File [", srcDir + entry.name, "]", LineKind::kFile);
-            ++m_nFileCount;
+            AddPath("File [", srcDir + entry.name, "]", LineKind::kFile);
+            ++files_;
             CompareFile(srcDir, dstDir, entry);
-            SetProgress(IDC_TOTAL_PROGRESS, CalcPercent(m_nDoneBytes, m_nTotalBytes));
+            SetMeter(Meter::kTotal, CalcPercent(doneBytes_, totalBytes_));
         }
     }
-    m_stage.reset();
-    m_hash.reset();
-    m_srcRing.clear();
+    StopReads();
+}
+
+// A directory met in a listing: entered, or passed over when it is the copy or an ancestor.
+void Check::WalkDirectory(std::vector<Level>& levels, const platform::DirEntry& entry,
+                          std::string& srcDir, std::string& dstDir) {
+    ++dirs_;
+    srcDir += entry.name;
+    dstDir += entry.name;
+    bool copy = IsCopyRoot(entry, Io(srcDir));
+    if (!copy && !OnPath(fs_, levels, entry, srcDir, Io(srcDir))) {
+        Enter(levels, LevelOf(entry), false, srcDir, dstDir);
+    } else if (!LimitReached()) {
+        AddSeparator(srcDir);
+        AddPath("ディレクトリ[", srcDir,
+                copy ? "]はコピー先のため、無視されます"
+                     : "]は上位のディレクトリと同じため、無視されます");
+    }
 }
 
 // The small files of a listing from entry `from` up to its next directory, whose whole
 // subtree comes first, are read ahead on both sides; the index of that directory.
-size_t CCopyCheckDlg::PlanReads(const std::vector<platform::DirEntry>& entries, size_t from,
-                                const std::string& srcDir, const std::string& dstDir) {
+size_t Check::PlanReads(const std::vector<platform::DirEntry>& entries, size_t from,
+                        const std::string& srcDir, const std::string& dstDir) {
     std::vector<platform::ReadAhead::Planned> files;
     size_t to = from;
     for (; to < entries.size() && !entries[to].isDir; ++to) {
         const platform::DirEntry& e = entries[to];
         // A file of several blocks gains nothing from its first one read early: measured,
         // its two sides then compete for the device and the check is slower.
-        if (!e.isRegular || e.unreadable || e.size > size_t{m_nBlockKB} * 1024)
+        if (!e.isRegular || e.unreadable || e.size > settings_.blockBytes)
             continue;
-        files.push_back({Io(dstDir + e.name), !m_bCached, e.size});
+        files.push_back({Io(dstDir + e.name), !settings_.cached, e.size});
         files.push_back({Io(srcDir + e.name), false, e.size});
     }
-    m_stage->Plan(std::move(files));
+    stage_->Plan(std::move(files));
     return std::max(to, from + 1);
 }
+
+}  // namespace engine

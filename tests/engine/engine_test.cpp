@@ -1,7 +1,9 @@
-// The size scan, the walk and the comparison over the in-memory file system: every finding,
-// counter and bar position for trees and faults written out as literals.
+// The checks of trees and faults written out as literals, driven directly: every finding,
+// count and meter position, and the files told as verified.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <new>
@@ -9,8 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/CopyCheckDlg.h"
-#include "framework/headless/headless.h"
+#include "engine/check.h"
 #include "tests/support/bytes.h"
 #include "tests/support/fake_fs.h"
 
@@ -18,13 +19,15 @@ namespace test {
 namespace {
 
 using Lines = std::vector<std::string>;
-using Bar = std::vector<unsigned>;
+using Bar = std::vector<uint64_t>;
 using Tree = std::function<void(FakeFileSystem&)>;
 
 constexpr uint64_t k4G = uint64_t{1} << 32;
 constexpr uint64_t k5G = uint64_t{5} << 30;
 const std::string kDenied = "]にアクセスできませんでした\r\nこのディレクトリは無視されます";
 const std::string kAncestor = "]は上位のディレクトリと同じため、無視されます";
+const std::string kScanning = "コピー元のトータルサイズを取得中...";
+std::atomic<bool> stop = false;  // a tree's hooks may raise it
 
 struct Settings {
     unsigned blockKB = 1;
@@ -33,40 +36,68 @@ struct Settings {
     bool readAhead = true;
 };
 
+// From the closing lines, and the files told as verified with a digest.
 struct Counts {
-    uint64_t dirs, files, diffs, total, done;
+    uint64_t dirs, files, diffs, total, verified, lastPercent;
     bool operator==(const Counts&) const = default;
 };
 
 struct Outcome {
-    Lines lines;
+    Lines lines;  // after the header, up to the closing lines
+    Lines notices;
     Counts counts;
     Bar fileBar, totalBar;
     bool operator==(const Outcome&) const = default;
 };
 
-// What a run does between its header and its closing lines: the scan, then the walk.
+class Recorder : public engine::Listener {
+public:
+    void Line(const std::string& text, const engine::LineInfo&) override { all.push_back(text); }
+    void SetMeter(engine::Meter meter, uint64_t percent) override {
+        (meter == engine::Meter::kTotal ? out.totalBar : out.fileBar).push_back(percent);
+    }
+    void Verified(const std::string&, const platform::Sha256::Digest* digest) override {
+        out.counts.verified += digest != nullptr;
+    }
+    Lines all;
+    Outcome out{};
+};
+
+uint64_t After(const std::string& line, const std::string& label) {
+    size_t at = line.find(label);
+    return at == line.npos ? ~uint64_t{0} : std::stoull(line.substr(at + label.size()));
+}
+
 Outcome Check(FakeFileSystem& fs, Settings s = {}) {
-    CCopyCheckDlg dlg;
-    dlg.Create();
-    fw::headless::User user(dlg);
-    Outcome out;
-    dlg.SetResultListener([&](const std::string& line, const auto&) { out.lines.push_back(line); });
-    dlg.SetFileSystem(fs);
-    dlg.m_nDiffLimit = s.limit;
-    dlg.m_bNamesOnly = s.namesOnly;
-    dlg.m_bReadAhead = s.readAhead;
-    dlg.m_nBlockKB = s.blockKB;
-    dlg.m_pSrcBuf = platform::AllocateAligned(size_t{s.blockKB} * 1024);
-    dlg.m_pDstBuf = platform::AllocateAligned(size_t{s.blockKB} * 1024);
-    dlg.m_strDstPath = "dst";
-    dlg.CheckTotalSize("src");
-    dlg.CheckDirectory("src", "dst");
-    out.counts = {dlg.m_nDirCount, dlg.m_nFileCount, dlg.m_nDiffCount, dlg.m_nTotalBytes,
-                  dlg.m_nDoneBytes};
-    out.fileBar = user.PositionsSent(IDC_FILE_PROGRESS);
-    out.totalBar = user.PositionsSent(IDC_TOTAL_PROGRESS);
-    dlg.DestroyWindow();
+    stop = false;
+    Recorder rec;
+    engine::Settings settings;
+    settings.source = "src";
+    settings.destination = "dst";
+    settings.blockBytes = size_t{s.blockKB} * 1024;
+    settings.differenceLimit = s.limit;
+    settings.namesOnly = s.namesOnly;
+    settings.readAhead = s.readAhead;
+    settings.digests = true;
+    settings.stop = &stop;
+    engine::Check(settings, fs, rec).Run();
+    Outcome out = rec.out;
+    const Lines& all = rec.all;
+    // From the header's last line to the separator before the end.
+    auto from = std::find(all.begin(), all.end(), kScanning) + 1;
+    auto to = std::find(all.rbegin(), all.rend(), "チェック終了").base() - 2;
+    for (auto it = from; it < to; ++it)
+        if (!it->starts_with("トータルサイズ：") && *it != "＜チェックを開始します＞")
+            out.lines.push_back(*it);
+    for (const std::string& line : all)
+        if (line.starts_with("Notice>"))
+            out.notices.push_back(line);
+    const std::string& counts = all.back();
+    out.counts.dirs = After(counts, "dir:");
+    out.counts.files = After(counts, "file:");
+    out.counts.diffs = After(counts, "error:");
+    out.counts.total = After(all.end()[-2], "File total size：");
+    out.counts.lastPercent = out.totalBar.empty() ? 0 : out.totalBar.back();
     return out;
 }
 
@@ -140,7 +171,7 @@ const Case kCases[] = {
              {"gone", "[dst/gone]：コピー先に存在しません"},
              {"unknown", "[src/unknown]：ファイルの読み込みに失敗しました"},
              {"dark", "[src/dark]：ファイルの読み込みに失敗しました"}}),
-     {0, 14, 13, 14128, 14128}},
+     {0, 14, 13, 14128, 0, 100}},
     {"read errors on either side, on any block, name the side that failed",
      [](FakeFileSystem& fs) {
          for (const char* name : {"b", "c", "d", "e"})
@@ -162,10 +193,10 @@ const Case kCases[] = {
              {"e", ""},
              {"a", "[src/a]：ファイルの読み込みに失敗しました"},
              {"empty", "[src/empty]：ファイルの読み込みに失敗しました"}}),
-     {0, 6, 4, 12500, 12500}},
+     {0, 6, 4, 12500, 2, 100}},
     {"the limit reached mid-directory finishes every open listing without comparing",
      [](FakeFileSystem& fs) {
-         fs.AddFile("src/x/a", "missing at the destination");
+         fs.AddFile("src/x/a", Bytes(95));  // missing at the destination
          Both(fs, "x/b", "b");
          Both(fs, "x/sub/c", "c");
          Both(fs, "x/d", "d");
@@ -175,16 +206,16 @@ const Case kCases[] = {
      {.limit = 1},
      {"Diredtory [ src/ ]", "Diredtory [ src/x/ ]", "File [src/x/a]",
       "[dst/x/a]：コピー先に存在しません", "File [src/x/b]", "File [src/x/d]", "File [src/z]"},
-     {3, 4, 1, 31, 26}},
-    {"a root that cannot be listed ends the walk",
+     {3, 4, 1, 100, 0, 95}},
+    {"a root that cannot be listed leaves nothing to compare",
      [](FakeFileSystem& fs) {
          Both(fs, "f", "abc");
          fs.Fail(FakeFileSystem::Op::List, "src/");
      },
      {},
-     {"CheckTotalSize:ディレクトリ[src/" + kDenied, "Diredtory [ src/ ]",
-      "ディレクトリ[src/" + kDenied},
-     {0, 0, 1, 0, 0}},
+     {"CheckTotalSize:ディレクトリ[src/" + kDenied,
+      "ファイルが存在しないため、比較の必要がありません。"},
+     {0, 0, 0, 0, 0, 0}},
     {"a subdirectory that cannot be listed is reported by both, counted by the walk",
      [](FakeFileSystem& fs) {
          Both(fs, "a", "a");
@@ -195,7 +226,7 @@ const Case kCases[] = {
      {},
      {"CheckTotalSize:ディレクトリ[src/bad/" + kDenied, "Diredtory [ src/ ]", "File [src/a]",
       "Diredtory [ src/bad/ ]", "ディレクトリ[src/bad/" + kDenied, "File [src/c]"},
-     {1, 2, 1, 2, 2}},
+     {1, 2, 1, 2, 2, 100}},
     {"a directory on the path is not entered again; a sibling reached twice is",
      [](FakeFileSystem& fs) {
          Both(fs, "f", "f");
@@ -209,7 +240,7 @@ const Case kCases[] = {
       "ディレクトリ[src/a/up/" + kAncestor, "ディレクトリ[src/a/me/" + kAncestor,
       "Diredtory [ src/b/ ]", "File [src/b/g]", "[dst/b/g]：コピー先に存在しません",
       "ディレクトリ[src/b/up/" + kAncestor, "ディレクトリ[src/b/me/" + kAncestor},
-     {6, 3, 1, 3, 3}},
+     {6, 3, 1, 3, 2, 100}},
     {"identities alone do not make a loop: the resolved path decides",
      [](FakeFileSystem& fs) {
          Both(fs, "twin/f", "f");  // shares the root's identity, but is not the root
@@ -222,7 +253,7 @@ const Case kCases[] = {
      {},
      {"Diredtory [ src/ ]", "Diredtory [ src/twin/ ]", "File [src/twin/f]",
       "ディレクトリ[src/back/" + kAncestor, "Diredtory [ src/plain/ ]", "File [src/plain/g]"},
-     {3, 2, 0, 2, 2}},
+     {3, 2, 0, 2, 2, 100}},
     {"the copy is never the source: a file, FIFO or directory leading to it; a clone is another",
      [](FakeFileSystem& fs) {
          fs.AddFile("src/f", "f");
@@ -243,7 +274,7 @@ const Case kCases[] = {
      {"Diredtory [ src/ ]", "File [src/f]", "[dst/f]：コピー元と同じファイルです", "File [src/n]",
       "File [src/p]", "[dst/p]：コピー元と同じファイルです", "Diredtory [ src/d/ ]",
       "[dst/d/]：コピー元と同じディレクトリです", "Diredtory [ src/clone/ ]", "File [src/clone/h]"},
-     {2, 4, 3, 4, 3}},
+     {2, 4, 3, 4, 2, 100}},
     {"names only: a copy leading to the source is the source",
      [](FakeFileSystem& fs) {
          fs.AddFile("src/f", "f");
@@ -251,7 +282,7 @@ const Case kCases[] = {
      },
      {.namesOnly = true},
      {"Diredtory [ src/ ]", "File [src/f]", "[dst/f]：コピー元と同じファイルです"},
-     {0, 1, 1, 1, 1}},
+     {0, 1, 1, 1, 0, 100}},
     {"a copy inside the source is passed over, by the size scan too",
      [](FakeFileSystem& fs) {
          fs.AddFile("src/f", "f");
@@ -260,7 +291,7 @@ const Case kCases[] = {
      },
      {},
      {"Diredtory [ src/ ]", "File [src/f]", "ディレクトリ[src/usb/]はコピー先のため、無視されます"},
-     {1, 1, 0, 1, 1}},
+     {1, 1, 0, 1, 1, 100}},
     {"names only: the copy is opened, never read; listed sizes sum past 4 GiB",
      [](FakeFileSystem& fs) {
          fs.AddFile("src/a", "abc");
@@ -277,7 +308,7 @@ const Case kCases[] = {
      {.namesOnly = true},
      {"Diredtory [ src/ ]", "File [src/a]", "File [src/b]", "Diredtory [ src/d/ ]",
       "File [src/d/c]", "ディレクトリ[src/d/loop/" + kAncestor, "Diredtory [ src/empty/ ]"},
-     {3, 3, 0, k5G, k5G}},
+     {3, 3, 0, k5G, 0, 100}},
     {"running out of memory while listing: a directory that cannot be listed",
      [](FakeFileSystem& fs) {
          Both(fs, "huge/f", "x");
@@ -290,7 +321,7 @@ const Case kCases[] = {
      {},
      {"CheckTotalSize:ディレクトリ[src/huge/" + kDenied, "Diredtory [ src/ ]",
       "Diredtory [ src/huge/ ]", "ディレクトリ[src/huge/" + kDenied, "File [src/g]"},
-     {1, 1, 1, 1, 1}},
+     {1, 1, 1, 1, 1, 100}},
     {"listings made ahead while the caller is slow: one fails, one runs out of memory",
      [](FakeFileSystem& fs) {
          Both(fs, "a/x", "a");
@@ -310,7 +341,7 @@ const Case kCases[] = {
       "CheckTotalSize:ディレクトリ[src/d/" + kDenied, "Diredtory [ src/ ]", "Diredtory [ src/a/ ]",
       "File [src/a/x]", "Diredtory [ src/b/ ]", "File [src/b/x]", "Diredtory [ src/c/ ]",
       "ディレクトリ[src/c/" + kDenied, "Diredtory [ src/d/ ]", "ディレクトリ[src/d/" + kDenied},
-     {4, 2, 2, 2, 2}},
+     {4, 2, 2, 2, 2, 100}},
     {"a difference early in a file listed past 4 GiB steps the whole rest",
      [](FakeFileSystem& fs) {
          fs.AddFile("src/f", Bytes(10));
@@ -319,7 +350,7 @@ const Case kCases[] = {
      },
      {},
      {"Diredtory [ src/ ]", "File [src/f]", "[src/f]：ファイルの内容が異なっています"},
-     {0, 1, 1, k5G, k5G}},
+     {0, 1, 1, k5G, 0, 100}},
     {"a file that grew since it was listed: the rest is not stepped backwards",
      [](FakeFileSystem& fs) {
          fs.AddFile("src/grew", Bytes(5000));
@@ -328,7 +359,16 @@ const Case kCases[] = {
      },
      {},
      {"Diredtory [ src/ ]", "File [src/grew]", "[src/grew]：ファイルの内容が異なっています"},
-     {0, 1, 1, 100, 4501}},
+     {0, 1, 1, 100, 0, 4501}},
+    {"a stop inside a file compares no more of it",
+     [](FakeFileSystem& fs) {
+         Both(fs, "big", Bytes(5000));
+         Both(fs, "z", "z");
+         fs.onCall = [](const std::string& call) { stop = stop || call == "Read src/big"; };
+     },
+     {},
+     {"Diredtory [ src/ ]", "File [src/big]", "＜チェックは中断されました＞"},
+     {0, 1, 0, 5001, 0, 20}},
 };
 
 class CheckTest : public ::testing::TestWithParam<Case> {};
@@ -393,7 +433,7 @@ TEST(CalcPercent, TwoRulesWithoutClampingOrWrapping) {
         {100, 100, 100}, {500, 999, 55},      {999, 999, 111}, {250, 250, 125},    {199, 199, 199},
         {1, k4G, 0},     {k4G - 1, k4G, 100}, {k4G, k5G, 80},  {k4G, k4G + 99, 99}};
     for (const auto& c : cases)
-        EXPECT_EQ(CCopyCheckDlg::CalcPercent(c[0], c[1]), c[2]) << c[0] << " of " << c[1];
+        EXPECT_EQ(engine::CalcPercent(c[0], c[1]), c[2]) << c[0] << " of " << c[1];
 }
 
 // The differing byte counts as compared: with one percent exactly offset + 1 bytes, the
@@ -416,7 +456,6 @@ TEST(CheckTest, BytesUpToAndIncludingTheDifferenceAreDone) {
         Outcome out = Check(fs, {.blockKB = at.blockKB});
         EXPECT_EQ(out.lines[2], "[src/f]：ファイルの内容が異なっています");
         EXPECT_EQ(out.totalBar, (Bar{1, 100, 100}));
-        EXPECT_EQ(out.counts.done, percent * 100);
     }
 }
 

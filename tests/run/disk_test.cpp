@@ -164,7 +164,7 @@ TEST_F(DiskTest, CopyIsReadFromTheMediumAndAccessTimesStay) {
                 atime(tmp.Path(side + name), true);
         }
         atime(tmp.Path("src/sub"), true);  // listed
-        dlg.m_bCached = cached;
+        dlg.SetCached(cached);
         Run(tmp.Path("src"), tmp.Path("dst"));
         EXPECT_TRUE(Has(kSame));
         EXPECT_FALSE(Has(kCacheNotice));
@@ -187,7 +187,7 @@ TEST_F(DiskTest, CopyIsReadFromTheMediumAndAccessTimesStay) {
     tmp.WriteFile("dst/sub/two", Flip(Bytes(sizes[1], 1), sizes[1] - 1));
     for (const char* side : {"src/sub/two", "dst/sub/two"})
         DropFromCache(tmp.Path(side));
-    dlg.m_bCached = false;
+    dlg.SetCached(false);
     Run(tmp.Path("src"), tmp.Path("dst"));
     EXPECT_TRUE(Has("[" + tmp.Path("src/sub/two") + "]：ファイルの内容が異なっています"));
 }
@@ -214,7 +214,7 @@ TEST_F(DiskTest, FileSystemWithoutUncachedReadsGivesTheSameFindingsAndOneNotice)
             line.replace(at, tmp.Path("copy").size(), sys);
     onDisk.insert(std::find(onDisk.begin(), onDisk.end(), "チェック終了") + 1, kCacheNotice);
     EXPECT_EQ(onSysfs, onDisk);
-    EXPECT_EQ(dlg.m_nDiffCount, 2u);
+    EXPECT_EQ(dlg.LastRun().differences, 2u);
     user->Click(IDC_NAMES_ONLY);  // nothing of the copy is read, so nothing to tell
     Run(tmp.Path("src"), sys, 1);
     EXPECT_FALSE(Has(kCacheNotice));
