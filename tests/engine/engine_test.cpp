@@ -34,6 +34,9 @@ struct Settings {
     unsigned limit = 999;
     bool namesOnly = false;
     bool readAhead = true;
+    std::string destination = "dst";
+    std::string stopAt = "";  // the line on which a stop is requested
+    engine::Allocator allocate = engine::AllocateBuffer;
 };
 
 // From the closing lines, and the files told as verified with a digest.
@@ -43,23 +46,31 @@ struct Counts {
 };
 
 struct Outcome {
+    Lines all;    // the time lines' digits masked
     Lines lines;  // after the header, up to the closing lines
-    Lines notices;
     Counts counts;
     Bar fileBar, totalBar;
+    bool fallback;
     bool operator==(const Outcome&) const = default;
 };
 
 class Recorder : public engine::Listener {
 public:
-    void Line(const std::string& text, const engine::LineInfo&) override { all.push_back(text); }
+    void Line(const std::string& text, const engine::LineInfo&) override {
+        out.all.push_back(text);
+        stop = stop || text == stopAt;
+        for (const char* timed : {"チェック開始時刻：", "チェック終了時刻：", "所用時間："})
+            if (text.starts_with(timed))
+                for (char& c : out.all.back())
+                    c = c >= '0' && c <= '9' ? '#' : c;
+    }
     void SetMeter(engine::Meter meter, uint64_t percent) override {
         (meter == engine::Meter::kTotal ? out.totalBar : out.fileBar).push_back(percent);
     }
     void Verified(const std::string&, const platform::Sha256::Digest* digest) override {
         out.counts.verified += digest != nullptr;
     }
-    Lines all;
+    std::string stopAt;
     Outcome out{};
 };
 
@@ -68,30 +79,30 @@ uint64_t After(const std::string& line, const std::string& label) {
     return at == line.npos ? ~uint64_t{0} : std::stoull(line.substr(at + label.size()));
 }
 
-Outcome Check(FakeFileSystem& fs, Settings s = {}) {
+Outcome Check(FakeFileSystem& fs, const Settings& s = {}) {
     stop = false;
     Recorder rec;
+    rec.stopAt = s.stopAt;
     engine::Settings settings;
     settings.source = "src";
-    settings.destination = "dst";
+    settings.destination = s.destination;
     settings.blockBytes = size_t{s.blockKB} * 1024;
     settings.differenceLimit = s.limit;
     settings.namesOnly = s.namesOnly;
     settings.readAhead = s.readAhead;
     settings.digests = true;
     settings.stop = &stop;
-    engine::Check(settings, fs, rec).Run();
-    Outcome out = rec.out;
-    const Lines& all = rec.all;
+    settings.allocate = s.allocate;
+    bool fallback = engine::Check(settings, fs, rec).Run().namesOnlyFallback;
+    Outcome out = std::move(rec.out);
+    out.fallback = fallback;
+    const Lines& all = out.all;
     // From the header's last line to the separator before the end.
     auto from = std::find(all.begin(), all.end(), kScanning) + 1;
     auto to = std::find(all.rbegin(), all.rend(), "チェック終了").base() - 2;
     for (auto it = from; it < to; ++it)
         if (!it->starts_with("トータルサイズ：") && *it != "＜チェックを開始します＞")
             out.lines.push_back(*it);
-    for (const std::string& line : all)
-        if (line.starts_with("Notice>"))
-            out.notices.push_back(line);
     const std::string& counts = all.back();
     out.counts.dirs = After(counts, "dir:");
     out.counts.files = After(counts, "file:");
@@ -382,6 +393,7 @@ TEST_P(CheckTest, GivesTheseLinesAndCounts) {
     EXPECT_EQ(out.lines, c.lines);
     EXPECT_EQ(out.counts, c.counts);
     EXPECT_EQ(fs.Calls("Create"), Lines{});
+    EXPECT_EQ(fs.Calls("OpenRead dst/"), Lines{});  // the copy is read from the medium only
     // Reads in flight change nothing that shows.
     FakeFileSystem single;
     c.tree(single);
@@ -457,6 +469,170 @@ TEST(CheckTest, BytesUpToAndIncludingTheDifferenceAreDone) {
         EXPECT_EQ(out.lines[2], "[src/f]：ファイルの内容が異なっています");
         EXPECT_EQ(out.totalBar, (Bar{1, 100, 100}));
     }
+}
+
+const std::string kSep = "-------------------------------------------";
+
+Lines Closing(const std::string& verdict, const std::string& total, const std::string& counts) {
+    return {kSep,
+            "チェック終了",
+            verdict,
+            "チェック終了時刻：##時##分##秒",
+            "所用時間：##時##分##秒",
+            "File total size：" + total,
+            counts};
+}
+
+Lines Join(std::initializer_list<Lines> parts) {
+    Lines all;
+    for (const Lines& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+struct Verdict {
+    const char* name;
+    Tree tree;
+    Settings settings;
+    Lines tail;  // the lines from the total size on
+};
+
+const Lines kSamePath =
+    Join({{"トータルサイズ：1", "＜チェックを開始します＞", "コピー元とコピー先のパスが同じです。"},
+          Closing("比較は実行されませんでした。", "1", "dir:0  file:0  error:0")});
+
+const Verdict kVerdicts[] = {
+    {"a difference",
+     [](FakeFileSystem& fs) {
+         fs.AddFile("src/a", "hello");
+         fs.AddFile("dst/a", "hellO");
+     },
+     {},
+     Join({{"トータルサイズ：5", "＜チェックを開始します＞", "Diredtory [ src/ ]", "File [src/a]",
+            "[src/a]：ファイルの内容が異なっています"},
+           Closing("差違が発見されました。", "5", "dir:0  file:1  error:1")})},
+    {"a copy read over the network, and a file fetched to be read: one notice each",
+     [](FakeFileSystem& fs) {
+         for (std::string name : {"a", "b"}) {
+             Both(fs, name, "1");
+             fs.Put("src/" + name).notLocal = true;
+         }
+         fs.remote = true;
+     },
+     {},
+     {"Diredtory [ src/ ]", "File [src/a]", "File [src/b]", kSep, "チェック終了",
+      "Notice>コピー先はネットワーク経由で読み込まれたため、サーバーのキャッシュから読み込まれた"
+      "可能性があります",
+      "Notice>一部のファイルはローカルディスクになく、読み込むために取得されました"
+      "（取得できなかったファイルは読み込みの失敗として報告されます）",
+      "双方のパスの内容に差違はありませんでした。", "チェック終了時刻：##時##分##秒",
+      "所用時間：##時##分##秒", "File total size：2", "dir:0  file:2  error:0"}},
+    {"the same path twice",
+     [](FakeFileSystem& fs) { fs.AddFile("src/a", "x"); },
+     {.destination = "src"},
+     kSamePath},
+    {"the same directory spelled another way, or through a link",
+     [](FakeFileSystem& fs) {
+         fs.AddFile("src/a", "x");
+         fs.AddLink("dst", "src");
+     },
+     {},
+     kSamePath},
+    {"only empty files",
+     [](FakeFileSystem& fs) { fs.AddFile("src/sub/empty", ""); },
+     {},
+     Join({{"トータルサイズ：0", "＜チェックを開始します＞",
+            "ファイルが存在しないため、比較の必要がありません。"},
+           Closing("比較は実行されませんでした。", "0", "dir:0  file:0  error:0")})},
+    {"stopped during the size scan",
+     [](FakeFileSystem& fs) { fs.AddFile("src/a", "x"); },
+     {.stopAt = kScanning},
+     Join({{"トータルサイズ：0", "＜チェックを開始します＞", "＜チェックは中断されました＞"},
+           Closing("比較は実行されませんでした。", "0", "dir:0  file:0  error:0")})},
+    {"stopped mid-walk before any difference: not compared",
+     [](FakeFileSystem& fs) {
+         for (std::string name : {"a", "b", "c"})
+             Both(fs, name, "1");
+     },
+     {.stopAt = "File [src/b]"},
+     Join({{"トータルサイズ：3", "＜チェックを開始します＞", "Diredtory [ src/ ]", "File [src/a]",
+            "File [src/b]", "＜チェックは中断されました＞"},
+           Closing("比較は実行されませんでした。", "3", "dir:0  file:2  error:0")})},
+    {"stopped after a difference: differences found",
+     [](FakeFileSystem& fs) {
+         fs.AddFile("src/a", "1");
+         Both(fs, "b", Bytes(5000));
+     },
+     {.stopAt = "File [src/b]"},
+     Join(
+         {{"トータルサイズ：5001", "＜チェックを開始します＞", "Diredtory [ src/ ]", "File [src/a]",
+           "[dst/a]：コピー先に存在しません", "File [src/b]", "＜チェックは中断されました＞"},
+          Closing("差違が発見されました。", "5001", "dir:0  file:2  error:1")})},
+    {"a failure mid-walk still ends with the closing lines",
+     [](FakeFileSystem& fs) {
+         Both(fs, "a", "1");
+         fs.AddFile("src/sub/b", "2");
+         fs.onCall = [](const std::string& call) {
+             if (call == "OpenReadFromMedium dst/sub/b")
+                 throw std::runtime_error("the unexpected");
+         };
+     },
+     {},
+     Join({{"トータルサイズ：2", "＜チェックを開始します＞", "Diredtory [ src/ ]", "File [src/a]",
+            "Diredtory [ src/sub/ ]", "File [src/sub/b]", "＜エラーのためチェックを中断しました＞"},
+           Closing("比較は実行されませんでした。", "2", "dir:1  file:2  error:0")})},
+};
+
+class VerdictTest : public ::testing::TestWithParam<Verdict> {};
+
+TEST_P(VerdictTest, EndsWith) {
+    FakeFileSystem fs;
+    GetParam().tree(fs);
+    Lines got = Check(fs, GetParam().settings).all;
+    ASSERT_GE(got.size(), GetParam().tail.size());
+    EXPECT_EQ(Lines(got.end() - GetParam().tail.size(), got.end()), GetParam().tail);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, VerdictTest, ::testing::ValuesIn(kVerdicts),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
+
+platform::AlignedBuffer NoMemory(size_t) {
+    return nullptr;
+}
+
+platform::AlignedBuffer SecondFails(size_t n) {
+    static int calls = 0;
+    return ++calls % 2 == 0 ? nullptr : platform::AllocateAligned(n);
+}
+
+TEST(CheckTest, NoMemoryForTheBuffersComparesNamesOnly) {
+    for (auto allocate : {&NoMemory, &SecondFails}) {
+        FakeFileSystem fs;
+        fs.AddFile("src/a", "hello");
+        fs.AddFile("dst/a", "HELLO");
+        Outcome out = Check(fs, {.allocate = allocate});
+        EXPECT_EQ(Lines(out.all.begin(), out.all.begin() + 8),
+                  (Lines{"チェック用のバッファの確保ができませんでした",
+                         "名前のみのチェックに切り替えます", "チェック開始時刻：##時##分##秒", kSep,
+                         "コピー元パス：src", "コピー先パス：dst", "結果ログファイルは作成しません",
+                         "ファイル名のみの比較を行います。"}));
+        EXPECT_EQ(out.all.end()[-5], "双方のパスの内容に差違はありませんでした。");
+        EXPECT_TRUE(out.fallback);
+        EXPECT_EQ(fs.Calls("Read "), Lines{});
+    }
+}
+
+// The walk takes the scan's listings: a directory is listed once a check, and again the next.
+TEST(CheckTest, EachDirectoryIsListedOnceACheck) {
+    FakeFileSystem fs;
+    Both(fs, "sub/a", "1");
+    Check(fs);
+    fs.AddFile("src/sub/b", "2");
+    Lines second = Check(fs).lines;
+    EXPECT_EQ(fs.Calls("List"),
+              (Lines{"List src/", "List src/sub/", "List src/", "List src/sub/"}));
+    EXPECT_NE(std::find(second.begin(), second.end(), "[dst/sub/b]：コピー先に存在しません"),
+              second.end());
 }
 
 }  // namespace

@@ -216,7 +216,17 @@ bool FakeFileSystem::List(const std::string& dir, std::vector<platform::DirEntry
 
 std::unique_ptr<platform::InputFile> FakeFileSystem::OpenRead(const std::string& path,
                                                               platform::Error& error) {
-    Record("OpenRead", path);
+    return Open("OpenRead", path, error);
+}
+
+std::unique_ptr<platform::InputFile> FakeFileSystem::OpenReadFromMedium(const std::string& path,
+                                                                        platform::Error& error) {
+    return Open("OpenReadFromMedium", path, error);
+}
+
+std::unique_ptr<platform::InputFile> FakeFileSystem::Open(const char* call, const std::string& path,
+                                                          platform::Error& error) {
+    Record(call, path);
     std::this_thread::sleep_for(openTakes);
     std::string key;
     Node* node = Walk(path, true, &key);

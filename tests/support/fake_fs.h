@@ -22,7 +22,8 @@ namespace test {
 // "OpenRead", "Read", "Close" (of a file opened for reading), "Exists", "Create" (of a new
 // file), "Write", "Rename" (its source), "Remove". A node whose id another shares is one
 // directory reached two ways (a bind mount) or a hard link; one with hideId has no identity.
-// Files may be read, and directories listed, on several threads at once.
+// Files may be read, and directories listed, on several threads at once. An open from the
+// medium is recorded as "OpenReadFromMedium".
 class FakeFileSystem : public platform::FileSystem {
 public:
     static constexpr unsigned kAlways = UINT_MAX;
@@ -78,6 +79,8 @@ public:
               platform::Error& error) override;
     std::unique_ptr<platform::InputFile> OpenRead(const std::string& path,
                                                   platform::Error& error) override;
+    std::unique_ptr<platform::InputFile> OpenReadFromMedium(const std::string& path,
+                                                            platform::Error& error) override;
     bool IsRemote(const std::string&) override { return remote; }
     bool Exists(const std::string& path) override;
     bool KindAt(const std::string& path, platform::PathKind& kind, platform::Error& error) override;
@@ -96,6 +99,8 @@ private:
     friend class FakeOutput;
 
     Node* Walk(const std::string& path, bool followLast, std::string* key = nullptr);
+    std::unique_ptr<platform::InputFile> Open(const char* call, const std::string& path,
+                                              platform::Error& error);
     bool Faulty(Op op, const std::string& path);     // under m_mutex
     bool FaultyNow(Op op, const std::string& path);  // takes it
     void Record(const char* call, const std::string& path);
