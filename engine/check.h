@@ -75,7 +75,7 @@ struct Outcome {
     uint64_t differences = 0;
 };
 
-// done of total in whole percent, past 100 when done is.
+// done of total in whole percent; past 100 when done is past total.
 uint64_t CalcPercent(uint64_t done, uint64_t total);
 
 class Check {
