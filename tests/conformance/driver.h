@@ -2,7 +2,14 @@
 // that sends real windows the messages Windows would send.
 #pragma once
 
-#include "tests/support/headless/script.h"  // and with it <memory>, <string>, <vector>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/window.h"
+#ifndef _WIN32
+#include "tests/support/headless/script.h"
+#endif
 
 namespace conformance {
 

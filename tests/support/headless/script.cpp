@@ -7,11 +7,8 @@
 #include <deque>
 #include <utility>
 
-#include "framework/headless/host.h"
-
 namespace test {
 
-using fw::headless::Control;
 using fw::headless::FileDialogCall;
 using fw::headless::MessageBoxCall;
 
@@ -31,43 +28,37 @@ Answers& answers() {
     return a;
 }
 
-int AnswerBox(const MessageBoxCall& call) {
-    Answers& a = answers();
-    a.boxesSeen.push_back(call);
-    if (a.boxHandler)
-        return a.boxHandler(call);
-    if (a.boxes.empty()) {
-        ADD_FAILURE() << "unanswered message box \"" << call.caption << "\": " << call.text;
-        return IDCANCEL;
+// The next of the answers given; a failure when none is left.
+template <class T>
+std::optional<T> Next(std::deque<T>& given, const std::string& what) {
+    if (given.empty()) {
+        ADD_FAILURE() << "unanswered " << what;
+        return std::nullopt;
     }
-    int answer = a.boxes.front();
-    a.boxes.pop_front();
-    return answer;
+    T next = std::move(given.front());
+    given.pop_front();
+    return next;
+}
+
+int AnswerBox(const MessageBoxCall& call) {
+    answers().boxesSeen.push_back(call);
+    if (answers().boxHandler)
+        return answers().boxHandler(call);
+    return Next(answers().boxes, "message box \"" + call.caption + "\": " + call.text)
+        .value_or(IDCANCEL);
 }
 
 void AnswerDialog(fw::CDialog& dlg) {
-    Answers& a = answers();
-    if (a.dialogs.empty()) {
-        ADD_FAILURE() << "unanswered dialog";
-        dlg.EndDialog(IDCANCEL);
-        return;
-    }
-    auto act = std::move(a.dialogs.front());
-    a.dialogs.pop_front();
+    auto act = Next(answers().dialogs, "dialog");
+    if (!act)
+        return dlg.EndDialog(IDCANCEL);
     User user(dlg);
-    act(user);
+    (*act)(user);
 }
 
 std::optional<std::string> AnswerFile(const FileDialogCall& call) {
-    Answers& a = answers();
-    a.filesSeen.push_back(call);
-    if (a.files.empty()) {
-        ADD_FAILURE() << "unanswered file dialog";
-        return std::nullopt;
-    }
-    std::optional<std::string> chosen = std::move(a.files.front());
-    a.files.pop_front();
-    return chosen;
+    answers().filesSeen.push_back(call);
+    return Next(answers().files, "file dialog").value_or(std::nullopt);
 }
 
 // The command line's own run sets the backend's handlers too.
@@ -115,7 +106,7 @@ void User::Focus(int id) {
 
 void User::PressEnter() {
     if (m_host->m_focus != 0) {
-        Control& c = m_host->Find(m_host->m_focus);
+        fw::headless::Control& c = m_host->Find(m_host->m_focus);
         if (c.Multiline() && (c.tpl->style & ES_WANTRETURN))
             return;
         if (c.Is(fw::ControlClass::Button) && !c.AutoCheck()) {
@@ -153,31 +144,6 @@ void User::ScrollArrow(int scrollBarId, unsigned code) {
     fw::EventReply reply;
     m_host->Dialog().OnWndEvent({fw::Msg::VScroll, scrollBarId, code, 0}, reply);
     m_host->Dialog().OnWndEvent({fw::Msg::VScroll, scrollBarId, SB_ENDSCROLL, 0}, reply);
-}
-
-std::string User::Text(int id) const {
-    return m_host->GetText(id);
-}
-bool User::Enabled(int id) const {
-    return m_host->Find(id).enabled;
-}
-int User::Check(int id) const {
-    return m_host->Find(id).check;
-}
-std::vector<unsigned> User::PositionsSent(int id) const {
-    return m_host->Find(id).sent;
-}
-int User::FirstVisibleLine(int id) const {
-    return m_host->Find(id).firstLine;
-}
-std::vector<std::string> User::Items(int listId) const {
-    return m_host->Find(listId).items;
-}
-int User::Focused() const {
-    return m_host->m_focus;
-}
-bool User::Ended() const {
-    return m_host->m_ended;
 }
 
 }  // namespace test

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/headless/headless.h"
+#include "framework/headless/host.h"
 
 namespace test {
 
@@ -23,15 +24,15 @@ public:
     void DoubleClick(int listId, int index);           // two clicks on an entry
     void ScrollArrow(int scrollBarId, unsigned code);  // SB_LINEUP or SB_LINEDOWN
 
-    std::string Text(int id) const;
-    bool Enabled(int id) const;
-    int Check(int id) const;
+    std::string Text(int id) const { return m_host->GetText(id); }
+    bool Enabled(int id) const { return m_host->Find(id).enabled; }
+    int Check(int id) const { return m_host->Find(id).check; }
     // Every position set, unclamped; the first 100,000 of them.
-    std::vector<unsigned> PositionsSent(int id) const;
-    int FirstVisibleLine(int id) const;
-    std::vector<std::string> Items(int listId) const;
-    int Focused() const;  // the control with the focus, 0 for none
-    bool Ended() const;
+    std::vector<unsigned> PositionsSent(int id) const { return m_host->Find(id).sent; }
+    int FirstVisibleLine(int id) const { return m_host->Find(id).firstLine; }
+    std::vector<std::string> Items(int listId) const { return m_host->Find(listId).items; }
+    int Focused() const { return m_host->m_focus; }  // the control with the focus, 0 for none
+    bool Ended() const { return m_host->m_ended; }
 };
 
 // Who answers message boxes: the handler, if set; otherwise the answers given, in order.
