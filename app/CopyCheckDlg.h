@@ -16,10 +16,11 @@
 #include "framework/window.h"
 #include "platform/fs.h"
 #include "platform/medium.h"
-#include "platform/read_ahead.h"
 #include "platform/sha256.h"
 #include "res/resource.h"
 #include "run/log.h"
+#include "scheduling/hash_behind.h"
+#include "scheduling/read_ahead.h"
 
 class CCopyCheckDlg : public fw::CDialog {
 public:
@@ -184,9 +185,9 @@ private:
     static constexpr size_t kKeptListings = size_t{4} << 20;
     std::unordered_map<std::string, std::vector<platform::DirEntry>> m_scanned;
     size_t m_nScannedBytes = 0;
-    std::unique_ptr<platform::ReadAhead> m_stage;    // during a walk that compares contents
+    std::unique_ptr<scheduling::ReadAhead> m_stage;  // during a walk that compares contents
     std::vector<platform::AlignedBuffer> m_srcRing;  // the source's buffers after m_pSrcBuf
-    std::unique_ptr<platform::HashBehind> m_hash;    // during one that has a listener for hashes
+    std::unique_ptr<scheduling::HashBehind> m_hash;  // during one that has a listener for hashes
     int64_t m_nLastShownMs = 0;                      // when the running window was last shown
     int64_t m_nLastFlushMs = 0;                      // when the log's buffer was last written out
 };

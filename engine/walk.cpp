@@ -9,7 +9,7 @@
 
 #include "app/CopyCheckDlg.h"
 #include "platform/dirs.h"
-#include "platform/list_ahead.h"
+#include "scheduling/list_ahead.h"
 
 namespace {
 
@@ -126,7 +126,7 @@ void CCopyCheckDlg::CheckTotalSize(std::string dir) {
     m_srcRoot = RootOf(dir);
     FindCopyRoot(m_strDstPath);
     DropKeptListings();
-    platform::ListAhead ahead(*m_fs, [this] { KeepWindowAlive(); });
+    scheduling::ListAhead ahead(*m_fs, [this] { KeepWindowAlive(); });
     std::vector<Level> levels;
     auto enter = [&](Level level, bool root) {
         AddSeparator(dir);
@@ -216,18 +216,18 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
     if (m_onVerified && !m_bNamesOnly) {
         // More buffers for the source, taken in turn, so that reading need not wait for the
         // hash of the block before; they come out of what the reads in flight may hold.
-        while (m_srcRing.size() < platform::HashBehind::DepthFor(block)) {
+        while (m_srcRing.size() < scheduling::HashBehind::DepthFor(block)) {
             platform::AlignedBuffer buffer = m_allocate(block);
             if (!buffer)
                 break;
             m_srcRing.push_back(std::move(buffer));
         }
-        m_hash = std::make_unique<platform::HashBehind>(m_srcRing.size());
+        m_hash = std::make_unique<scheduling::HashBehind>(m_srcRing.size());
     }
     if (m_bReadAhead && !m_bNamesOnly) {
-        m_stage = std::make_unique<platform::ReadAhead>(
+        m_stage = std::make_unique<scheduling::ReadAhead>(
             *m_fs, block,
-            platform::ReadAhead::kBudget - m_srcRing.size() * block - m_nScannedBytes);
+            scheduling::ReadAhead::kBudget - m_srcRing.size() * block - m_nScannedBytes);
     }
     enter(Level(), true);
     while (!levels.empty() && !StopRequested()) {
@@ -270,7 +270,7 @@ void CCopyCheckDlg::CheckDirectory(std::string srcDir, std::string dstDir) {
 // subtree comes first, are read ahead on both sides; the index of that directory.
 size_t CCopyCheckDlg::PlanReads(const std::vector<platform::DirEntry>& entries, size_t from,
                                 const std::string& srcDir, const std::string& dstDir) {
-    std::vector<platform::ReadAhead::Planned> files;
+    std::vector<scheduling::ReadAhead::Planned> files;
     size_t to = from;
     for (; to < entries.size() && !entries[to].isDir; ++to) {
         const platform::DirEntry& e = entries[to];

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "app/CopyCheckDlg.h"
-#include "framework/headless/headless.h"
 #include "tests/support/bytes.h"
 #include "tests/support/fake_fs.h"
+#include "tests/support/headless/script.h"
 
 namespace test {
 namespace {
@@ -49,7 +49,7 @@ struct Outcome {
 Outcome Check(FakeFileSystem& fs, Settings s = {}) {
     CCopyCheckDlg dlg;
     dlg.Create();
-    fw::headless::User user(dlg);
+    test::User user(dlg);
     Outcome out;
     dlg.SetResultListener([&](const std::string& line, const auto&) { out.lines.push_back(line); });
     dlg.SetFileSystem(fs);

@@ -88,10 +88,10 @@ protected:
     // Presses the start button, confirms, and answers every other box with OK.
     Lines Run() {
         lines.clear();
-        fw::headless::TakeMessageBoxes();
-        fw::headless::SetMessageBoxHandler([](const auto&) { return static_cast<int>(IDOK); });
+        test::TakeMessageBoxes();
+        test::SetMessageBoxHandler([](const auto&) { return static_cast<int>(IDOK); });
         user->Click(IDOK);
-        fw::headless::SetMessageBoxHandler(nullptr);
+        test::SetMessageBoxHandler(nullptr);
         EXPECT_FALSE(user->Ended());
         EXPECT_FALSE(dlg.m_bLogOpen);
         EXPECT_EQ(dlg.m_pSrcBuf, nullptr);
@@ -139,7 +139,7 @@ TEST_F(RunTest, EachDirectoryIsListedOnceARun) {
 struct Verdict {
     const char* name;
     // stopAt: the line on which a stop is requested.
-    std::function<void(FakeFileSystem&, fw::headless::User&, std::string& stopAt)> setup;
+    std::function<void(FakeFileSystem&, test::User&, std::string& stopAt)> setup;
     Lines tail;  // the lines from the total size on
 };
 
@@ -249,7 +249,7 @@ TEST_F(RunTest, CancelAtTheConfirmationDoesNothing) {
     KeepLog("check.log");
     dlg.AddResult("earlier");
     std::string window = user->Text(IDC_RESULT);
-    fw::headless::AnswerMessageBox(IDCANCEL);
+    test::AnswerMessageBox(IDCANCEL);
     user->Click(IDOK);
     EXPECT_EQ(fs.Calls(), Lines{});
     EXPECT_EQ(user->Text(IDC_RESULT), window);
@@ -315,7 +315,7 @@ TEST_P(LogTest, OpensOrIsRefusedWithOneBox) {
     fs.AddLink("link.log", "dst/a");
     KeepLog(c.path);
     Lines got = Run();
-    auto boxes = fw::headless::TakeMessageBoxes();
+    auto boxes = test::TakeMessageBoxes();
     ASSERT_EQ(boxes.size(), c.written ? 1u : 2u);
     EXPECT_EQ(dlg.LastRun().logFailed, !c.written);
     EXPECT_EQ(fs.Content("src/a") + fs.Content("dst/a"), "hellohello");
