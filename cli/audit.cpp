@@ -9,8 +9,9 @@
 #include "cli/status.h"
 #include "engine/check.h"
 #include "platform/dirs.h"
-#include "platform/read_ahead.h"
 #include "platform/sha256.h"
+#include "scheduling/hash_behind.h"
+#include "scheduling/read_ahead.h"
 
 namespace cli {
 
@@ -94,7 +95,7 @@ public:
         Say("一覧のファイル数：" + std::to_string(targets.size()));
         Say("トータルサイズ：" + std::to_string(total_));
         Say("＜チェックを開始します＞");
-        stage_ = std::make_unique<platform::ReadAhead>(fs_, request_.block);
+        stage_ = std::make_unique<scheduling::ReadAhead>(fs_, request_.block);
         size_t plannedTo = 0;
         for (size_t i = 0; i < targets.size(); ++i) {
             if (env_.stop && env_.stop->load())
@@ -131,7 +132,7 @@ public:
     // Buffers read into in turn, as many as a check keeps for its source, so that reading
     // need not wait for the hash of the block before.
     bool Allocate() {
-        while (buffers_.size() < 1 + platform::HashBehind::DepthFor(request_.block)) {
+        while (buffers_.size() < 1 + scheduling::HashBehind::DepthFor(request_.block)) {
             platform::AlignedBuffer buffer = platform::AllocateAligned(request_.block);
             if (!buffer)
                 break;
@@ -139,7 +140,7 @@ public:
         }
         if (buffers_.empty())
             return false;
-        hash_ = std::make_unique<platform::HashBehind>(buffers_.size() - 1);
+        hash_ = std::make_unique<scheduling::HashBehind>(buffers_.size() - 1);
         return true;
     }
 
@@ -151,7 +152,7 @@ public:
 
 private:
     size_t Plan(const std::vector<Target>& targets, size_t from) {
-        std::vector<platform::ReadAhead::Planned> files;
+        std::vector<scheduling::ReadAhead::Planned> files;
         size_t to = std::min(targets.size(), from + kPlanAhead);
         for (size_t i = from; i < to; ++i) {
             const std::optional<platform::DirEntry>& entry = targets[i].entry;
@@ -234,9 +235,9 @@ private:
     std::ostream& out_;
     const Environment& env_;
     std::optional<ProgressLine> progress_;
-    std::unique_ptr<platform::ReadAhead> stage_;
+    std::unique_ptr<scheduling::ReadAhead> stage_;
     std::vector<platform::AlignedBuffer> buffers_;
-    std::unique_ptr<platform::HashBehind>
+    std::unique_ptr<scheduling::HashBehind>
         hash_;  // after the buffers: it goes first, done with them
     uint64_t total_ = 0;
     uint64_t done_ = 0;

@@ -11,8 +11,9 @@
 
 #include "platform/fs.h"
 #include "platform/medium.h"
-#include "platform/read_ahead.h"
 #include "platform/sha256.h"
+#include "scheduling/hash_behind.h"
+#include "scheduling/read_ahead.h"
 
 namespace engine {
 
@@ -167,8 +168,8 @@ private:
     static constexpr size_t kKeptListings = size_t{4} << 20;
     std::unordered_map<std::string, std::vector<platform::DirEntry>> scanned_;
     size_t scannedBytes_ = 0;
-    std::unique_ptr<platform::ReadAhead> stage_;  // during a walk that compares contents
-    std::unique_ptr<platform::HashBehind> hash_;  // during one that hashes for the listener
+    std::unique_ptr<scheduling::ReadAhead> stage_;  // during a walk that compares contents
+    std::unique_ptr<scheduling::HashBehind> hash_;  // during one that hashes for the listener
 };
 
 }  // namespace engine

@@ -9,7 +9,7 @@
 
 #include "engine/check.h"
 #include "platform/dirs.h"
-#include "platform/list_ahead.h"
+#include "scheduling/list_ahead.h"
 
 namespace engine {
 
@@ -130,7 +130,7 @@ void Check::ScanTotalSize(std::string dir) {
     srcRoot_ = RootOf(dir);
     FindCopyRoot(settings_.destination);
     DropKeptListings();
-    platform::ListAhead ahead(fs_, [this] { listener_.Pulse(); });
+    scheduling::ListAhead ahead(fs_, [this] { listener_.Pulse(); });
     std::vector<Level> levels;
     auto enter = [&](Level level, bool root) {
         AddSeparator(dir);
@@ -214,17 +214,17 @@ void Check::StartReads() {
     if (settings_.digests && !settings_.namesOnly) {
         // More buffers for the source, taken in turn, so that reading need not wait for the
         // hash of the block before; they come out of what the reads in flight may hold.
-        while (srcRing_.size() < platform::HashBehind::DepthFor(block)) {
+        while (srcRing_.size() < scheduling::HashBehind::DepthFor(block)) {
             platform::AlignedBuffer buffer = settings_.allocate(block);
             if (!buffer)
                 break;
             srcRing_.push_back(std::move(buffer));
         }
-        hash_ = std::make_unique<platform::HashBehind>(srcRing_.size());
+        hash_ = std::make_unique<scheduling::HashBehind>(srcRing_.size());
     }
     if (settings_.readAhead && !settings_.namesOnly) {
-        stage_ = std::make_unique<platform::ReadAhead>(
-            fs_, block, platform::ReadAhead::kBudget - srcRing_.size() * block - scannedBytes_);
+        stage_ = std::make_unique<scheduling::ReadAhead>(
+            fs_, block, scheduling::ReadAhead::kBudget - srcRing_.size() * block - scannedBytes_);
     }
 }
 
@@ -288,7 +288,7 @@ void Check::WalkDirectory(std::vector<Level>& levels, const platform::DirEntry& 
 // subtree comes first, are read ahead on both sides; the index of that directory.
 size_t Check::PlanReads(const std::vector<platform::DirEntry>& entries, size_t from,
                         const std::string& srcDir, const std::string& dstDir) {
-    std::vector<platform::ReadAhead::Planned> files;
+    std::vector<scheduling::ReadAhead::Planned> files;
     size_t to = from;
     for (; to < entries.size() && !entries[to].isDir; ++to) {
         const platform::DirEntry& e = entries[to];

@@ -317,10 +317,12 @@ DWORD FinalName(HANDLE handle, std::string& resolved) {
     return ERROR_SUCCESS;
 }
 
-// The names of the final path of what path leads to, the first that of its volume by GUID
-// ("Volume{...}"). GetFinalPathNameByHandleW fails on volumes without a drive letter and on
-// shares whose parents cannot be read.
-bool GuidNames(const std::string& path, std::vector<std::wstring>& names, Error& error) {
+// The names of the final path of what path leads to, the first ones its volume's as
+// volumeName asks: by GUID ("Volume{...}") or by device ("Device", "Mup", ...).
+// GetFinalPathNameByHandleW fails on shares whose parents cannot be read, and by GUID on
+// every share.
+bool FinalNames(const std::string& path, DWORD volumeName, std::vector<std::wstring>& names,
+                Error& error) {
     Handle handle(OpenToExamine(SystemPath(path)));
     if (!handle.valid()) {
         error = Failed(GetLastError(), "CreateFileW", path);
@@ -330,7 +332,7 @@ bool GuidNames(const std::string& path, std::vector<std::wstring>& names, Error&
     for (;;) {
         DWORD length =
             GetFinalPathNameByHandleW(handle.get(), final.data(), static_cast<DWORD>(final.size()),
-                                      FILE_NAME_NORMALIZED | VOLUME_NAME_GUID);
+                                      FILE_NAME_NORMALIZED | volumeName);
         if (length == 0) {
             error = Failed(GetLastError(), "GetFinalPathNameByHandleW", path);
             return false;
@@ -462,7 +464,7 @@ public:
         if (attributes == INVALID_FILE_ATTRIBUTES) {
             DWORD code = GetLastError();
             error = Failed(code, "GetFileAttributesW", path);
-            return code == ERROR_FILE_NOT_FOUND;
+            return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
         }
         kind = attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE) ? PathKind::kOther
                : attributes & FILE_ATTRIBUTE_REPARSE_POINT                     ? PathKind::kLink
@@ -538,8 +540,16 @@ public:
     bool Within(const std::string& dir, const std::string& root, bool& within,
                 Error& error) override {
         std::vector<std::wstring> below, above;
-        if (!GuidNames(dir, below, error) || !GuidNames(root, above, error)) {
-            return false;
+        if (!FinalNames(dir, VOLUME_NAME_GUID, below, error) ||
+            !FinalNames(root, VOLUME_NAME_GUID, above, error)) {
+            // A network share has no volume GUID: the redirector's device name says what it
+            // is, whatever drive letter maps it, and differs from every local volume's.
+            below.clear();
+            above.clear();
+            if (!FinalNames(dir, VOLUME_NAME_NT, below, error) ||
+                !FinalNames(root, VOLUME_NAME_NT, above, error)) {
+                return false;
+            }
         }
         within = above.size() <= below.size() &&
                  std::equal(above.begin(), above.end(), below.begin(),

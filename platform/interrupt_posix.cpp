@@ -49,8 +49,10 @@ void RegisterLeftover(const std::string& path) {
     if (g_leftoverDir >= 0)
         close(g_leftoverDir);
     g_leftoverDir = open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    std::strncpy(g_leftoverName, name.c_str(), sizeof g_leftoverName);
-    g_leftover = g_leftoverDir >= 0 && name.size() < sizeof g_leftoverName;
+    bool fits = name.size() < sizeof g_leftoverName;
+    if (fits)
+        std::memcpy(g_leftoverName, name.c_str(), name.size() + 1);
+    g_leftover = g_leftoverDir >= 0 && fits;
 }
 
 void UnregisterLeftover() {

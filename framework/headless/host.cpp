@@ -240,17 +240,10 @@ bool HeadlessHost::DirSelect(int listId, std::string& selection) {
 
 int HeadlessHost::MessageBox(const std::string& text, const std::string& caption, unsigned type) {
     return Away([&] {
-        MessageBoxCall call{text, caption, type};
-        script().boxesSeen.push_back(call);
         if (script().boxHandler)
-            return script().boxHandler(call);
-        if (script().boxAnswers.empty()) {
-            Fail("unanswered message box \"" + caption + "\": " + text);
-            return static_cast<int>(IDCANCEL);
-        }
-        int answer = script().boxAnswers.front();
-        script().boxAnswers.pop_front();
-        return answer;
+            return script().boxHandler({text, caption, type});
+        Fail("unanswered message box \"" + caption + "\": " + text);
+        return static_cast<int>(IDCANCEL);
     });
 }
 
@@ -279,15 +272,11 @@ int RunModal(CDialog& dlg) {
     HeadlessHost* owner = open.empty() ? nullptr : open.back();
     auto run = [&] {
         HeadlessHost* host = headless::MakeHost(dlg);
-        auto& dialogs = headless::script().dialogs;
         if (!host->m_ended) {
-            if (dialogs.empty()) {
+            if (!headless::script().dialogHandler) {
                 headless::Fail("unanswered dialog \"" + host->m_caption + "\"");
             } else {
-                auto act = std::move(dialogs.front());
-                dialogs.pop_front();
-                headless::User user(dlg);
-                act(user);
+                headless::script().dialogHandler(dlg);
                 if (!host->m_ended)
                     headless::Fail("dialog \"" + host->m_caption + "\" left open");
             }
@@ -300,16 +289,15 @@ int RunModal(CDialog& dlg) {
 }
 
 int RunFileDialog(const CFileDialog& dlg, std::string& path) {
-    auto& s = headless::script();
-    s.fileDialogsSeen.push_back(
-        {dlg.m_bOpenFileDialog, dlg.m_strDefExt, dlg.m_strFileName, dlg.m_strFilter, dlg.m_nFlags});
     auto answer = [&] {
-        if (s.fileAnswers.empty()) {
+        auto& handler = headless::script().fileDialogHandler;
+        if (!handler) {
             headless::Fail("unanswered file dialog");
             return static_cast<int>(IDCANCEL);
         }
-        std::optional<std::string> chosen = std::move(s.fileAnswers.front());
-        s.fileAnswers.pop_front();
+        std::optional<std::string> chosen =
+            handler({dlg.m_bOpenFileDialog, dlg.m_strDefExt, dlg.m_strFileName, dlg.m_strFilter,
+                     dlg.m_nFlags});
         if (!chosen)
             return static_cast<int>(IDCANCEL);
         path = *chosen;

@@ -24,14 +24,12 @@ void Fail(const std::string& message) {
 void SetMessageBoxHandler(std::function<int(const MessageBoxCall&)> handler) {
     script().boxHandler = std::move(handler);
 }
-void AnswerMessageBox(int button) {
-    script().boxAnswers.push_back(button);
+void SetFileDialogHandler(
+    std::function<std::optional<std::string>(const FileDialogCall&)> handler) {
+    script().fileDialogHandler = std::move(handler);
 }
-std::vector<MessageBoxCall> TakeMessageBoxes() {
-    return std::exchange(script().boxesSeen, {});
-}
-void AnswerNextDialog(std::function<void(User&)> act) {
-    script().dialogs.push_back(std::move(act));
+void SetDialogHandler(std::function<void(CDialog&)> handler) {
+    script().dialogHandler = std::move(handler);
 }
 void SetFailureHandler(std::function<void(const std::string&)> handler) {
     script().failure = std::move(handler);
@@ -41,17 +39,6 @@ void SetPaintHook(std::function<void()> hook) {
 }
 void UseFileSystem(platform::FileSystem* fs) {
     script().fs = fs;
-}
-void AnswerFileDialog(std::optional<std::string> path) {
-    script().fileAnswers.push_back(std::move(path));
-}
-std::vector<FileDialogCall> TakeFileDialogs() {
-    return std::exchange(script().fileDialogsSeen, {});
-}
-void ResetScript() {
-    auto failure = script().failure;
-    script() = Script{};
-    script().failure = failure;
 }
 
 }  // namespace fw::headless

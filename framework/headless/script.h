@@ -1,12 +1,10 @@
-// The headless backend's script: what the tests or the command line arranged for boxes,
-// dialogs and paint, and what was shown. Internal to the backend.
+// The headless backend's script: who answers boxes and dialogs, and who is told of paint and
+// failures. Internal to the backend.
 #pragma once
 
-#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "framework/headless/headless.h"
 
@@ -14,12 +12,9 @@ namespace fw::headless {
 
 struct Script {
     platform::FileSystem* fs = nullptr;
-    std::deque<std::optional<std::string>> fileAnswers;
-    std::vector<FileDialogCall> fileDialogsSeen;
+    std::function<std::optional<std::string>(const FileDialogCall&)> fileDialogHandler;
     std::function<int(const MessageBoxCall&)> boxHandler;
-    std::deque<int> boxAnswers;
-    std::vector<MessageBoxCall> boxesSeen;
-    std::deque<std::function<void(User&)>> dialogs;
+    std::function<void(CDialog&)> dialogHandler;
     std::function<void(const std::string&)> failure;
     std::function<void()> paintHook;
 };

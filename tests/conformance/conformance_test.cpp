@@ -247,7 +247,7 @@ TEST_F(MainWindow, EachBrowseSetsItsOwnField) {
         {IDC_DST_BROWSE, IDOK, a, a},
     };
     for (auto [button, close, src, dst] : browses) {
-        fw::headless::AnswerNextDialog([close](U& u) {
+        test::AnswerNextDialog([close](U& u) {
             u.Select(IDC_DIR_LIST, 2);
             close ? u.Click(close) : u.PressEnter();
         });
@@ -259,18 +259,18 @@ TEST_F(MainWindow, EachBrowseSetsItsOwnField) {
     user->Type(IDC_LOG_PATH, "other.log");
     for (auto [chosen, field] :
          {std::pair<std::optional<std::string>, std::string>{{}, "other.log"}, {log, log}}) {
-        fw::headless::AnswerFileDialog(chosen);
+        test::AnswerFileDialog(chosen);
         user->Click(IDC_LOG_BROWSE);
         EXPECT_EQ(Text(IDC_LOG_PATH) + " " + m_strLogPath, field + " " + field);
-        auto dialog = fw::headless::TakeFileDialogs().at(0);
+        auto dialog = test::TakeFileDialogs().at(0);
         EXPECT_EQ((dialog.open ? "open " : "save ") + dialog.fileName, "save check.log");
     }
     EXPECT_FALSE(platform::RealFileSystem().Exists(log));
     test::FakeFileSystem empty;
     fw::headless::UseFileSystem(&empty);
-    fw::headless::AnswerMessageBox(IDOK);
+    test::AnswerMessageBox(IDOK);
     user->Click(IDC_SRC_BROWSE);  // ends before it is shown: nothing to script
-    auto box = fw::headless::TakeMessageBoxes().at(0);
+    auto box = test::TakeMessageBoxes().at(0);
     EXPECT_EQ(box.text + "|" + box.caption, "ディレクトリ情報は正常に読み込めませんでした|エラー");
     EXPECT_EQ(Text(IDC_SRC_PATH) + Text(IDC_DST_PATH), a + a);
 }

@@ -2,12 +2,19 @@
 // that sends real windows the messages Windows would send.
 #pragma once
 
-#include "framework/headless/headless.h"  // and with it <memory>, <string>, <vector>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "framework/window.h"
+#ifndef _WIN32
+#include "tests/support/headless/script.h"
+#endif
 
 namespace conformance {
 
 #ifdef _WIN32
-// What fw::headless::User does, over a real window.
+// What test::User does, over a real window.
 class User {
 public:
     virtual ~User() = default;
@@ -26,7 +33,7 @@ public:
     virtual std::vector<std::string> Items(int listId) = 0;
 };
 #else
-using User = fw::headless::User;
+using User = test::User;
 #endif
 
 std::unique_ptr<User> MakeUser(fw::CDialog& dlg);

@@ -77,9 +77,9 @@ protected:
         user->Type(IDC_DST_PATH, dst);
         user->Type(IDC_BLOCK_KB, std::to_string(blockKB));
         user->Type(IDC_DIFF_LIMIT, "999");
-        fw::headless::SetMessageBoxHandler([](const auto&) { return static_cast<int>(IDOK); });
+        test::SetMessageBoxHandler([](const auto&) { return static_cast<int>(IDOK); });
         user->Click(IDOK);
-        fw::headless::SetMessageBoxHandler(nullptr);
+        test::SetMessageBoxHandler(nullptr);
         auto start = std::find(lines.begin(), lines.end(), "＜チェックを開始します＞");
         Lines walk(start == lines.end() ? start : start + 1, lines.end());
         std::erase_if(walk, [](const std::string& l) {

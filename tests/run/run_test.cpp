@@ -88,10 +88,10 @@ protected:
     // Presses the start button, confirms, and answers every other box with OK.
     Lines Run() {
         lines.clear();
-        fw::headless::TakeMessageBoxes();
-        fw::headless::SetMessageBoxHandler([](const auto&) { return static_cast<int>(IDOK); });
+        test::TakeMessageBoxes();
+        test::SetMessageBoxHandler([](const auto&) { return static_cast<int>(IDOK); });
         user->Click(IDOK);
-        fw::headless::SetMessageBoxHandler(nullptr);
+        test::SetMessageBoxHandler(nullptr);
         EXPECT_FALSE(user->Ended());
         EXPECT_FALSE(dlg.m_bLogOpen);
         return lines;
@@ -125,7 +125,7 @@ TEST_F(RunTest, CancelAtTheConfirmationDoesNothing) {
     KeepLog("check.log");
     dlg.AddResult("earlier");
     std::string window = user->Text(IDC_RESULT);
-    fw::headless::AnswerMessageBox(IDCANCEL);
+    test::AnswerMessageBox(IDCANCEL);
     user->Click(IDOK);
     EXPECT_EQ(fs.Calls(), Lines{});
     EXPECT_EQ(user->Text(IDC_RESULT), window);
@@ -182,7 +182,7 @@ TEST_P(LogTest, OpensOrIsRefusedWithOneBox) {
     fs.AddLink("link.log", "dst/a");
     KeepLog(c.path);
     Lines got = Run();
-    auto boxes = fw::headless::TakeMessageBoxes();
+    auto boxes = test::TakeMessageBoxes();
     ASSERT_EQ(boxes.size(), c.written ? 1u : 2u);
     EXPECT_EQ(dlg.LastRun().logFailed, !c.written);
     EXPECT_EQ(fs.Content("src/a") + fs.Content("dst/a"), "hellohello");

@@ -285,8 +285,8 @@ std::unique_ptr<platform::OutputFile> FakeFileSystem::CreateNew(const std::strin
                                                                 platform::Error& error) {
     Record("Create", path);
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_nodes.count(KeyOf(path)) || Faulty(Op::Create, path)) {
-        error = {m_nodes.count(KeyOf(path)) ? EEXIST : EACCES, "open", path};
+    if (m_nodes.count(KeyOf(path))) {
+        error = {EEXIST, "open", path};
         return nullptr;
     }
     return std::make_unique<FakeOutput>(*this, Put(path, Kind::File), path);

@@ -27,7 +27,7 @@ namespace test {
 class FakeFileSystem : public platform::FileSystem {
 public:
     static constexpr unsigned kAlways = UINT_MAX;
-    enum class Op { List, Open, Create, Write, Close, Rename, Flush };
+    enum class Op { List, Open, Write, Close, Rename, Flush };
 
     struct Node {
         enum class Kind { Dir, File, Special, Link } kind = Kind::Dir;

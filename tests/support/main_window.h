@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "app/CopyCheckDlg.h"
-#include "framework/headless/headless.h"
+#include "tests/support/headless/script.h"
 
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dlg.Create());
-        user = std::make_unique<fw::headless::User>(dlg);
+        user = std::make_unique<test::User>(dlg);
     }
     void TearDown() override {
         user.reset();
@@ -32,5 +32,5 @@ protected:
     }
 
     CCopyCheckDlg dlg;
-    std::unique_ptr<fw::headless::User> user;
+    std::unique_ptr<test::User> user;
 };

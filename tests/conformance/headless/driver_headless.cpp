@@ -7,7 +7,7 @@
 namespace conformance {
 
 struct ScriptReset : testing::EmptyTestEventListener {
-    void OnTestStart(const testing::TestInfo&) override { fw::headless::ResetScript(); }
+    void OnTestStart(const testing::TestInfo&) override { test::ResetScript(); }
 };
 
 const bool kInstalled = [] {
@@ -21,11 +21,11 @@ std::unique_ptr<User> MakeUser(fw::CDialog& dlg) {
 }
 
 void AnswerBox(int button, std::vector<std::string>& log) {
-    fw::headless::SetMessageBoxHandler([&log, button](const fw::headless::MessageBoxCall& c) {
+    test::SetMessageBoxHandler([&log, button](const fw::headless::MessageBoxCall& c) {
         log.push_back("BOX " + c.text);
         return button;
     });
-    fw::headless::AnswerFileDialog(std::nullopt);
+    test::AnswerFileDialog(std::nullopt);
 }
 
 }  // namespace conformance

@@ -6,10 +6,10 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/list_ahead.h"
+#include "scheduling/list_ahead.h"
 #include "tests/support/fake_fs.h"
 
-namespace platform {
+namespace scheduling {
 namespace {
 
 using namespace std::chrono_literals;
@@ -52,7 +52,7 @@ TEST(ListAhead, GivesEachDirectoryItsListingAndPulsesOnlyTheWindowsThread) {
             for (const char* dir : {"a", "b", "c"}) {
                 if (!takeFar && *dir == 'c')
                     break;
-                std::vector<DirEntry> entries;
+                std::vector<platform::DirEntry> entries;
                 ASSERT_TRUE(ahead.List(dir + std::string("/"), entries)) << dir;
                 ASSERT_EQ(entries.size(), 300u) << dir;
                 EXPECT_EQ(fs.Content(dir + std::string("/") + entries[299].name), dir);
@@ -66,4 +66,4 @@ TEST(ListAhead, GivesEachDirectoryItsListingAndPulsesOnlyTheWindowsThread) {
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace scheduling

@@ -1,13 +1,13 @@
 // SHA-256 by the system's implementation, given its bytes at once, in pieces, or behind.
 #include <gtest/gtest.h>
 
-#include "platform/sha256.h"
+#include "scheduling/hash_behind.h"
 #include "tests/support/bytes.h"
 
-namespace platform {
+namespace scheduling {
 namespace {
 
-TEST(Sha256, KnownDigestsHoweverTheBytesAreGiven) {
+TEST(HashBehind, KnownDigestsHoweverTheBytesAreGiven) {
     // Pieces across the 64-byte block and the size at which blocks are hashed behind.
     using Row = std::tuple<std::string, std::vector<size_t>, const char*>;
     for (const auto& [bytes, pieces, hex] : std::initializer_list<Row>{
@@ -16,7 +16,7 @@ TEST(Sha256, KnownDigestsHoweverTheBytesAreGiven) {
              {std::string(1000000, 'a'),
               {63, 65, 262144, 1 << 19, 1000000 - 63 - 65 - 262144 - (1 << 19)},
               "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"}}) {
-        Sha256 sha;
+        platform::Sha256 sha;
         HashBehind behind(2);
         behind.Add("forgotten", 9);
         behind.Reset();
@@ -26,13 +26,14 @@ TEST(Sha256, KnownDigestsHoweverTheBytesAreGiven) {
             behind.Add(bytes.data() + at, n);
             at += n;
         }
-        Sha256::Digest digest, behinds, again;
+        platform::Sha256::Digest digest, behinds, again;
         ASSERT_TRUE(sha.Final(digest) && behind.Final(behinds) && sha.Final(again));
-        EXPECT_EQ(ToHex(digest), hex);
-        EXPECT_EQ(ToHex(behinds), hex);
-        EXPECT_EQ(ToHex(again), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+        EXPECT_EQ(platform::ToHex(digest), hex);
+        EXPECT_EQ(platform::ToHex(behinds), hex);
+        EXPECT_EQ(platform::ToHex(again),
+                  "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
     }
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace scheduling

@@ -1,6 +1,6 @@
 // The thread takes directories from the far end of the plan, the caller from the near end:
 // they meet in the middle instead of waiting on each other at every directory.
-#include "platform/list_ahead.h"
+#include "scheduling/list_ahead.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,7 +8,7 @@
 #include <system_error>
 #include <utility>
 
-namespace platform {
+namespace scheduling {
 
 namespace {
 
@@ -17,7 +17,7 @@ constexpr std::chrono::milliseconds kWaitSlice{50};
 
 }  // namespace
 
-ListAhead::ListAhead(FileSystem& fs, std::function<void()> wait)
+ListAhead::ListAhead(platform::FileSystem& fs, std::function<void()> wait)
     : fs_(fs), wait_(std::move(wait)), unavailable_(std::thread::hardware_concurrency() < 2) {}
 
 ListAhead::~ListAhead() {
@@ -59,7 +59,7 @@ void ListAhead::Plan(std::vector<std::string> dirs) {
     work_.notify_one();
 }
 
-bool ListAhead::List(const std::string& dir, std::vector<DirEntry>& entries) {
+bool ListAhead::List(const std::string& dir, std::vector<platform::DirEntry>& entries) {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         if (auto it = ready_.find(dir); it != ready_.end()) {
@@ -116,4 +116,4 @@ void ListAhead::Work() {
     }
 }
 
-}  // namespace platform
+}  // namespace scheduling

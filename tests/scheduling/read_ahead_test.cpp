@@ -6,17 +6,17 @@
 #include <set>
 #include <thread>
 
-#include "platform/read_ahead.h"
+#include "scheduling/read_ahead.h"
 #include "tests/support/bytes.h"
 #include "tests/support/fake_fs.h"
 
-namespace platform {
+namespace scheduling {
 namespace {
 
-std::string ReadAll(InputFile& file, bool& ok) {
+std::string ReadAll(platform::InputFile& file, bool& ok) {
     std::string all, piece(1000, '\0');
     size_t got = 0;
-    Error error;
+    platform::Error error;
     do {
         ok = file.Read(piece.data(), piece.size(), got, error);
         all.append(piece.data(), got);
@@ -48,8 +48,9 @@ size_t OpenAll(std::chrono::microseconds openTakes, bool someFromMedium) {
     for (int i = 0; i < 40; ++i) {
         if (i == 5)
             continue;  // never opened: dropped when the next one is
-        Error error;
-        std::unique_ptr<InputFile> file = stage.Open(plan[i].path, plan[i].fromMedium, error);
+        platform::Error error;
+        std::unique_ptr<platform::InputFile> file =
+            stage.Open(plan[i].path, plan[i].fromMedium, error);
         EXPECT_TRUE(file) << plan[i].path;
         if (!file)
             continue;
@@ -58,11 +59,11 @@ size_t OpenAll(std::chrono::microseconds openTakes, bool someFromMedium) {
         EXPECT_EQ(ok, i != 7) << plan[i].path;
         EXPECT_EQ(bytes, i == 7 ? Bytes(10, 7) : Bytes(100 * i, i)) << plan[i].path;
         if (i == 20) {  // one never planned, in the middle: the plan stays
-            std::unique_ptr<InputFile> other = stage.Open("d/unplanned", false, error);
+            std::unique_ptr<platform::InputFile> other = stage.Open("d/unplanned", false, error);
             EXPECT_EQ(ReadAll(*other, ok), Bytes(5000));
         }
     }
-    Error error;
+    platform::Error error;
     EXPECT_EQ(stage.Open("d/missing", true, error), nullptr);
     EXPECT_EQ(error.path, "d/missing");
     return openers.size();
@@ -90,12 +91,13 @@ TEST(ReadAhead, EndsWithFilesStillPlanned) {
             plan.push_back({names[i], someFromMedium && i % 7 == 0, 1000});
         ReadAhead stage(fs, 4096);
         stage.Plan(plan);
-        Error error;
+        platform::Error error;
         bool ok;
-        std::unique_ptr<InputFile> file = stage.Open(plan[1].path, plan[1].fromMedium, error);
+        std::unique_ptr<platform::InputFile> file =
+            stage.Open(plan[1].path, plan[1].fromMedium, error);
         EXPECT_EQ(ReadAll(*file, ok), Bytes(1000, 1));
     }
 }
 
 }  // namespace
-}  // namespace platform
+}  // namespace scheduling

@@ -17,7 +17,7 @@
 
 #include "platform/fs.h"
 
-namespace platform {
+namespace scheduling {
 
 class ReadAhead {
 public:
@@ -29,7 +29,8 @@ public:
     // block: the bytes the comparison asks for at a time; budget: the most its reads ahead
     // hold at once. The threads start with the first file handed to them; when none can be,
     // the caller reads every file itself.
-    ReadAhead(FileSystem& fs, size_t block, size_t budget = kBudget, unsigned threads = 8);
+    ReadAhead(platform::FileSystem& fs, size_t block, size_t budget = kBudget,
+              unsigned threads = 8);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -46,7 +47,8 @@ public:
 
     // The file at path, as planned or opened now; its reads come from what was read ahead
     // first. Null, with the error, when it cannot be opened.
-    std::unique_ptr<InputFile> Open(const std::string& path, bool fromMedium, Error& error);
+    std::unique_ptr<platform::InputFile> Open(const std::string& path, bool fromMedium,
+                                              platform::Error& error);
 
     struct Ahead;  // a file opened and read ahead, or on its way
 
@@ -70,7 +72,7 @@ private:
     bool CacheSlow() const;
     void Drop(Ahead& ahead);  // under the mutex: nobody will open it
 
-    FileSystem& fs_;
+    platform::FileSystem& fs_;
     size_t block_;
     size_t budget_;
     std::mutex mutex_;
@@ -108,4 +110,4 @@ private:
     Second second_;
 };
 
-}  // namespace platform
+}  // namespace scheduling

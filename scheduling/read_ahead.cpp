@@ -1,5 +1,5 @@
 // Reads in flight: a few threads that open files and read blocks before they are asked for.
-#include "platform/read_ahead.h"
+#include "scheduling/read_ahead.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,7 +12,7 @@
 
 #include "platform/medium.h"
 
-namespace platform {
+namespace scheduling {
 
 namespace {
 
@@ -46,11 +46,11 @@ size_t AlignUp(uint64_t n, size_t to) {
 
 // What one read ahead holds: the bytes asked for, what came, and how it ended.
 struct Chunk {
-    AlignedBuffer buf;
+    platform::AlignedBuffer buf;
     size_t want = 0;
     size_t got = 0;
     bool ok = true;
-    Error error;
+    platform::Error error;
 };
 
 struct ReadAhead::Ahead {
@@ -63,25 +63,25 @@ struct ReadAhead::Ahead {
     enum State { kPlanned, kCallerHas, kThreadHas, kReady, kDropped };
     bool toSecond = false;  // set when planned
     std::atomic<int> state = kPlanned;
-    std::unique_ptr<InputFile> opened;
-    Error openError;
+    std::unique_ptr<platform::InputFile> opened;
+    platform::Error openError;
     std::exception_ptr thrown;  // carried to the one who opens it
     Chunk first;
 };
 
 // A file the caller opened itself through the cache because no thread had begun it: how
 // long it took to open and give its first block tells whether files like it are in the cache.
-class ReadAhead::Timed : public InputFile {
+class ReadAhead::Timed : public platform::InputFile {
 public:
-    Timed(ReadAhead& stage, std::unique_ptr<InputFile> file,
+    Timed(ReadAhead& stage, std::unique_ptr<platform::InputFile> file,
           std::chrono::steady_clock::time_point start)
         : stage_(stage), file_(std::move(file)), start_(start) {}
 
     bool ReadThroughCache() const override { return file_->ReadThroughCache(); }
     bool NotLocal() const override { return file_->NotLocal(); }
-    bool Identity(FileIdentity& id) const override { return file_->Identity(id); }
+    bool Identity(platform::FileIdentity& id) const override { return file_->Identity(id); }
 
-    bool Read(void* buf, size_t n, size_t& got, Error& error) override {
+    bool Read(void* buf, size_t n, size_t& got, platform::Error& error) override {
         bool ok = file_->Read(buf, n, got, error);
         if (!timed_) {
             timed_ = true;
@@ -92,23 +92,23 @@ public:
 
 private:
     ReadAhead& stage_;
-    std::unique_ptr<InputFile> file_;
+    std::unique_ptr<platform::InputFile> file_;
     std::chrono::steady_clock::time_point start_;
     bool timed_ = false;
 };
 
 // A file whose first chunk was read ahead: reads take from it first, then from the file.
-class ReadAhead::File : public InputFile {
+class ReadAhead::File : public platform::InputFile {
 public:
-    File(ReadAhead& stage, std::unique_ptr<InputFile> file, Chunk first)
+    File(ReadAhead& stage, std::unique_ptr<platform::InputFile> file, Chunk first)
         : stage_(stage), file_(std::move(file)), first_(std::move(first)) {}
     ~File() override { stage_.Release(first_.want); }
 
     bool ReadThroughCache() const override { return file_->ReadThroughCache(); }
     bool NotLocal() const override { return file_->NotLocal(); }
-    bool Identity(FileIdentity& id) const override { return file_->Identity(id); }
+    bool Identity(platform::FileIdentity& id) const override { return file_->Identity(id); }
 
-    bool Read(void* buf, size_t n, size_t& got, Error& error) override {
+    bool Read(void* buf, size_t n, size_t& got, platform::Error& error) override {
         auto* out = static_cast<unsigned char*>(buf);
         got = std::min(n, first_.got - pos_);
         if (got != 0)
@@ -134,14 +134,14 @@ public:
 
 private:
     ReadAhead& stage_;
-    std::unique_ptr<InputFile> file_;
+    std::unique_ptr<platform::InputFile> file_;
     Chunk first_;
     size_t pos_ = 0;
     bool handedOut_ = false;
     bool atEnd_ = false;
 };
 
-ReadAhead::ReadAhead(FileSystem& fs, size_t block, size_t budget, unsigned threads)
+ReadAhead::ReadAhead(platform::FileSystem& fs, size_t block, size_t budget, unsigned threads)
     : fs_(fs), block_(block), budget_(budget), threadCount_(threads) {
     // On one core the caller and the second reader would only take turns.
     second_.unavailable = std::thread::hardware_concurrency() < 2;
@@ -261,7 +261,8 @@ void ReadAhead::StartPlanned() {
         for (; batch && !waiting_.empty() && planned_.size() < kFilesAhead;
              waiting_.pop_front(), ++added) {
             // Enough to find the end of a file as listed; the rest of a block comes later.
-            size_t want = std::min(block_, AlignUp(waiting_.front().listedSize + 1, kMinAlignment));
+            size_t want =
+                std::min(block_, AlignUp(waiting_.front().listedSize + 1, platform::kMinAlignment));
             if (used_ + want > budget_ && used_ != 0)
                 break;
             used_ += want;
@@ -312,7 +313,7 @@ void ReadAhead::Fetch(const std::shared_ptr<Ahead>& ahead) {
         ahead->started = true;
     }
     bool slow = Read(*ahead);
-    std::unique_ptr<InputFile> closing;  // closed after the lock is let go
+    std::unique_ptr<platform::InputFile> closing;  // closed after the lock is let go
     std::lock_guard<std::mutex> lock(mutex_);
     if (!ahead->file.fromMedium)
         NoteCacheRead(slow);
@@ -339,7 +340,7 @@ void ReadAhead::PostToSecond(std::vector<std::shared_ptr<Ahead>> files) {
     }
     for (const auto& ahead : files) {
         ahead->toSecond = ahead->posted = true;  // never a job of the other threads
-        ahead->first.buf = AllocateAligned(ahead->first.want);
+        ahead->first.buf = platform::AllocateAligned(ahead->first.want);
     }
     bool wake;
     {
@@ -416,7 +417,7 @@ bool ReadAhead::Read(Ahead& ahead) {
                            ? fs_.OpenReadFromMedium(ahead.file.path, ahead.openError)
                            : fs_.OpenRead(ahead.file.path, ahead.openError);
         if (!first.buf)
-            first.buf = AllocateAligned(first.want);
+            first.buf = platform::AllocateAligned(first.want);
         if (ahead.opened && !first.buf) {
             first.ok = false;
             first.error = {12, "read", ahead.file.path};  // ENOMEM and ERROR_OUTOFMEMORY alike
@@ -429,7 +430,8 @@ bool ReadAhead::Read(Ahead& ahead) {
     return !FromCache(std::chrono::steady_clock::now() - start, first.got);
 }
 
-std::unique_ptr<InputFile> ReadAhead::Open(const std::string& path, bool fromMedium, Error& error) {
+std::unique_ptr<platform::InputFile> ReadAhead::Open(const std::string& path, bool fromMedium,
+                                                     platform::Error& error) {
     std::shared_ptr<Ahead> ahead;
     bool readHere = false;
     {
@@ -473,7 +475,7 @@ std::unique_ptr<InputFile> ReadAhead::Open(const std::string& path, bool fromMed
         if (fromMedium || !readHere)
             return fromMedium ? fs_.OpenReadFromMedium(path, error) : fs_.OpenRead(path, error);
         auto start = std::chrono::steady_clock::now();
-        std::unique_ptr<InputFile> file = fs_.OpenRead(path, error);
+        std::unique_ptr<platform::InputFile> file = fs_.OpenRead(path, error);
         return file ? std::make_unique<Timed>(*this, std::move(file), start) : nullptr;
     }
     if (ahead->toSecond)
@@ -488,4 +490,4 @@ std::unique_ptr<InputFile> ReadAhead::Open(const std::string& path, bool fromMed
     return std::make_unique<File>(*this, std::move(ahead->opened), std::move(ahead->first));
 }
 
-}  // namespace platform
+}  // namespace scheduling

@@ -14,7 +14,7 @@
 
 #include "platform/fs.h"
 
-namespace platform {
+namespace scheduling {
 
 class ListAhead {
 public:
@@ -22,7 +22,7 @@ public:
     static constexpr size_t kHeld = size_t{4} << 20;
 
     // wait: called now and then while the caller waits for a listing the thread is making.
-    ListAhead(FileSystem& fs, std::function<void()> wait);
+    ListAhead(platform::FileSystem& fs, std::function<void()> wait);
     ~ListAhead();
     ListAhead(const ListAhead&) = delete;
     ListAhead& operator=(const ListAhead&) = delete;
@@ -32,16 +32,16 @@ public:
     void Plan(std::vector<std::string> dirs);
     // The listing of dir, as List gives it: the thread's when it has listed it, else made
     // here. Planned directories before dir are ones the walk passed by, and are forgotten.
-    bool List(const std::string& dir, std::vector<DirEntry>& entries);
+    bool List(const std::string& dir, std::vector<platform::DirEntry>& entries);
 
 private:
     struct Listing {
-        std::vector<DirEntry> entries;
+        std::vector<platform::DirEntry> entries;
         bool listed = false;
     };
     void Work();
 
-    FileSystem& fs_;
+    platform::FileSystem& fs_;
     std::function<void()> wait_;
     std::mutex mutex_;
     std::condition_variable work_;     // a directory to list, or to stop
@@ -55,4 +55,4 @@ private:
     std::thread thread_;
 };
 
-}  // namespace platform
+}  // namespace scheduling
