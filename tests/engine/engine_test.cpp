@@ -27,6 +27,10 @@ constexpr uint64_t k5G = uint64_t{5} << 30;
 const std::string kDenied = "]にアクセスできませんでした\r\nこのディレクトリは無視されます";
 const std::string kAncestor = "]は上位のディレクトリと同じため、無視されます";
 const std::string kScanning = "コピー元のトータルサイズを取得中...";
+const std::string kSep = "-------------------------------------------";
+const std::string kFound = "差違が発見されました。",
+                  kNone = "双方のパスの内容に差違はありませんでした。",
+                  kNotRun = "比較は実行されませんでした。";
 std::atomic<bool> stop = false;  // a tree's hooks may raise it
 
 struct Settings {
@@ -39,15 +43,16 @@ struct Settings {
     engine::Allocator allocate = engine::AllocateBuffer;
 };
 
-// From the closing lines, and the files told as verified with a digest.
+// What the closing lines say, the files told as verified with a digest and the total meter.
 struct Counts {
     uint64_t dirs, files, diffs, total, verified, lastPercent;
+    std::string verdict;
     bool operator==(const Counts&) const = default;
 };
 
 struct Outcome {
     Lines all;    // the time lines' digits masked
-    Lines lines;  // after the header, up to the closing lines
+    Lines lines;  // after the header, up to the verdict: findings, decisions and notices
     Counts counts;
     Bar fileBar, totalBar;
     bool fallback;
@@ -97,12 +102,12 @@ Outcome Check(FakeFileSystem& fs, const Settings& s = {}) {
     Outcome out = std::move(rec.out);
     out.fallback = fallback;
     const Lines& all = out.all;
-    // From the header's last line to the separator before the end.
-    auto from = std::find(all.begin(), all.end(), kScanning) + 1;
-    auto to = std::find(all.rbegin(), all.rend(), "チェック終了").base() - 2;
-    for (auto it = from; it < to; ++it)
-        if (!it->starts_with("トータルサイズ：") && *it != "＜チェックを開始します＞")
+    // From the header's last line to the verdict, without the lines every check has.
+    for (auto it = std::find(all.begin(), all.end(), kScanning) + 1; it < all.end() - 5; ++it)
+        if (!it->starts_with("トータルサイズ：") && *it != "＜チェックを開始します＞" &&
+            *it != kSep && *it != "チェック終了")
             out.lines.push_back(*it);
+    out.counts.verdict = all.end()[-5];
     const std::string& counts = all.back();
     out.counts.dirs = After(counts, "dir:");
     out.counts.files = After(counts, "file:");
@@ -182,7 +187,7 @@ const Case kCases[] = {
              {"gone", "[dst/gone]：コピー先に存在しません"},
              {"unknown", "[src/unknown]：ファイルの読み込みに失敗しました"},
              {"dark", "[src/dark]：ファイルの読み込みに失敗しました"}}),
-     {0, 14, 13, 14128, 0, 100}},
+     {0, 14, 13, 14128, 0, 100, kFound}},
     {"read errors on either side, on any block, name the side that failed",
      [](FakeFileSystem& fs) {
          for (const char* name : {"b", "c", "d", "e"})
@@ -204,7 +209,7 @@ const Case kCases[] = {
              {"e", ""},
              {"a", "[src/a]：ファイルの読み込みに失敗しました"},
              {"empty", "[src/empty]：ファイルの読み込みに失敗しました"}}),
-     {0, 6, 4, 12500, 2, 100}},
+     {0, 6, 4, 12500, 2, 100, kFound}},
     {"the limit reached mid-directory finishes every open listing without comparing",
      [](FakeFileSystem& fs) {
          fs.AddFile("src/x/a", Bytes(95));  // missing at the destination
@@ -217,7 +222,7 @@ const Case kCases[] = {
      {.limit = 1},
      {"Diredtory [ src/ ]", "Diredtory [ src/x/ ]", "File [src/x/a]",
       "[dst/x/a]：コピー先に存在しません", "File [src/x/b]", "File [src/x/d]", "File [src/z]"},
-     {3, 4, 1, 100, 0, 95}},
+     {3, 4, 1, 100, 0, 95, kFound}},
     {"a root that cannot be listed leaves nothing to compare",
      [](FakeFileSystem& fs) {
          Both(fs, "f", "abc");
@@ -226,7 +231,7 @@ const Case kCases[] = {
      {},
      {"CheckTotalSize:ディレクトリ[src/" + kDenied,
       "ファイルが存在しないため、比較の必要がありません。"},
-     {0, 0, 0, 0, 0, 0}},
+     {0, 0, 0, 0, 0, 0, kNotRun}},
     {"a subdirectory that cannot be listed is reported by both, counted by the walk",
      [](FakeFileSystem& fs) {
          Both(fs, "a", "a");
@@ -237,7 +242,7 @@ const Case kCases[] = {
      {},
      {"CheckTotalSize:ディレクトリ[src/bad/" + kDenied, "Diredtory [ src/ ]", "File [src/a]",
       "Diredtory [ src/bad/ ]", "ディレクトリ[src/bad/" + kDenied, "File [src/c]"},
-     {1, 2, 1, 2, 2, 100}},
+     {1, 2, 1, 2, 2, 100, kFound}},
     {"a directory on the path is not entered again; a sibling reached twice is",
      [](FakeFileSystem& fs) {
          Both(fs, "f", "f");
@@ -251,7 +256,7 @@ const Case kCases[] = {
       "ディレクトリ[src/a/up/" + kAncestor, "ディレクトリ[src/a/me/" + kAncestor,
       "Diredtory [ src/b/ ]", "File [src/b/g]", "[dst/b/g]：コピー先に存在しません",
       "ディレクトリ[src/b/up/" + kAncestor, "ディレクトリ[src/b/me/" + kAncestor},
-     {6, 3, 1, 3, 2, 100}},
+     {6, 3, 1, 3, 2, 100, kFound}},
     {"identities alone do not make a loop: the resolved path decides",
      [](FakeFileSystem& fs) {
          Both(fs, "twin/f", "f");  // shares the root's identity, but is not the root
@@ -264,7 +269,7 @@ const Case kCases[] = {
      {},
      {"Diredtory [ src/ ]", "Diredtory [ src/twin/ ]", "File [src/twin/f]",
       "ディレクトリ[src/back/" + kAncestor, "Diredtory [ src/plain/ ]", "File [src/plain/g]"},
-     {3, 2, 0, 2, 2, 100}},
+     {3, 2, 0, 2, 2, 100, kNone}},
     {"the copy is never the source: a file, FIFO or directory leading to it; a clone is another",
      [](FakeFileSystem& fs) {
          fs.AddFile("src/f", "f");
@@ -285,7 +290,7 @@ const Case kCases[] = {
      {"Diredtory [ src/ ]", "File [src/f]", "[dst/f]：コピー元と同じファイルです", "File [src/n]",
       "File [src/p]", "[dst/p]：コピー元と同じファイルです", "Diredtory [ src/d/ ]",
       "[dst/d/]：コピー元と同じディレクトリです", "Diredtory [ src/clone/ ]", "File [src/clone/h]"},
-     {2, 4, 3, 4, 2, 100}},
+     {2, 4, 3, 4, 2, 100, kFound}},
     {"names only: a copy leading to the source is the source",
      [](FakeFileSystem& fs) {
          fs.AddFile("src/f", "f");
@@ -293,7 +298,7 @@ const Case kCases[] = {
      },
      {.namesOnly = true},
      {"Diredtory [ src/ ]", "File [src/f]", "[dst/f]：コピー元と同じファイルです"},
-     {0, 1, 1, 1, 0, 100}},
+     {0, 1, 1, 1, 0, 100, kFound}},
     {"a copy inside the source is passed over, by the size scan too",
      [](FakeFileSystem& fs) {
          fs.AddFile("src/f", "f");
@@ -302,7 +307,7 @@ const Case kCases[] = {
      },
      {},
      {"Diredtory [ src/ ]", "File [src/f]", "ディレクトリ[src/usb/]はコピー先のため、無視されます"},
-     {1, 1, 0, 1, 1, 100}},
+     {1, 1, 0, 1, 1, 100, kNone}},
     {"names only: the copy is opened, never read; listed sizes sum past 4 GiB",
      [](FakeFileSystem& fs) {
          fs.AddFile("src/a", "abc");
@@ -319,7 +324,7 @@ const Case kCases[] = {
      {.namesOnly = true},
      {"Diredtory [ src/ ]", "File [src/a]", "File [src/b]", "Diredtory [ src/d/ ]",
       "File [src/d/c]", "ディレクトリ[src/d/loop/" + kAncestor, "Diredtory [ src/empty/ ]"},
-     {3, 3, 0, k5G, 0, 100}},
+     {3, 3, 0, k5G, 0, 100, kNone}},
     {"running out of memory while listing: a directory that cannot be listed",
      [](FakeFileSystem& fs) {
          Both(fs, "huge/f", "x");
@@ -332,7 +337,7 @@ const Case kCases[] = {
      {},
      {"CheckTotalSize:ディレクトリ[src/huge/" + kDenied, "Diredtory [ src/ ]",
       "Diredtory [ src/huge/ ]", "ディレクトリ[src/huge/" + kDenied, "File [src/g]"},
-     {1, 1, 1, 1, 1, 100}},
+     {1, 1, 1, 1, 1, 100, kFound}},
     {"listings made ahead while the caller is slow: one fails, one runs out of memory",
      [](FakeFileSystem& fs) {
          Both(fs, "a/x", "a");
@@ -352,7 +357,7 @@ const Case kCases[] = {
       "CheckTotalSize:ディレクトリ[src/d/" + kDenied, "Diredtory [ src/ ]", "Diredtory [ src/a/ ]",
       "File [src/a/x]", "Diredtory [ src/b/ ]", "File [src/b/x]", "Diredtory [ src/c/ ]",
       "ディレクトリ[src/c/" + kDenied, "Diredtory [ src/d/ ]", "ディレクトリ[src/d/" + kDenied},
-     {4, 2, 2, 2, 2, 100}},
+     {4, 2, 2, 2, 2, 100, kFound}},
     {"a difference early in a file listed past 4 GiB steps the whole rest",
      [](FakeFileSystem& fs) {
          fs.AddFile("src/f", Bytes(10));
@@ -361,7 +366,7 @@ const Case kCases[] = {
      },
      {},
      {"Diredtory [ src/ ]", "File [src/f]", "[src/f]：ファイルの内容が異なっています"},
-     {0, 1, 1, k5G, 0, 100}},
+     {0, 1, 1, k5G, 0, 100, kFound}},
     {"a file that grew since it was listed: the rest is not stepped backwards",
      [](FakeFileSystem& fs) {
          fs.AddFile("src/grew", Bytes(5000));
@@ -370,7 +375,7 @@ const Case kCases[] = {
      },
      {},
      {"Diredtory [ src/ ]", "File [src/grew]", "[src/grew]：ファイルの内容が異なっています"},
-     {0, 1, 1, 100, 0, 4501}},
+     {0, 1, 1, 100, 0, 4501, kFound}},
     {"a stop inside a file compares no more of it",
      [](FakeFileSystem& fs) {
          Both(fs, "big", Bytes(5000));
@@ -379,7 +384,70 @@ const Case kCases[] = {
      },
      {},
      {"Diredtory [ src/ ]", "File [src/big]", "＜チェックは中断されました＞"},
-     {0, 1, 0, 5001, 0, 20}},
+     {0, 1, 0, 5001, 0, 20, kNotRun}},
+    {"a copy read over the network, and a file fetched to be read: one notice each",
+     [](FakeFileSystem& fs) {
+         for (std::string name : {"a", "b"}) {
+             Both(fs, name, "1");
+             fs.Put("src/" + name).notLocal = true;
+         }
+         fs.remote = true;
+     },
+     {},
+     {"Diredtory [ src/ ]", "File [src/a]", "File [src/b]",
+      "Notice>コピー先はネットワーク経由で読み込まれたため、サーバーのキャッシュから読み込まれた"
+      "可能性があります",
+      "Notice>一部のファイルはローカルディスクになく、読み込むために取得されました"
+      "（取得できなかったファイルは読み込みの失敗として報告されます）"},
+     {0, 2, 0, 2, 2, 100, kNone}},
+    {"the same path twice",
+     [](FakeFileSystem& fs) { fs.AddFile("src/a", "x"); },
+     {.destination = "src"},
+     {"コピー元とコピー先のパスが同じです。"},
+     {0, 0, 0, 1, 0, 0, kNotRun}},
+    {"the same directory spelled another way, or through a link",
+     [](FakeFileSystem& fs) {
+         fs.AddFile("src/a", "x");
+         fs.AddLink("dst", "src");
+     },
+     {},
+     {"コピー元とコピー先のパスが同じです。"},
+     {0, 0, 0, 1, 0, 0, kNotRun}},
+    {"stopped during the size scan",
+     [](FakeFileSystem& fs) { fs.AddFile("src/a", "x"); },
+     {.stopAt = kScanning},
+     {"＜チェックは中断されました＞"},
+     {0, 0, 0, 0, 0, 0, kNotRun}},
+    {"stopped mid-walk before any difference: not compared",
+     [](FakeFileSystem& fs) {
+         for (std::string name : {"a", "b", "c"})
+             Both(fs, name, "1");
+     },
+     {.stopAt = "File [src/b]"},
+     {"Diredtory [ src/ ]", "File [src/a]", "File [src/b]", "＜チェックは中断されました＞"},
+     {0, 2, 0, 3, 1, 100, kNotRun}},
+    {"stopped after a difference: differences found",
+     [](FakeFileSystem& fs) {
+         fs.AddFile("src/a", "1");
+         Both(fs, "b", Bytes(5000));
+     },
+     {.stopAt = "File [src/b]"},
+     {"Diredtory [ src/ ]", "File [src/a]", "[dst/a]：コピー先に存在しません", "File [src/b]",
+      "＜チェックは中断されました＞"},
+     {0, 2, 1, 5001, 0, 0, kFound}},
+    {"a failure mid-walk still ends with the closing lines",
+     [](FakeFileSystem& fs) {
+         Both(fs, "a", "1");
+         fs.AddFile("src/sub/b", "2");
+         fs.onCall = [](const std::string& call) {
+             if (call == "OpenReadFromMedium dst/sub/b")
+                 throw std::runtime_error("the unexpected");
+         };
+     },
+     {},
+     {"Diredtory [ src/ ]", "File [src/a]", "Diredtory [ src/sub/ ]", "File [src/sub/b]",
+      "＜エラーのためチェックを中断しました＞"},
+     {1, 2, 0, 2, 1, 100, kNotRun}},
 };
 
 class CheckTest : public ::testing::TestWithParam<Case> {};
@@ -470,131 +538,6 @@ TEST(CheckTest, BytesUpToAndIncludingTheDifferenceAreDone) {
         EXPECT_EQ(out.totalBar, (Bar{1, 100, 100}));
     }
 }
-
-const std::string kSep = "-------------------------------------------";
-
-Lines Closing(const std::string& verdict, const std::string& total, const std::string& counts) {
-    return {kSep,
-            "チェック終了",
-            verdict,
-            "チェック終了時刻：##時##分##秒",
-            "所用時間：##時##分##秒",
-            "File total size：" + total,
-            counts};
-}
-
-Lines Join(std::initializer_list<Lines> parts) {
-    Lines all;
-    for (const Lines& p : parts)
-        all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
-
-struct Verdict {
-    const char* name;
-    Tree tree;
-    Settings settings;
-    Lines tail;  // the lines from the total size on
-};
-
-const Lines kSamePath =
-    Join({{"トータルサイズ：1", "＜チェックを開始します＞", "コピー元とコピー先のパスが同じです。"},
-          Closing("比較は実行されませんでした。", "1", "dir:0  file:0  error:0")});
-
-const Verdict kVerdicts[] = {
-    {"a difference",
-     [](FakeFileSystem& fs) {
-         fs.AddFile("src/a", "hello");
-         fs.AddFile("dst/a", "hellO");
-     },
-     {},
-     Join({{"トータルサイズ：5", "＜チェックを開始します＞", "Diredtory [ src/ ]", "File [src/a]",
-            "[src/a]：ファイルの内容が異なっています"},
-           Closing("差違が発見されました。", "5", "dir:0  file:1  error:1")})},
-    {"a copy read over the network, and a file fetched to be read: one notice each",
-     [](FakeFileSystem& fs) {
-         for (std::string name : {"a", "b"}) {
-             Both(fs, name, "1");
-             fs.Put("src/" + name).notLocal = true;
-         }
-         fs.remote = true;
-     },
-     {},
-     {"Diredtory [ src/ ]", "File [src/a]", "File [src/b]", kSep, "チェック終了",
-      "Notice>コピー先はネットワーク経由で読み込まれたため、サーバーのキャッシュから読み込まれた"
-      "可能性があります",
-      "Notice>一部のファイルはローカルディスクになく、読み込むために取得されました"
-      "（取得できなかったファイルは読み込みの失敗として報告されます）",
-      "双方のパスの内容に差違はありませんでした。", "チェック終了時刻：##時##分##秒",
-      "所用時間：##時##分##秒", "File total size：2", "dir:0  file:2  error:0"}},
-    {"the same path twice",
-     [](FakeFileSystem& fs) { fs.AddFile("src/a", "x"); },
-     {.destination = "src"},
-     kSamePath},
-    {"the same directory spelled another way, or through a link",
-     [](FakeFileSystem& fs) {
-         fs.AddFile("src/a", "x");
-         fs.AddLink("dst", "src");
-     },
-     {},
-     kSamePath},
-    {"only empty files",
-     [](FakeFileSystem& fs) { fs.AddFile("src/sub/empty", ""); },
-     {},
-     Join({{"トータルサイズ：0", "＜チェックを開始します＞",
-            "ファイルが存在しないため、比較の必要がありません。"},
-           Closing("比較は実行されませんでした。", "0", "dir:0  file:0  error:0")})},
-    {"stopped during the size scan",
-     [](FakeFileSystem& fs) { fs.AddFile("src/a", "x"); },
-     {.stopAt = kScanning},
-     Join({{"トータルサイズ：0", "＜チェックを開始します＞", "＜チェックは中断されました＞"},
-           Closing("比較は実行されませんでした。", "0", "dir:0  file:0  error:0")})},
-    {"stopped mid-walk before any difference: not compared",
-     [](FakeFileSystem& fs) {
-         for (std::string name : {"a", "b", "c"})
-             Both(fs, name, "1");
-     },
-     {.stopAt = "File [src/b]"},
-     Join({{"トータルサイズ：3", "＜チェックを開始します＞", "Diredtory [ src/ ]", "File [src/a]",
-            "File [src/b]", "＜チェックは中断されました＞"},
-           Closing("比較は実行されませんでした。", "3", "dir:0  file:2  error:0")})},
-    {"stopped after a difference: differences found",
-     [](FakeFileSystem& fs) {
-         fs.AddFile("src/a", "1");
-         Both(fs, "b", Bytes(5000));
-     },
-     {.stopAt = "File [src/b]"},
-     Join(
-         {{"トータルサイズ：5001", "＜チェックを開始します＞", "Diredtory [ src/ ]", "File [src/a]",
-           "[dst/a]：コピー先に存在しません", "File [src/b]", "＜チェックは中断されました＞"},
-          Closing("差違が発見されました。", "5001", "dir:0  file:2  error:1")})},
-    {"a failure mid-walk still ends with the closing lines",
-     [](FakeFileSystem& fs) {
-         Both(fs, "a", "1");
-         fs.AddFile("src/sub/b", "2");
-         fs.onCall = [](const std::string& call) {
-             if (call == "OpenReadFromMedium dst/sub/b")
-                 throw std::runtime_error("the unexpected");
-         };
-     },
-     {},
-     Join({{"トータルサイズ：2", "＜チェックを開始します＞", "Diredtory [ src/ ]", "File [src/a]",
-            "Diredtory [ src/sub/ ]", "File [src/sub/b]", "＜エラーのためチェックを中断しました＞"},
-           Closing("比較は実行されませんでした。", "2", "dir:1  file:2  error:0")})},
-};
-
-class VerdictTest : public ::testing::TestWithParam<Verdict> {};
-
-TEST_P(VerdictTest, EndsWith) {
-    FakeFileSystem fs;
-    GetParam().tree(fs);
-    Lines got = Check(fs, GetParam().settings).all;
-    ASSERT_GE(got.size(), GetParam().tail.size());
-    EXPECT_EQ(Lines(got.end() - GetParam().tail.size(), got.end()), GetParam().tail);
-}
-
-INSTANTIATE_TEST_SUITE_P(Runs, VerdictTest, ::testing::ValuesIn(kVerdicts),
-                         [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 platform::AlignedBuffer NoMemory(size_t) {
     return nullptr;
