@@ -30,6 +30,10 @@ std::string TimeOfDay(int64_t seconds) {
 
 }  // namespace
 
+std::string SpanText(int64_t seconds) {
+    return HoursMinutesSeconds(seconds / 3600 % 24, seconds / 60 % 60, seconds % 60);
+}
+
 platform::AlignedBuffer AllocateBuffer(size_t bytes) {
     return platform::AllocateAligned(bytes);
 }
@@ -125,15 +129,7 @@ void Check::AddHeader() {
 // The same string, or another spelling of the same directory: the same identity and the
 // same resolved path.
 bool Check::SameDirectory(const std::string& a, const std::string& b) {
-    if (a == b)
-        return true;
-    platform::FileId idA, idB;
-    std::string pathA, pathB;
-    platform::Error error;
-    return fs_.Identify(WithSeparator(a), idA, error) &&
-           fs_.Identify(WithSeparator(b), idB, error) && idA == idB &&
-           fs_.Resolve(WithSeparator(a), pathA, error) &&
-           fs_.Resolve(WithSeparator(b), pathB, error) && pathA == pathB;
+    return a == b || SameEntry(WithSeparator(a), WithSeparator(b));
 }
 
 // The lines after the walk: why it ended early if it did, the verdict, times and counts.
@@ -159,7 +155,7 @@ void Check::Close(bool walked, bool failed) {
     int64_t end = platform::NowSeconds();
     Add("チェック終了時刻：" + TimeOfDay(end));
     int64_t taken = end < startSeconds_ ? startSeconds_ - end : end - startSeconds_;
-    Add("所用時間：" + HoursMinutesSeconds(taken / 3600 % 24, taken / 60 % 60, taken % 60));
+    Add("所用時間：" + SpanText(taken));
     Add("File total size：" + std::to_string(totalBytes_));
     Add("dir:" + std::to_string(dirs_) + "  file:" + std::to_string(files_) +
         "  error:" + std::to_string(differences_));

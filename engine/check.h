@@ -79,6 +79,10 @@ struct Outcome {
 // done of total in whole percent; past 100 when done is past total.
 uint64_t CalcPercent(uint64_t done, uint64_t total);
 
+// A span of seconds as "HH時MM分SS秒", its hours within a day: a run of a day and more shows
+// only the hours beyond whole days.
+std::string SpanText(int64_t seconds);
+
 class Check {
 public:
     Check(Settings settings, platform::FileSystem& fs, Listener& listener);
