@@ -141,10 +141,11 @@ private:
     bool atEnd_ = false;
 };
 
-ReadAhead::ReadAhead(platform::FileSystem& fs, size_t block, size_t budget, unsigned threads)
+ReadAhead::ReadAhead(platform::FileSystem& fs, size_t block, size_t budget, unsigned threads,
+                     bool secondReader)
     : fs_(fs), block_(block), budget_(budget), threadCount_(threads) {
     // On one core the caller and the second reader would only take turns.
-    second_.unavailable = std::thread::hardware_concurrency() < 2;
+    second_.unavailable = !secondReader || std::thread::hardware_concurrency() < 2;
 }
 
 // Not before a file is handed to them: in a process with more than one thread every system

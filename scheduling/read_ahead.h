@@ -28,9 +28,10 @@ public:
 
     // block: the bytes the comparison asks for at a time; budget: the most its reads ahead
     // hold at once. The threads start with the first file handed to them; when none can be,
-    // the caller reads every file itself.
-    ReadAhead(platform::FileSystem& fs, size_t block, size_t budget = kBudget,
-              unsigned threads = 8);
+    // the caller reads every file itself. secondReader: whether files through a cache that
+    // answers are shared with a second reader (bench/read_ahead_bench.cpp weighs it).
+    ReadAhead(platform::FileSystem& fs, size_t block, size_t budget = kBudget, unsigned threads = 8,
+              bool secondReader = true);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
