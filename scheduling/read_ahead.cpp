@@ -39,16 +39,15 @@ struct Chunk {
 };
 
 struct ReadAhead::Ahead {
-    // Where a planned file is, moved only under the stage's mutex and only thus (Move):
-    //   from                           to            by
-    //   kPlanned                       kPosted       StartPlanned: a job for the threads
-    //   kPosted                        kPlanned      StartPlanned: no thread could start
-    //   kPosted                        kThreadReads  Fetch: a thread begins it
-    //   kThreadReads                   kReady        Fetch: opened and read
-    //   kPlanned, kPosted              kCallerReads  Open: the caller came first
-    //   kPlanned, kPosted, kThreadReads, kReady      kDropped      Drop: nobody will open it
-    // Its share of the budget goes back when the file opened from it is closed, or when it
-    // is dropped: at once from kPlanned or kReady, by its job from kPosted or kThreadReads.
+    // Where a planned file is. Moved only under the stage's mutex, and only thus (Move):
+    //   kPlanned          -> kPosted       StartPlanned: a job for the threads
+    //   kPosted           -> kPlanned      StartPlanned: no thread could be started for it
+    //   kPosted           -> kThreadReads  Fetch: a thread begins it
+    //   kThreadReads      -> kReady        Fetch: opened and its first chunk read
+    //   kPlanned, kPosted -> kCallerReads  Open: the caller came first and reads it itself
+    //   any other but kCallerReads -> kDropped  Drop: nobody will open it
+    // Its share of the budget goes back once the caller opened it (when the file read ahead is
+    // closed), or when it is dropped: at once from kPlanned or kReady, else by its job.
     enum class Stage { kPlanned, kPosted, kThreadReads, kReady, kCallerReads, kDropped };
     Planned file;
     Stage stage = Stage::kPlanned;
