@@ -14,7 +14,11 @@ const char kSeparatorLine[] = "-------------------------------------------";
 
 // "H時M分S秒", each number of two digits.
 std::string HoursMinutesSeconds(int64_t h, int64_t m, int64_t s) {
-    auto two = [](int64_t v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    // Appended, where "0" + number trips a false warning of GCC 12.
+    auto two = [](int64_t v) {
+        std::string digits(v < 10 ? 1 : 0, '0');
+        return digits += std::to_string(v);
+    };
     return two(h) + "時" + two(m) + "分" + two(s) + "秒";
 }
 
