@@ -23,12 +23,9 @@ TEST(ListAhead, GivesEachDirectoryItsListingAndPulsesOnlyTheWindowsThread) {
     for (bool takeFar : {true, false}) {
         SCOPED_TRACE(takeFar ? "asks for the far one" : "ends while it is listed");
         test::FakeFileSystem fs;
-        for (const char* dir : {"a", "b", "c"})
-            for (int i = 0; i < 300; ++i) {
-                std::string path = dir;
-                path += '/';
-                fs.AddFile(path += std::to_string(i), dir);
-            }
+        for (const std::string dir : {"a", "b", "c"})
+            for (int i = 0; i < 300; ++i)
+                fs.AddFile(dir + "/" + std::to_string(i), dir);
         std::atomic<bool> farBegun = false;
         fs.onCall = [&](const std::string& call) {
             if (call == "List c/") {
@@ -49,13 +46,13 @@ TEST(ListAhead, GivesEachDirectoryItsListingAndPulsesOnlyTheWindowsThread) {
         {
             ListAhead ahead(fs, [&] { ++waits; });
             ahead.Plan({"a/", "b/", "c/"});
-            for (const char* dir : {"a", "b", "c"}) {
-                if (!takeFar && *dir == 'c')
+            for (const std::string dir : {"a/", "b/", "c/"}) {
+                if (!takeFar && dir == "c/")
                     break;
                 std::vector<platform::DirEntry> entries;
-                ASSERT_TRUE(ahead.List(dir + std::string("/"), entries)) << dir;
+                ASSERT_TRUE(ahead.List(dir, entries)) << dir;
                 ASSERT_EQ(entries.size(), 300u) << dir;
-                EXPECT_EQ(fs.Content(dir + std::string("/") + entries[299].name), dir);
+                EXPECT_EQ(fs.Content(dir + entries[299].name) + "/", dir);
             }
         }
         EXPECT_EQ(fs.Calls("List").size(), 3u);
