@@ -61,40 +61,36 @@ std::optional<std::string> AnswerFile(const FileDialogCall& call) {
     return Next(answers().files, "file dialog").value_or(std::nullopt);
 }
 
-// The command line's own run sets the backend's handlers too.
-void Install() {
+// The answers, once the backend has our handlers back (the command line's run sets its own).
+Answers& Installed() {
     fw::headless::SetMessageBoxHandler(AnswerBox);
     fw::headless::SetDialogHandler(AnswerDialog);
     fw::headless::SetFileDialogHandler(AnswerFile);
+    return answers();
 }
 
 }  // namespace
 
 void SetMessageBoxHandler(std::function<int(const MessageBoxCall&)> handler) {
-    Install();
-    answers().boxHandler = std::move(handler);
+    Installed().boxHandler = std::move(handler);
 }
 void AnswerMessageBox(int button) {
-    Install();
-    answers().boxes.push_back(button);
+    Installed().boxes.push_back(button);
 }
 std::vector<MessageBoxCall> TakeMessageBoxes() {
     return std::exchange(answers().boxesSeen, {});
 }
 void AnswerNextDialog(std::function<void(User&)> act) {
-    Install();
-    answers().dialogs.push_back(std::move(act));
+    Installed().dialogs.push_back(std::move(act));
 }
 void AnswerFileDialog(std::optional<std::string> path) {
-    Install();
-    answers().files.push_back(std::move(path));
+    Installed().files.push_back(std::move(path));
 }
 std::vector<FileDialogCall> TakeFileDialogs() {
     return std::exchange(answers().filesSeen, {});
 }
 void ResetScript() {
-    answers() = Answers{};
-    Install();
+    Installed() = Answers{};
     fw::headless::UseFileSystem(nullptr);
     fw::headless::SetPaintHook(nullptr);
 }
