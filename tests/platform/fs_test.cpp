@@ -216,9 +216,7 @@ TEST_F(Tree, ResolvesEveryLinkDotAndDotDot) {
 }
 
 // Uncached reads, into the caller's aligned buffer or through a bounce buffer.
-TEST(OpenReadFromMedium, GivesWhatTheFileHolds) {
-    TempDir temp;
-    Error error;
+TEST_F(Tree, ReadsFromTheMediumWhatTheFileHolds) {
     for (const auto& [size, block, skew] : {std::tuple<size_t, size_t, size_t>{0, 4096, 0},
                                             {4097, 3000, 1},
                                             {(size_t{2} << 20) + 5, 1024, 0}}) {
@@ -243,8 +241,7 @@ TEST(RefusesUncached, OnlyWhatMeansTheFileSystemTakesNone) {
 #ifndef _WIN32
 // After a careless chmod -R 644: listed, but no entry can be examined. Listed in a child as
 // uid and gid 65534 (as the current user when that is not root), whom the system refuses.
-TEST(List, EntriesOfAnUnsearchableDirectoryAreUnreadable) {
-    TempDir temp;
+TEST_F(Tree, EntriesOfAnUnsearchableDirectoryAreUnreadable) {
     temp.WriteFile("dir/file", "x");
     temp.MakeDir("dir/sub");
     std::filesystem::create_symlink("nowhere", temp.Path("dir/dangling"));
@@ -266,8 +263,7 @@ TEST(List, EntriesOfAnUnsearchableDirectoryAreUnreadable) {
 }
 #endif
 
-TEST(LongPath, NoPathIsTooLong) {
-    TempDir temp;
+TEST_F(Tree, NoPathIsTooLong) {
 #ifndef _WIN32
     // 600 levels of 8-byte names, made from inside: only the path is too long for the system.
     struct Deep {  // rm takes trees of any depth; a removal by path would not
@@ -292,7 +288,6 @@ TEST(LongPath, NoPathIsTooLong) {
 #endif
     const std::string file = dir + Sep() + "f", made = dir + Sep() + "g";
     EXPECT_EQ(Listed(dir), Names{"f 4"});
-    Error error;
     std::string resolved;
     EXPECT_EQ(ReadAll(fs.OpenRead(file, error).get(), error), "deep") << Describe(error);
     EXPECT_EQ(ReadAll(fs.OpenReadFromMedium(file, error).get(), error), "deep") << Describe(error);
