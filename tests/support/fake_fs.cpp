@@ -99,11 +99,6 @@ private:
     std::string m_path;
 };
 
-FakeFileSystem::FakeFileSystem() {
-    m_nodes[""] = std::make_unique<Node>();
-}
-FakeFileSystem::~FakeFileSystem() = default;
-
 FakeFileSystem::Node& FakeFileSystem::Put(const std::string& path) {
     std::string key, rest = KeyOf(path);
     while (!rest.empty()) {

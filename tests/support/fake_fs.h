@@ -47,8 +47,7 @@ public:
         }
     };
 
-    FakeFileSystem();
-    ~FakeFileSystem() override;
+    FakeFileSystem() { m_nodes[""] = std::make_unique<Node>(); }
 
     // The entry at path, made with its missing parents; listings keep the order of making.
     Node& Put(const std::string& path);
