@@ -47,19 +47,14 @@ void DropFromCache(const std::string& path) {
 // counts as an access.
 std::pair<size_t, size_t> ResidentPages(const std::string& path) {
     int fd = open(path.c_str(), O_RDONLY);
-    struct stat st {};
-    fstat(fd, &st);
-    size_t size = static_cast<size_t>(st.st_size), page = 4096;
+    size_t size = static_cast<size_t>(fs::file_size(path)), page = 4096;
     std::vector<unsigned char> in((size + page - 1) / page);
     void* map = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
     close(fd);
     EXPECT_TRUE(map != MAP_FAILED && mincore(map, size, in.data()) == 0) << path;
     if (map != MAP_FAILED)
         munmap(map, size);
-    size_t resident = 0;
-    for (unsigned char p : in)
-        resident += p & 1;
-    return {resident, in.size()};
+    return {std::ranges::count_if(in, [](unsigned char p) { return p & 1; }), in.size()};
 }
 
 class DiskTest : public MainWindowTest {
