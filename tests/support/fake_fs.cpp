@@ -115,10 +115,6 @@ FakeFileSystem::Node& FakeFileSystem::Put(const std::string& path) {
     return *m_nodes[key];
 }
 
-void FakeFileSystem::AddLink(const std::string& path, const std::string& target) {
-    Put(path, Kind::Link).target = KeyOf(target);
-}
-
 std::string FakeFileSystem::Content(const std::string& path) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_nodes.find(KeyOf(path));
@@ -144,7 +140,7 @@ FakeFileSystem::Node* FakeFileSystem::Walk(const std::string& path, bool followL
         for (int hops = 0;
              it != m_nodes.end() && it->second->kind == Kind::Link && (followLast || !rest.empty());
              ++hops)
-            it = hops < 40 ? m_nodes.find(it->second->target) : m_nodes.end();
+            it = hops < 40 ? m_nodes.find(KeyOf(it->second->target)) : m_nodes.end();
         if (it == m_nodes.end())
             return nullptr;
         at = it->first;

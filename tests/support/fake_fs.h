@@ -57,7 +57,9 @@ public:
         Put(path, Node::Kind::File).bytes = bytes;
     }
     void AddSpecial(const std::string& path) { Put(path, Node::Kind::Special); }
-    void AddLink(const std::string& path, const std::string& target);
+    void AddLink(const std::string& path, const std::string& target) {
+        Put(path, Node::Kind::Link).target = target;
+    }
 
     // The next `times` calls of op on the path fail (the path matched as given, not through
     // links). Write, Flush and Close fail files made by Create; Flush fails a rename to the
