@@ -40,32 +40,26 @@ std::optional<T> Next(std::deque<T>& given, const std::string& what) {
     return next;
 }
 
-int AnswerBox(const MessageBoxCall& call) {
-    answers().boxesSeen.push_back(call);
-    if (answers().boxHandler)
-        return answers().boxHandler(call);
-    return Next(answers().boxes, "message box \"" + call.caption + "\": " + call.text)
-        .value_or(IDCANCEL);
-}
-
-void AnswerDialog(fw::CDialog& dlg) {
-    auto act = Next(answers().dialogs, "dialog");
-    if (!act)
-        return dlg.EndDialog(IDCANCEL);
-    User user(dlg);
-    (*act)(user);
-}
-
-std::optional<std::string> AnswerFile(const FileDialogCall& call) {
-    answers().filesSeen.push_back(call);
-    return Next(answers().files, "file dialog").value_or(std::nullopt);
-}
-
 // The answers, once the backend has our handlers back (the command line's run sets its own).
 Answers& Installed() {
-    fw::headless::SetMessageBoxHandler(AnswerBox);
-    fw::headless::SetDialogHandler(AnswerDialog);
-    fw::headless::SetFileDialogHandler(AnswerFile);
+    fw::headless::SetMessageBoxHandler([](const MessageBoxCall& call) {
+        answers().boxesSeen.push_back(call);
+        if (answers().boxHandler)
+            return answers().boxHandler(call);
+        return Next(answers().boxes, "message box \"" + call.caption + "\": " + call.text)
+            .value_or(IDCANCEL);
+    });
+    fw::headless::SetDialogHandler([](fw::CDialog& dlg) {
+        auto act = Next(answers().dialogs, "dialog");
+        if (!act)
+            return dlg.EndDialog(IDCANCEL);
+        User user(dlg);
+        (*act)(user);
+    });
+    fw::headless::SetFileDialogHandler([](const FileDialogCall& call) {
+        answers().filesSeen.push_back(call);
+        return Next(answers().files, "file dialog").value_or(std::nullopt);
+    });
     return answers();
 }
 
