@@ -260,8 +260,9 @@ TEST_F(Tree, SetsAndGetsTheCurrentDirAndDriveAndFullPaths) {
     EXPECT_TRUE(SetCurrentDir(saved, error)) << Describe(error);
 }
 
-// Uncached reads, into the caller's aligned buffer or through a bounce buffer.
-TEST_F(Tree, ReadsFromTheMediumWhatTheFileHolds) {
+// Uncached reads, into the caller's aligned buffer or through a bounce buffer; and which errors
+// say that the file system takes none.
+TEST_F(Tree, ReadsFromTheMediumAndTellsWhenTheFileSystemTakesNoUncachedReads) {
     for (const auto& [size, block, skew] : {std::tuple<size_t, size_t, size_t>{0, 4096, 0},
                                             {4097, 3000, 1},
                                             {(size_t{2} << 20) + 5, 1024, 0}}) {
@@ -270,9 +271,6 @@ TEST_F(Tree, ReadsFromTheMediumWhatTheFileHolds) {
                             skew) == Bytes(size))
             << size << Describe(error);
     }
-}
-
-TEST(RefusesUncached, OnlyWhatMeansTheFileSystemTakesNone) {
 #ifdef _WIN32
     // ERROR_INVALID_PARAMETER, _NOT_SUPPORTED, _INVALID_FUNCTION; _ACCESS_DENIED, _FILE_NOT_FOUND
     const std::pair<int, bool> rows[] = {{87, true}, {50, true}, {1, true}, {5, false}, {2, false}};

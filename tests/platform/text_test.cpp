@@ -40,10 +40,7 @@ TEST(Utf16AndCp932, RoundTripsNamesAndReplacesEachBadByteOrMissingCharacter) {
         EXPECT_EQ(Utf8ToCp932(utf8), cp932);
         EXPECT_EQ(back ? Utf16ToUtf8(utf16) : utf8, utf8);
     }
-}
-
-// ASCII goes eight bytes at a time: a character at every place around those words.
-TEST(Utf16AndCp932, AsciiAroundOtherCharacters) {
+    // ASCII goes eight bytes at a time: a character at every place around those words.
     for (size_t offset = 0; offset <= 18; ++offset) {
         const std::string a(offset, 'x');
         const std::u16string w(offset, u'x');
