@@ -82,7 +82,7 @@ protected:
     Error error;
 };
 
-TEST_F(Tree, ListsKindsAndIdentitiesInTheSystemsOrder) {
+TEST_F(Tree, ListsKindsAndIdentitiesInTheSystemsOrderAndOpenFilesSayWhatTheyAre) {
     temp.WriteFile(".hidden", "");
     Names expected = {".hidden 0", "sub dir", "日本語 😀 %.txt 3"}, order, walked;
 #ifndef _WIN32
@@ -107,6 +107,16 @@ TEST_F(Tree, ListsKindsAndIdentitiesInTheSystemsOrder) {
     EXPECT_EQ(ids["dirlink"], ids["sub"]);
 #endif
     EXPECT_FALSE(fs.Exists(temp.Path("missing")));
+    // One file by two names, read from the medium or not, is one file; another is not.
+    std::filesystem::create_hard_link(temp.Path("sub/inner"), temp.Path("hard"));
+    auto identity = [&](std::unique_ptr<InputFile> file) {
+        FileIdentity said;
+        EXPECT_TRUE(file && file->Identity(said)) << Describe(error);
+        return said;
+    };
+    FileIdentity inner = identity(fs.OpenRead(temp.Path("sub/inner"), error));
+    EXPECT_TRUE(inner == identity(fs.OpenReadFromMedium(temp.Path("hard"), error)));
+    EXPECT_FALSE(inner == identity(fs.OpenReadOnce(temp.Path("日本語 😀 %.txt"), error)));
 }
 
 // Only regular files are read; a new file takes the name of nothing but a regular file or a
@@ -136,19 +146,6 @@ TEST_F(Tree, ReadsRegularFilesAndReplacesOnlyThemAndLinks) {
         EXPECT_TRUE(replaceable || error.path == path) << path;
         error = {};
     }
-}
-
-// One file by two names, read from the medium or not, is one file; another is not.
-TEST_F(Tree, OpenFilesSayWhatTheyAre) {
-    std::filesystem::create_hard_link(temp.Path("sub/inner"), temp.Path("hard"));
-    auto identity = [&](std::unique_ptr<InputFile> file) {
-        FileIdentity id;
-        EXPECT_TRUE(file && file->Identity(id)) << Describe(error);
-        return id;
-    };
-    FileIdentity inner = identity(fs.OpenRead(temp.Path("sub/inner"), error));
-    EXPECT_TRUE(inner == identity(fs.OpenReadFromMedium(temp.Path("hard"), error)));
-    EXPECT_FALSE(inner == identity(fs.OpenReadOnce(temp.Path("日本語 😀 %.txt"), error)));
 }
 
 // Decided by what the directories are: links followed, letter case where the file system
