@@ -99,7 +99,7 @@ private:
     std::string m_path;
 };
 
-FakeFileSystem::Node& FakeFileSystem::Put(const std::string& path) {
+FakeFileSystem::Node& FakeFileSystem::Put(const std::string& path, std::optional<Kind> kind) {
     std::string key, rest = KeyOf(path);
     while (!rest.empty()) {
         size_t cut = std::min(rest.find('/'), rest.size());
@@ -112,6 +112,8 @@ FakeFileSystem::Node& FakeFileSystem::Put(const std::string& path) {
         key = child;
         rest.erase(0, cut + 1);
     }
+    if (kind)
+        m_nodes[key]->kind = *kind;
     return *m_nodes[key];
 }
 

@@ -41,17 +41,13 @@ public:
         uint64_t id = 0;                     // may be shared: identities not unique
         uint64_t volume = 1;                 // with id, an open file's: a clone's differs
         std::vector<std::string> children;   // in listing order
-        Node& Is(Kind k) {
-            kind = k;
-            return *this;
-        }
     };
 
     FakeFileSystem() { m_nodes[""] = std::make_unique<Node>(); }
 
-    // The entry at path, made with its missing parents; listings keep the order of making.
-    Node& Put(const std::string& path);
-    Node& Put(const std::string& path, Node::Kind kind) { return Put(path).Is(kind); }
+    // The entry at path, made with its missing parents, of kind when given; listings keep the
+    // order of making.
+    Node& Put(const std::string& path, std::optional<Node::Kind> kind = {});
     void AddDir(const std::string& path) { Put(path, Node::Kind::Dir); }
     void AddFile(const std::string& path, const std::string& bytes) {
         Put(path, Node::Kind::File).bytes = bytes;
