@@ -44,7 +44,6 @@ public:
 
     void Type(int id, const std::string& text);  // focus there, clear it, type each character
     void Click(int id);                          // buttons and check boxes; takes the focus
-    unsigned Pos(int id) const;
 
 protected:
     class HeadlessHost* m_host;
