@@ -412,18 +412,15 @@ std::string CheckMisuse(const Options& options, const CLI::Option& source,
     return "";
 }
 
-}  // namespace
-
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const Environment& environment) {
-    CLI::App app(
+// What --help says besides the options.
+void Describe(CLI::App& app) {
+    app.description(
         "Checks that DESTINATION holds a correct copy of the directory tree SOURCE: every file\n"
         "of SOURCE must exist at the same place in DESTINATION, with the same contents.\n"
         "Each finding, and a closing verdict with the counts, goes to standard output.\n"
         "With --manifest, the check also writes the SHA-256 of every file that compared equal\n"
         "as a list that sha256sum -c reads; copycheck-cli --audit FILE [DIR] later reads the\n"
-        "files it lists from the medium again, without SOURCE, and compares their SHA-256.\n",
-        "copycheck-cli");
+        "files it lists from the medium again, without SOURCE, and compares their SHA-256.\n");
     app.footer(
         "Exit status:\n"
         "  0  all that was asked for was done, and no difference was found\n"
@@ -436,7 +433,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         "     ends the program at once); or the command line was wrong");
 
     app.get_formatter()->column_width(24);
+}
 
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const Environment& environment) {
+    CLI::App app("", "copycheck-cli");
+    Describe(app);
     Options options;
     auto [source, destination] = AddOptions(app, options);
     auto usageError = [&](const std::string& message) {
