@@ -1,6 +1,6 @@
 // The headless backend's outside: a user who types and clicks into an open dialog, and who
-// answers message boxes and modal dialogs. The command line drives it; tests/support adds
-// what only the tests need.
+// answers message boxes and modal dialogs, for the native tests; tests/support adds the
+// rest of what they need.
 #pragma once
 
 #include <functional>
