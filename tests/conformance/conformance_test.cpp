@@ -7,7 +7,6 @@
 
 #include "app/CopyCheckDlg.h"
 #include "dirpick/DirSelectDlg.h"
-#include "framework/time.h"
 #include "platform/dirs.h"
 #include "tests/conformance/driver.h"
 #include "tests/support/fake_fs.h"
@@ -143,12 +142,6 @@ TEST_F(MainWindow, NumbersAreCorrectedOnLeavingTheirFieldsOrStepped) {
         EXPECT_EQ(field == kDiff ? m_nDiffLimit : m_nBlockKB, member);
         EXPECT_EQ(Text(IDC_RESULT), before + (notice ? kNotice[field == kBlock] : ""));
     }
-}
-
-TEST(Time, FormatsHoursWithinADayAndCopiesTheRest) {
-    EXPECT_EQ(fw::CTimeSpan(25 * 3600 + 60 + 2).Format("所用時間：%H時%M分%S秒"),
-              "所用時間：01時01分02秒");
-    EXPECT_EQ(fw::CTimeSpan(0).Format("100% %X %"), "100% %X %");
 }
 
 TEST(ResultWindow, ShowsTheNewest32WithTheNewestOnTop) {

@@ -498,6 +498,10 @@ TEST_P(BarTest, PositionsSent) {
 INSTANTIATE_TEST_SUITE_P(Files, BarTest, ::testing::ValuesIn(kBars),
                          [](const auto& info) { return "Case" + std::to_string(info.index); });
 
+TEST(SpanText, HoursWithinADay) {
+    EXPECT_EQ(engine::SpanText(25 * 3600 + 60 + 2), "01時01分02秒");
+}
+
 TEST(CalcPercent, TwoRulesWithoutClampingOrWrapping) {
     // Under 100 bytes a total is empty or full; from 100 on, done / (total / 100).
     const uint64_t cases[][3] = {
