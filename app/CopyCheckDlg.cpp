@@ -60,8 +60,6 @@ bool CCopyCheckDlg::OnInitDialog() {
     SetDlgItemText(IDC_SRC_PATH, dir);
     SetDlgItemText(IDC_DST_PATH, dir);
     SetDlgItemText(IDC_LOG_PATH, platform::FullPath("check.log"));
-
-    m_bLogOpen = false;
     return true;
 }
 

@@ -100,8 +100,7 @@ private:
     void Pulse() override { KeepWindowAlive(); }
 
 public:
-    bool m_bLogOpen = false;
-    CLogFile m_fpLog;
+    CheckLog m_fpLog;
     int m_nNextLine = 0;  // the slot the next entry goes to; the oldest once all are written
     std::array<std::string, 32> m_strResultLines;  // "\r\n" + text, or empty if never written
     std::string m_strSrcPath;
@@ -125,5 +124,4 @@ private:
     bool m_bReadAhead = true;
     bool m_bRunning = false;     // between the confirmation and the last line of a run
     int64_t m_nLastShownMs = 0;  // when the running window was last shown
-    int64_t m_nLastFlushMs = 0;  // when the log's buffer was last written out
 };

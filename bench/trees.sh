@@ -1,5 +1,6 @@
-# Sourced by bench/run and bench/run-cold: the trees they measure on, each made once under
-# build/bench/NAME/src with its `cp -a` copy in build/bench/NAME/dst, and the median.
+# Sourced by bench/run, bench/run-cold and bench/gui-vs-cli: the trees they measure on, each
+# made once under build/bench/NAME/src with its `cp -a` copy in build/bench/NAME/dst, and the
+# median.
 
 # About 400 MiB: three files of each power of two from 1 KiB to 64 MiB, and 256 files of
 # 4 to 64 KiB.
@@ -37,6 +38,16 @@ make_many() {
         for f in $(seq 0 99); do
             head -c $((1024 * (1 + (d + f) % 8))) /dev/urandom >"$src/d$d/f$f"
         done
+    done
+}
+
+# $files files of 1 to 8 KiB, 100 in each directory.
+make_files() {
+    local src=$1
+    for ((i = 0; i < files; i++)); do
+        local dir="$src/d$((i / 100))"
+        ((i % 100 == 0)) && mkdir -p "$dir"
+        head -c $((1024 * (1 + i % 8))) /dev/urandom >"$dir/f$((i % 100))"
     done
 }
 

@@ -1,24 +1,23 @@
-// The command-line front end: the main window driven headless, as a person would.
+// The command-line front end: a view of the check, as the window is another.
 #include "cli/cli.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <optional>
+#include <tuple>
+#include <utility>
 
 #include <CLI.hpp>
 
-#include "app/CopyCheckDlg.h"
 #include "cli/audit.h"
 #include "cli/manifest.h"
 #include "cli/status.h"
-#include "framework/headless/headless.h"
+#include "engine/check.h"
+#include "run/log.h"
 
 namespace cli {
 
 namespace {
-
-using LineKind = CCopyCheckDlg::LineKind;
 
 enum ExitStatus { kSame = 0, kDifferent = 1, kNotDone = 2 };
 
@@ -28,6 +27,8 @@ struct Options {
     bool namesOnly = false;
     std::optional<std::string> blockKB;
     std::optional<std::string> diffLimit;
+    size_t blockBytes = size_t{1024} * 1024;  // from blockKB, once it is read
+    unsigned differenceLimit = 1;             // from diffLimit
     std::optional<std::string> log;
     bool quiet = false;
     bool cached = false;
@@ -57,7 +58,7 @@ std::optional<unsigned> Parse(const std::string& text, unsigned upper) {
     return value;
 }
 
-// The window's own text, with its CR LF as one line feed.
+// A line's own text, with its CR LF as one line feed.
 std::string WithLineFeeds(std::string_view text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -69,10 +70,10 @@ std::string WithLineFeeds(std::string_view text) {
 }
 
 // A result line as standard output shows it: its paths escaped, the rest with line feeds.
-std::string Printable(const std::string& line, const CCopyCheckDlg::LineInfo& info) {
+std::string Printable(const std::string& line, const engine::LineInfo& info) {
     std::string out;
     size_t at = 0;
-    for (const CCopyCheckDlg::PathSpan& span : info.paths) {
+    for (const engine::PathSpan& span : info.paths) {
         out += WithLineFeeds(std::string_view(line).substr(at, span.offset - at));
         out += Escaped(std::string_view(line).substr(span.offset, span.length));
         at = span.offset + span.length;
@@ -87,14 +88,6 @@ bool Delivered(std::ostream& out, std::ostream& err) {
     err << "copycheck-cli: standard output could not be written\n" << std::flush;
     return false;
 }
-
-// The handlers the run is given live on this function's stack: they go when it returns.
-struct ScriptScope {
-    ~ScriptScope() {
-        fw::headless::SetMessageBoxHandler(nullptr);
-        fw::headless::SetPaintHook(nullptr);
-    }
-};
 
 // path's directory, as path names it, and its last name.
 std::pair<std::string, std::string> Split(const std::string& path) {
@@ -158,8 +151,7 @@ std::string ManifestRefusal(platform::FileSystem& fs, const Options& options, bo
 }
 
 // Gives the manifest its name when the check was done to the end; says why not otherwise.
-bool FinishManifest(ManifestWriter& manifest, const CCopyCheckDlg::RunOutcome& run,
-                    std::ostream& err) {
+bool FinishManifest(ManifestWriter& manifest, const engine::Outcome& run, std::ostream& err) {
     platform::Error error;
     if (!run.walked || run.interrupted || run.namesOnlyFallback)
         err << "copycheck-cli: the check was not done to the end: no manifest was written\n";
@@ -179,106 +171,120 @@ bool FinishManifest(ManifestWriter& manifest, const CCopyCheckDlg::RunOutcome& r
     return false;
 }
 
-int Check(const Options& options, std::ostream& out, std::ostream& err, const Environment& env) {
-    platform::FileSystem& fs = env.fs ? *env.fs : platform::RealFileSystem();
-    std::optional<ManifestWriter> manifest;
-    if (options.manifest) {
-        bool replace = false;
-        std::string refusal = ManifestRefusal(fs, options, replace);
-        platform::Error error;
-        if (refusal.empty() && !manifest.emplace(fs, *options.manifest, replace).Open(error))
-            refusal = "the manifest cannot be written: " + platform::Describe(error);
-        if (!refusal.empty()) {
-            err << "copycheck-cli: " << refusal << '\n' << std::flush;
-            return kNotDone;
+// What a check tells the command line: each line on standard output and in the log, the
+// progress line on a terminal, and the files that compared equal for the manifest.
+class View : public engine::Listener {
+public:
+    View(const Options& options, std::ostream& out, std::ostream& err, const Environment& env,
+         ManifestWriter* manifest)
+        : options_(options),
+          out_(out),
+          err_(err),
+          outIsTerminal_(env.outIsTerminal),
+          manifest_(manifest) {
+        if (env.errIsTerminal)
+            progress_.emplace(err, env.columns);
+    }
+
+    // Opens the log, as the window does; false when it could not be.
+    bool OpenLog(platform::FileSystem& fs) {
+        if (log_.Open(fs, *options_.log, options_.source, options_.destination))
+            return true;
+        EraseProgress();
+        err_ << "Notice: " << CheckLog::kOpenFailed << '\n' << std::flush;
+        log_.TellMisplaced(*this);
+        return false;
+    }
+    bool CloseLog() { return log_.Close(*this); }
+    const CheckLog& log() const { return log_; }
+    void EraseProgress() {
+        if (progress_)
+            progress_->Erase();
+    }
+
+    void Line(const std::string& text, const engine::LineInfo& info) override {
+        log_.WriteLine(text);
+        if (info.kind == engine::LineKind::kFile && !info.paths.empty()) {
+            currentFile_ = text.substr(info.paths[0].offset, info.paths[0].length);
+            meters_[1] = 0;
         }
+        if (!(options_.quiet && info.kind != engine::LineKind::kOther)) {
+            if (outIsTerminal_)
+                EraseProgress();
+            out_ << Printable(text, info) << '\n' << std::flush;
+        }
+        ShowProgress();
     }
-
-    CCopyCheckDlg dlg;
-    dlg.SetFileSystem(fs);
-    if (!dlg.Create()) {
-        err << "copycheck-cli: the main window could not be made\n";
-        return kNotDone;
+    void HeaderDone() override { log_.HeaderDone(); }
+    void SetMeter(engine::Meter meter, uint64_t percent) override {
+        meters_[meter == engine::Meter::kTotal ? 0 : 1] = std::min<uint64_t>(percent, 100);
+        ShowProgress();
     }
-    fw::headless::User user(dlg);
-    ScriptScope scope;
+    void Verified(const std::string& relative, const platform::Sha256::Digest* digest) override {
+        std::string path = relative;
+        std::replace(path.begin(), path.end(), platform::kSeparator, '/');
+        manifest_->Add(path, digest);
+    }
+    void Pulse() override { log_.Pulse(); }
 
-    std::optional<ProgressLine> progress;
-    if (env.errIsTerminal)
-        progress.emplace(err, env.columns);
+private:
     // The line shows once the walk has reached a file: before, there is nothing to show.
-    std::string currentFile;
-    // When the line naming a file arrives, the file bar still shows the file before it: the
-    // new one is at 0 until the window paints again without a line in between.
-    bool fileStarting = false;
-    int linesSincePaint = 0;
-    auto showProgress = [&] {
-        if (progress && !currentFile.empty())
-            progress->Update(user.Pos(IDC_TOTAL_PROGRESS),
-                             fileStarting ? 0 : user.Pos(IDC_FILE_PROGRESS), currentFile);
-    };
-
-    dlg.SetResultListener([&](const std::string& line, const CCopyCheckDlg::LineInfo& info) {
-        fileStarting = info.kind == LineKind::kFile && !info.paths.empty();
-        if (fileStarting)
-            currentFile = line.substr(info.paths[0].offset, info.paths[0].length);
-        ++linesSincePaint;
-        if (!(options.quiet && info.kind != LineKind::kOther)) {
-            if (progress && env.outIsTerminal)
-                progress->Erase();
-            out << Printable(line, info) << '\n' << std::flush;
-        }
-        showProgress();
-    });
-    fw::headless::SetPaintHook([&] {
-        if (linesSincePaint == 0)
-            fileStarting = false;
-        linesSincePaint = 0;
-        showProgress();
-    });
-    fw::headless::SetMessageBoxHandler([&](const fw::headless::MessageBoxCall& box) {
-        // The one box with OK and Cancel asks whether to start.
-        if ((box.type & 0xF) == MB_OKCANCEL)
-            return static_cast<int>(IDOK);
-        if (progress)
-            progress->Erase();
-        if (!box.caption.empty())
-            err << box.caption << ": ";
-        err << WithLineFeeds(box.text) << '\n' << std::flush;
-        return static_cast<int>(IDOK);
-    });
-
-    if (manifest)
-        dlg.SetVerifiedListener(
-            [&](const std::string& relative, const platform::Sha256::Digest* digest) {
-                std::string path = relative;
-                std::replace(path.begin(), path.end(), platform::kSeparator, '/');
-                manifest->Add(path, digest);
-            });
-    dlg.SetStopFlag(env.stop);
-    if (env.allocate)
-        dlg.SetAllocator(env.allocate);
-    dlg.SetCached(options.cached);
-    // For measuring what the reads in flight gain.
-    if (const char* ahead = std::getenv("COPYCHECK_READAHEAD"); ahead && std::string(ahead) == "0")
-        dlg.SetReadAhead(false);
-    user.Type(IDC_SRC_PATH, options.source);
-    user.Type(IDC_DST_PATH, options.destination);
-    if (options.namesOnly)
-        user.Click(IDC_NAMES_ONLY);
-    if (options.blockKB)
-        user.Type(IDC_BLOCK_KB, *options.blockKB);
-    if (options.diffLimit)
-        user.Type(IDC_DIFF_LIMIT, *options.diffLimit);
-    if (options.log) {
-        user.Click(IDC_KEEP_LOG);
-        user.Type(IDC_LOG_PATH, *options.log);
+    void ShowProgress() {
+        if (progress_ && !currentFile_.empty())
+            progress_->Update(static_cast<unsigned>(meters_[0]), static_cast<unsigned>(meters_[1]),
+                              currentFile_);
     }
-    user.Click(IDOK);
 
-    if (progress)
-        progress->Erase();
-    const CCopyCheckDlg::RunOutcome& run = dlg.LastRun();
+    const Options& options_;
+    std::ostream& out_;
+    std::ostream& err_;
+    bool outIsTerminal_;
+    ManifestWriter* manifest_;
+    std::optional<ProgressLine> progress_;
+    std::string currentFile_;
+    uint64_t meters_[2] = {0, 0};  // total, file
+    CheckLog log_;
+};
+
+engine::Settings SettingsOf(const Options& options, const Environment& env, bool digests) {
+    engine::Settings settings;
+    settings.source = options.source;
+    settings.destination = options.destination;
+    settings.blockBytes = options.blockBytes;
+    settings.differenceLimit = options.differenceLimit;
+    settings.namesOnly = options.namesOnly;
+    settings.cached = options.cached;
+    // For measuring what the reads in flight gain.
+    const char* ahead = std::getenv("COPYCHECK_READAHEAD");
+    settings.readAhead = !(ahead && std::string(ahead) == "0");
+    settings.digests = digests;
+    settings.keepLog = options.log.has_value();
+    settings.logPath = options.log.value_or("");
+    settings.stop = env.stop;
+    if (env.allocate)
+        settings.allocate = env.allocate;
+    return settings;
+}
+
+// Opens the manifest asked for, if any; false, having said why, when it cannot be written.
+bool OpenManifest(platform::FileSystem& fs, const Options& options,
+                  std::optional<ManifestWriter>& manifest, std::ostream& err) {
+    if (!options.manifest)
+        return true;
+    bool replace = false;
+    std::string refusal = ManifestRefusal(fs, options, replace);
+    platform::Error error;
+    if (refusal.empty() && !manifest.emplace(fs, *options.manifest, replace).Open(error))
+        refusal = "the manifest cannot be written: " + platform::Describe(error);
+    if (refusal.empty())
+        return true;
+    err << "copycheck-cli: " << refusal << '\n' << std::flush;
+    return false;
+}
+
+// The exit status of a check that ran, with what was not done said on err.
+int StatusOf(const engine::Outcome& run, const View& view, bool logFailed, ManifestWriter* manifest,
+             std::ostream& out, std::ostream& err) {
     int status = run.differences > 0 ? kDifferent : kSame;
     if (!run.walked || run.interrupted)
         status = kNotDone;
@@ -287,9 +293,9 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
             << std::flush;
         status = kNotDone;
     }
-    if (run.logFailed) {
+    if (logFailed) {
         err << "copycheck-cli: the log could not be written: "
-            << platform::Describe(dlg.m_fpLog.FirstError()) << '\n'
+            << platform::Describe(view.log().FirstError()) << '\n'
             << std::flush;
         status = kNotDone;
     }
@@ -304,38 +310,26 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
     }
     if (!Delivered(out, err))
         status = kNotDone;
-    dlg.SetResultListener(nullptr);
-    dlg.SetVerifiedListener(nullptr);
-    dlg.DestroyWindow();
     return status;
 }
 
-}  // namespace
+int Check(const Options& options, std::ostream& out, std::ostream& err, const Environment& env) {
+    platform::FileSystem& fs = env.fs ? *env.fs : platform::RealFileSystem();
+    std::optional<ManifestWriter> manifest;
+    if (!OpenManifest(fs, options, manifest, err))
+        return kNotDone;
+    ManifestWriter* list = manifest ? &*manifest : nullptr;
+    View view(options, out, err, env, list);
+    bool logFailed = options.log && !view.OpenLog(fs);
+    engine::Check check(SettingsOf(options, env, list != nullptr), fs, view);
+    engine::Outcome run = check.Run();
+    logFailed = !view.CloseLog() || logFailed;
+    view.EraseProgress();
+    return StatusOf(run, view, logFailed, list, out, err);
+}
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const Environment& environment) {
-    CLI::App app(
-        "Checks that DESTINATION holds a correct copy of the directory tree SOURCE: every file\n"
-        "of SOURCE must exist at the same place in DESTINATION, with the same contents.\n"
-        "Each finding, and a closing verdict with the counts, goes to standard output.\n"
-        "With --manifest, the check also writes the SHA-256 of every file that compared equal\n"
-        "as a list that sha256sum -c reads; copycheck-cli --audit FILE [DIR] later reads the\n"
-        "files it lists from the medium again, without SOURCE, and compares their SHA-256.\n",
-        "copycheck-cli");
-    app.footer(
-        "Exit status:\n"
-        "  0  all that was asked for was done, and no difference was found\n"
-        "  1  differences were found, and all else that was asked for was done\n"
-        "  2  not all was done: the trees were not walked (the same path twice, no files,\n"
-        "     SOURCE unreadable), memory allowed names only, the log, the manifest or\n"
-        "     standard output could not be written, a file could not be listed in the\n"
-        "     manifest (a path too long for it, or no SHA-256), the list to audit was\n"
-        "     unreadable or malformed, or the run was interrupted (Ctrl-C; a second one\n"
-        "     ends the program at once); or the command line was wrong");
-
-    app.get_formatter()->column_width(24);
-
-    Options options;
+// The options and arguments of the command line; returns SOURCE's and DESTINATION's.
+std::pair<CLI::Option*, CLI::Option*> AddOptions(CLI::App& app, Options& options) {
     app.add_flag("-n,--names-only", options.namesOnly,
                  "Check only that each file exists in DESTINATION, not its contents");
     app.add_option("-b,--block-kb", options.blockKB,
@@ -370,6 +364,85 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     CLI::Option* destination =
         app.add_option("DESTINATION", options.destination, "Where it was copied to")->type_name("");
 
+    return {source, destination};
+}
+
+// Reads the numeric options into options; the usage error when one is wrong, else nothing.
+std::string TakeNumbers(Options& options) {
+    unsigned blockKB = 1024;
+    for (auto [text, number, value] :
+         {std::tuple{&options.blockKB, kBlockKB, &blockKB},
+          std::tuple{&options.diffLimit, kDiffLimit, &options.differenceLimit}}) {
+        if (!*text)
+            continue;
+        std::optional<unsigned> parsed = Parse(**text, number.upper);
+        if (!parsed)
+            return std::string(number.name) + " takes a whole number from 1 to " +
+                   std::to_string(number.upper) + ", not \"" + **text + "\"";
+        *value = *parsed;
+    }
+    options.blockBytes = size_t{blockKB} * 1024;
+    return "";
+}
+
+// The usage error of an audit's command line, or nothing.
+std::string AuditMisuse(const Options& options, const CLI::Option& destination) {
+    if (options.namesOnly || options.diffLimit || options.log || options.cached || options.manifest)
+        return "--audit takes no -n, -d, -l, --cached or --manifest";
+    if (destination.count() > 0)
+        return "--audit takes one directory at most";
+    return "";
+}
+
+// The usage error of a check's command line, or nothing.
+std::string CheckMisuse(const Options& options, const CLI::Option& source,
+                        const CLI::Option& destination) {
+    for (const CLI::Option* needed : {&source, &destination})
+        if (needed->count() == 0)
+            return needed->get_name() + " is required";
+    if (options.manifest && options.namesOnly)
+        return "--manifest needs the contents compared: not with -n/--names-only";
+    if (options.manifest && options.manifest->empty())
+        return "--manifest must not be empty";
+    // An empty path would make the walk start at the root of the file system.
+    if (options.source.empty() || options.destination.empty())
+        return "SOURCE and DESTINATION must not be empty";
+    if (options.log && options.log->empty())
+        return "-l/--log must not be empty";
+    return "";
+}
+
+// What --help says besides the options.
+void Describe(CLI::App& app) {
+    app.description(
+        "Checks that DESTINATION holds a correct copy of the directory tree SOURCE: every file\n"
+        "of SOURCE must exist at the same place in DESTINATION, with the same contents.\n"
+        "Each finding, and a closing verdict with the counts, goes to standard output.\n"
+        "With --manifest, the check also writes the SHA-256 of every file that compared equal\n"
+        "as a list that sha256sum -c reads; copycheck-cli --audit FILE [DIR] later reads the\n"
+        "files it lists from the medium again, without SOURCE, and compares their SHA-256.\n");
+    app.footer(
+        "Exit status:\n"
+        "  0  all that was asked for was done, and no difference was found\n"
+        "  1  differences were found, and all else that was asked for was done\n"
+        "  2  not all was done: the trees were not walked (the same path twice, no files,\n"
+        "     SOURCE unreadable), memory allowed names only, the log, the manifest or\n"
+        "     standard output could not be written, a file could not be listed in the\n"
+        "     manifest (a path too long for it, or no SHA-256), the list to audit was\n"
+        "     unreadable or malformed, or the run was interrupted (Ctrl-C; a second one\n"
+        "     ends the program at once); or the command line was wrong");
+
+    app.get_formatter()->column_width(24);
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const Environment& environment) {
+    CLI::App app("", "copycheck-cli");
+    Describe(app);
+    Options options;
+    auto [source, destination] = AddOptions(app, options);
     auto usageError = [&](const std::string& message) {
         err << "copycheck-cli: " << message << " (see --help)\n" << std::flush;
         return kNotDone;
@@ -387,48 +460,19 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     } catch (const CLI::ParseError& error) {
         return usageError(error.what());
     }
-    for (auto [value, number] :
-         {std::pair{&options.blockKB, kBlockKB}, std::pair{&options.diffLimit, kDiffLimit}}) {
-        if (!*value)
-            continue;
-        std::optional<unsigned> parsed = Parse(**value, number.upper);
-        if (!parsed)
-            return usageError(std::string(number.name) + " takes a whole number from 1 to " +
-                              std::to_string(number.upper) + ", not \"" + **value + "\"");
-        **value = std::to_string(*parsed);
-    }
+    if (std::string misuse = TakeNumbers(options); !misuse.empty())
+        return usageError(misuse);
     if (options.audit) {
-        if (options.namesOnly || options.diffLimit || options.log || options.cached ||
-            options.manifest)
-            return usageError("--audit takes no -n, -d, -l, --cached or --manifest");
-        if (destination->count() > 0)
-            return usageError("--audit takes one directory at most");
-        AuditRequest request{*options.audit, std::nullopt, 0, options.quiet};
+        if (std::string misuse = AuditMisuse(options, *destination); !misuse.empty())
+            return usageError(misuse);
+        AuditRequest request{*options.audit, std::nullopt, options.blockBytes, options.quiet};
         if (source->count() > 0)
             request.dir = options.source;
-        request.block = size_t{options.blockKB ? std::stoul(*options.blockKB) : 1024} * 1024;
         return Audit(request, out, err, environment);
     }
-    for (CLI::Option* needed : {source, destination})
-        if (needed->count() == 0)
-            return usageError(needed->get_name() + " is required");
-    if (options.manifest && options.namesOnly)
-        return usageError("--manifest needs the contents compared: not with -n/--names-only");
-    if (options.manifest && options.manifest->empty())
-        return usageError("--manifest must not be empty");
-    // An empty field would make the walk start at the root of the file system.
-    if (options.source.empty() || options.destination.empty())
-        return usageError("SOURCE and DESTINATION must not be empty");
-    if (options.log && options.log->empty())
-        return usageError("-l/--log must not be empty");
+    if (std::string misuse = CheckMisuse(options, *source, *destination); !misuse.empty())
+        return usageError(misuse);
     return Check(options, out, err, environment);
-}
-
-void ExitOnHeadlessFailure(std::ostream& err) {
-    fw::headless::SetFailureHandler([&err](const std::string& message) {
-        err << "copycheck-cli: " << message << '\n' << std::flush;
-        std::exit(kNotDone);
-    });
 }
 
 }  // namespace cli

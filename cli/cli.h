@@ -1,5 +1,5 @@
-// The command-line front end: the arguments, the main window driven headless as a user
-// would, and the results on standard output.
+// The command-line front end: the arguments, the check run as the window runs it, and the
+// results on standard output.
 #pragma once
 
 #include <atomic>
@@ -20,7 +20,7 @@ struct Environment {
     int columns = 80;
     // Raised from outside (Ctrl-C): the run ends at the next file or block, exit status 2.
     const std::atomic<bool>* stop = nullptr;
-    // Where the run's two buffers come from; null for the window's own.
+    // Where the run's two buffers come from; null for the engine's own.
     platform::AlignedBuffer (*allocate)(size_t bytes) = nullptr;
     // Where the trees and the files an audit lists are read from; null for the system's own.
     platform::FileSystem* fs = nullptr;
@@ -31,9 +31,5 @@ struct Environment {
 // (standard output unwritable included) or a usage error.
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const Environment& environment);
-
-// Makes a box or dialog that nobody scripted end the program with status 2, after a
-// message on err, instead of aborting.
-void ExitOnHeadlessFailure(std::ostream& err);
 
 }  // namespace cli

@@ -50,7 +50,6 @@ int main(int argc, char** argv) {
     StdBuf errBuf(platform::StdStream::kError);
     std::ostream out(&outBuf);
     std::ostream err(&errBuf);
-    cli::ExitOnHeadlessFailure(err);
 
     cli::Environment environment;
     environment.outIsTerminal = platform::IsTerminal(platform::StdStream::kOutput);

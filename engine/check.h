@@ -3,24 +3,13 @@
 #pragma once
 
 #include <atomic>
-#include <cstdint>
-#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "platform/fs.h"
-#include "platform/medium.h"
-#include "platform/sha256.h"
-#include "scheduling/hash_behind.h"
-#include "scheduling/read_ahead.h"
+#include "engine/job.h"
 
 namespace engine {
-
-// How a check gets its buffers: null when memory is short, never an exception. Aligned to
-// platform::kMinAlignment, so that uncached reads go straight into them.
-using Allocator = platform::AlignedBuffer (*)(size_t bytes);
-platform::AlignedBuffer AllocateBuffer(size_t bytes);
 
 struct Settings {
     std::string source, destination;
@@ -36,54 +25,9 @@ struct Settings {
     Allocator allocate = AllocateBuffer;
 };
 
-// Where a path stands in a result line: [offset, offset + length).
-struct PathSpan {
-    size_t offset = 0;
-    size_t length = 0;
-};
-// What a line is, for front ends that show some lines differently.
-enum class LineKind { kOther, kDirectory, kFile };
-struct LineInfo {
-    std::vector<PathSpan> paths;
-    LineKind kind = LineKind::kOther;
-};
-
-enum class Meter { kTotal, kFile };
-
 struct WalkLevel;  // a directory on the path being walked
 
-// Told what a check does, on the thread that runs it.
-class Listener {
-public:
-    virtual ~Listener() = default;
-    virtual void Line(const std::string& text, const LineInfo& info) = 0;
-    // The header is complete and the size scan begins: a check cut short from here on keeps
-    // at least what it set out to do if the front end writes its log out now.
-    virtual void HeaderDone() {}
-    // A meter moved to percent; past 100 when a file grew after it was listed.
-    virtual void SetMeter(Meter, uint64_t /*percent*/) {}
-    // A file that compared equal, by its path below the source's root, and the SHA-256 of the
-    // bytes compared, or null when the system's hash failed. Only with Settings::digests.
-    virtual void Verified(const std::string& /*relative*/, const platform::Sha256::Digest*) {}
-    // Now and then while the check works, so that a window can repaint.
-    virtual void Pulse() {}
-};
-
-struct Outcome {
-    bool walked = false;             // the trees were walked and compared
-    bool namesOnlyFallback = false;  // the buffers could not be had: names only
-    bool interrupted = false;        // a stop request or a failure ended it early
-    uint64_t differences = 0;
-};
-
-// done of total in whole percent; past 100 when done is past total.
-uint64_t CalcPercent(uint64_t done, uint64_t total);
-
-// A span of seconds as "HH時MM分SS秒", its hours within a day: a run of a day and more shows
-// only the hours beyond whole days.
-std::string SpanText(int64_t seconds);
-
-class Check {
+class Check : private Job {
 public:
     Check(Settings settings, platform::FileSystem& fs, Listener& listener);
     ~Check();
@@ -105,13 +49,7 @@ private:
     bool CheckTrees();
     void AddHeader();
     bool SameDirectory(const std::string& a, const std::string& b);
-    void Close(bool walked, bool failed);
-    void AddNotices();
     void Release();
-    void Add(const std::string& text);
-    void AddPath(const std::string& before, const std::string& path, const std::string& after,
-                 LineKind kind = LineKind::kOther);
-    bool StopRequested() const { return settings_.stop && settings_.stop->load(); }
     bool LimitReached() const { return differences_ >= settings_.differenceLimit; }
 
     // walk.cpp
@@ -140,29 +78,10 @@ private:
     bool CompareContents(std::unique_ptr<platform::InputFile>& src,
                          std::unique_ptr<platform::InputFile>& dst, const std::string& srcPath,
                          const std::string& dstPath, uint64_t total);
-    void Finding(const std::string& before, const std::string& path, const std::string& after,
-                 uint64_t size);
-    void SkipRestOfFile(uint64_t& done, uint64_t total);
-    std::unique_ptr<platform::InputFile> OpenFile(const std::string& path, bool fromMedium,
-                                                  platform::Error& error);
-
-    // progress.cpp
-    void StepTotal(uint64_t n);
-    void SetMeter(Meter meter, uint64_t percent) { listener_.SetMeter(meter, percent); }
 
     Settings settings_;
-    platform::FileSystem& fs_;
-    Listener& listener_;
-    Outcome outcome_;
-    platform::AlignedBuffer srcBuffer_, dstBuffer_;
-    std::vector<platform::AlignedBuffer> srcRing_;  // the source's buffers after srcBuffer_
-    int64_t startSeconds_ = 0;
-    uint64_t dirs_ = 0, files_ = 0, differences_ = 0;
-    uint64_t totalBytes_ = 0, doneBytes_ = 0;
-    bool readThroughCache_ = false;  // some of the copy was read through the cache
-    bool copyRemote_ = false;        // the copy lies on a network volume
-    bool readRemote_ = false;        // and some of it was read
-    bool fetched_ = false;           // some file compared was held elsewhere and fetched
+    platform::AlignedBuffer dstBuffer_;
+    bool copyRemote_ = false;  // the copy lies on a network volume
     Root srcRoot_, dstRoot_;
     std::string copyIo_;  // the copy's root, and its identity when it has one
     platform::FileId copyId_;
@@ -172,8 +91,6 @@ private:
     static constexpr size_t kKeptListings = size_t{4} << 20;
     std::unordered_map<std::string, std::vector<platform::DirEntry>> scanned_;
     size_t scannedBytes_ = 0;
-    std::unique_ptr<scheduling::ReadAhead> stage_;  // during a walk that compares contents
-    std::unique_ptr<scheduling::HashBehind> hash_;  // during one that hashes for the listener
 };
 
 }  // namespace engine

@@ -1,22 +1,9 @@
 // The comparison of one source file with its copy, block by block.
-#include <algorithm>
-#include <cstring>
-
 #include "engine/check.h"
 
 namespace engine {
 
 namespace {
-
-// The index of the first byte where a and b differ; they are known to differ somewhere.
-size_t FirstDifference(const unsigned char* a, const unsigned char* b, size_t n) {
-    // memcmp narrows it to a chunk, so the byte loop runs over one chunk at most.
-    constexpr size_t kChunk = 4096;
-    size_t start = 0;
-    while (n - start > kChunk && std::memcmp(a + start, b + start, kChunk) == 0)
-        start += kChunk;
-    return static_cast<size_t>(std::mismatch(a + start, a + n, b + start).first - a);
-}
 
 // Whether two open files are one. Never a guess: a file that cannot say what it is is not
 // the other.
@@ -100,90 +87,34 @@ void Check::CompareByName(const std::string& srcPath, const std::string& dstPath
 bool Check::CompareContents(std::unique_ptr<platform::InputFile>& src,
                             std::unique_ptr<platform::InputFile>& dst, const std::string& srcPath,
                             const std::string& dstPath, uint64_t total) {
-    const size_t block = settings_.blockBytes;
     uint64_t done = 0;
-    SetMeter(Meter::kFile, CalcPercent(done, total));
-    if (hash_)
-        hash_->Reset();
-    bool equal = false;  // compared to the end
-    for (size_t turn = 0;; turn = (turn + 1) % (srcRing_.size() + 1)) {
-        listener_.Pulse();  // a long file must not freeze the window
-        // Stopped mid-file: nothing more of it is compared, and nothing found.
-        if (StopRequested())
-            break;
-        size_t nSrc = 0;
+    // The copy's block beside each of the source's.
+    auto readCopy = [&](bool srcRead, size_t nSrc) {
         size_t nDst = 0;
-        platform::Error srcError;
         platform::Error dstError;
-        // The source's buffers in turn: the last ones may still be being hashed.
-        unsigned char* srcBuf = turn == 0 ? srcBuffer_.get() : srcRing_[turn - 1].get();
-        bool srcRead = src->Read(srcBuf, block, nSrc, srcError);
-        // Hashed while the next blocks are read: the very bytes compared, read once.
-        if (hash_ && srcRead)
-            hash_->Add(srcBuf, nSrc);
-        bool dstRead = dst->Read(dstBuffer_.get(), block, nDst, dstError);
+        bool dstRead = dst->Read(dstBuffer_.get(), settings_.blockBytes, nDst, dstError);
         readThroughCache_ = readThroughCache_ || dst->ReadThroughCache();
         // Whatever the counts say, a block that could not be read was not compared.
         if (!srcRead || !dstRead) {
             SkipRestOfFile(done, total);
             AddPath("[", srcRead ? dstPath : srcPath, "]：ファイルの読み込みに失敗しました");
-            break;
+            return false;
         }
         if (nSrc != nDst) {
             SkipRestOfFile(done, total);
             AddPath("[", srcPath, "]：ファイルのサイズが異なっています");
-            break;
-        }
-        SetMeter(Meter::kFile, CalcPercent(done, total));
-        if (std::memcmp(srcBuf, dstBuffer_.get(), nSrc) != 0) {
-            // The differing byte counts as compared.
-            size_t compared = FirstDifference(srcBuf, dstBuffer_.get(), nSrc) + 1;
-            done += compared;
-            doneBytes_ += compared;
-            SkipRestOfFile(done, total);
-            src.reset();
-            dst.reset();
-            AddPath("[", srcPath, "]：ファイルの内容が異なっています");
             return false;
         }
-        done += nSrc;
-        doneBytes_ += nSrc;
-        if (nSrc < block) {
-            equal = true;  // a short block is the end of the file
-            break;
-        }
-    }
-    SetMeter(Meter::kFile, CalcPercent(done, total));
+        return true;
+    };
+    End end = ReadBlocks(*src, total, done, readCopy, dstBuffer_.get());
+    if (end == End::kDiffers)
+        SkipRestOfFile(done, total);
     src.reset();
     dst.reset();
-    return equal;
-}
-
-// A finding before a byte is compared: the file's listed size is done with.
-void Check::Finding(const std::string& before, const std::string& path, const std::string& after,
-                    uint64_t size) {
-    AddPath(before, path, after);
-    ++differences_;
-    StepTotal(size);
-}
-
-// Counts the finding and takes the rest of the listed size as done, so that every file
-// adds exactly its listed size to the total unless it compares equal.
-void Check::SkipRestOfFile(uint64_t& done, uint64_t total) {
-    ++differences_;
-    // A file that grew since it was listed can have more bytes compared than listed.
-    uint64_t rest = total > done ? total - done : 0;
-    done = total;
-    SetMeter(Meter::kFile, CalcPercent(done, total));
-    StepTotal(rest);
-}
-
-// Through the reads in flight when there are any: the file may be open and read already.
-std::unique_ptr<platform::InputFile> Check::OpenFile(const std::string& path, bool fromMedium,
-                                                     platform::Error& error) {
-    if (stage_)
-        return stage_->Open(path, fromMedium, error);
-    return fromMedium ? fs_.OpenReadFromMedium(path, error) : fs_.OpenRead(path, error);
+    if (end == End::kDiffers)
+        AddPath("[", srcPath, "]：ファイルの内容が異なっています");
+    return end == End::kEnd;
 }
 
 }  // namespace engine

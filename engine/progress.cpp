@@ -1,5 +1,5 @@
 // The progress meters: the percentage rule and the total meter's step.
-#include "engine/check.h"
+#include "engine/job.h"
 
 namespace engine {
 
@@ -12,7 +12,7 @@ uint64_t CalcPercent(uint64_t done, uint64_t total) {
 }
 
 // The total meter is told only when its percent moves.
-void Check::StepTotal(uint64_t n) {
+void Job::StepTotal(uint64_t n) {
     doneBytes_ += n;
     uint64_t before = CalcPercent(doneBytes_ - n, totalBytes_);
     uint64_t after = CalcPercent(doneBytes_, totalBytes_);

@@ -211,27 +211,19 @@ void Check::Enter(std::vector<Level>& levels, Level level, bool root, std::strin
 void Check::StartReads() {
     StopReads();
     const size_t block = settings_.blockBytes;
-    if (settings_.digests && !settings_.namesOnly) {
-        // More buffers for the source, taken in turn, so that reading need not wait for the
-        // hash of the block before; they come out of what the reads in flight may hold.
-        while (srcRing_.size() < scheduling::HashBehind::DepthFor(block)) {
-            platform::AlignedBuffer buffer = settings_.allocate(block);
-            if (!buffer)
-                break;
-            srcRing_.push_back(std::move(buffer));
-        }
-        hash_ = std::make_unique<scheduling::HashBehind>(srcRing_.size());
-    }
+    // More buffers for the source come out of what the reads in flight may hold.
+    if (settings_.digests && !settings_.namesOnly)
+        FillRing();
     if (settings_.readAhead && !settings_.namesOnly) {
         stage_ = std::make_unique<scheduling::ReadAhead>(
-            fs_, block, scheduling::ReadAhead::kBudget - srcRing_.size() * block - scannedBytes_);
+            fs_, block,
+            scheduling::ReadAhead::kBudget - (ring_.size() - 1) * block - scannedBytes_);
     }
 }
 
 void Check::StopReads() {
     stage_.reset();
-    hash_.reset();  // it may still be reading the source's buffers
-    srcRing_.clear();
+    DropRing();
 }
 
 void Check::Walk(std::string srcDir, std::string dstDir) {

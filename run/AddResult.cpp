@@ -13,8 +13,7 @@ void CCopyCheckDlg::AddPathResult(const std::string& before, const std::string& 
 void CCopyCheckDlg::AddLine(const std::string& text, const LineInfo& info) {
     int slot = m_nNextLine++;
     m_strResultLines[slot] = "\r\n" + text;
-    if (m_bLogOpen)
-        m_fpLog.WriteLine(text);
+    m_fpLog.WriteLine(text);
     if (m_onResult)
         m_onResult(text, info);
     m_nNextLine &= 31;

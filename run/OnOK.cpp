@@ -21,8 +21,6 @@ void CCopyCheckDlg::OnOK() {
     m_lastRun = {};
     m_bRunning = true;
     m_nLastShownMs = NowMs();
-    m_nLastFlushMs = m_nLastShownMs;
-    m_bLogOpen = false;
     if (m_bKeepLog)
         OpenLog();
     UpdateData(true);
@@ -57,32 +55,20 @@ engine::Settings CCopyCheckDlg::CheckSettings() const {
 // Opens the log unless it would lie in either tree, where it would be checked, or replace
 // or add a file the check is about.
 void CCopyCheckDlg::OpenLog() {
-    bool inside = false;
-    m_bLogOpen = m_fpLog.Open(*m_fs, m_strLogPath, {m_strSrcPath, m_strDstPath}, inside);
-    if (m_bLogOpen)
+    if (m_fpLog.Open(*m_fs, m_strLogPath, m_strSrcPath, m_strDstPath))
         return;
     m_lastRun.logFailed = true;
-    MessageBox("ログファイルのオープンに失敗しました。", "Notice", MB_OK);
-    if (inside)
-        AddPathResult("Notice>結果ログファイルはコピー元とコピー先の外に作成してください：",
-                      m_strLogPath, "");
+    MessageBox(CheckLog::kOpenFailed, "Notice", MB_OK);
+    m_fpLog.TellMisplaced(*this);
 }
 
 void CCopyCheckDlg::CloseLog() {
-    if (!m_bLogOpen)
-        return;
-    bool written = m_fpLog.Close();
-    m_bLogOpen = false;
-    m_lastRun.logFailed = m_lastRun.logFailed || !written;
-    // Window only: the log is closed.
-    if (!written)
-        AddPathResult("Notice>ログファイルの書き込みに失敗しました：", m_strLogPath, "");
+    if (!m_fpLog.Close(*this))
+        m_lastRun.logFailed = true;
 }
 
-// A run that is cut short keeps at least what it set out to do.
 void CCopyCheckDlg::HeaderDone() {
-    if (m_bLogOpen)
-        m_fpLog.Flush();
+    m_fpLog.HeaderDone();
 }
 
 void CCopyCheckDlg::SetMeter(engine::Meter meter, uint64_t percent) {
@@ -105,11 +91,7 @@ void CCopyCheckDlg::KeepWindowAlive() {
     if (now - m_nLastShownMs < 100)
         return;
     m_nLastShownMs = now;
-    // A run that is cut short keeps its log up to its last second.
-    if (m_bLogOpen && now - m_nLastFlushMs >= 1000) {
-        m_nLastFlushMs = now;
-        m_fpLog.Flush();
-    }
+    m_fpLog.Pulse();
     ShowResultLines();
     LetPaintThrough();
 }

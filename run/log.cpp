@@ -1,6 +1,8 @@
 // The log writer.
 #include "run/log.h"
 
+#include <chrono>
+
 #include "platform/text.h"
 
 namespace {
@@ -79,4 +81,64 @@ bool CLogFile::Close() {
         m_error = error;
     m_file.reset();
     return !m_error.failed();
+}
+
+namespace {
+
+int64_t NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+constexpr const char* kMisplaced =
+    "Notice>結果ログファイルはコピー元とコピー先の外に作成してください：";
+constexpr const char* kWriteFailed = "Notice>ログファイルの書き込みに失敗しました：";
+
+void TellPath(engine::Listener& lines, const std::string& before, const std::string& path) {
+    lines.Line(before + path, {{{before.size(), path.size()}}, engine::LineKind::kOther});
+}
+
+}  // namespace
+
+bool CheckLog::Open(platform::FileSystem& fs, const std::string& path, const std::string& source,
+                    const std::string& destination) {
+    m_path = path;
+    m_open = m_file.Open(fs, path, {source, destination}, m_misplaced);
+    m_lastFlushMs = NowMs();
+    return m_open;
+}
+
+void CheckLog::TellMisplaced(engine::Listener& lines) const {
+    if (m_misplaced)
+        TellPath(lines, kMisplaced, m_path);
+}
+
+void CheckLog::WriteLine(const std::string& text) {
+    if (m_open)
+        m_file.WriteLine(text);
+}
+
+void CheckLog::HeaderDone() {
+    if (m_open)
+        m_file.Flush();
+}
+
+void CheckLog::Pulse() {
+    if (!m_open)
+        return;
+    int64_t now = NowMs();
+    if (now - m_lastFlushMs < 1000)
+        return;
+    m_lastFlushMs = now;
+    m_file.Flush();
+}
+
+bool CheckLog::Close(engine::Listener& lines) {
+    if (!m_open)
+        return true;
+    m_open = false;
+    if (m_file.Close())
+        return true;
+    TellPath(lines, kWriteFailed, m_path);
+    return false;
 }

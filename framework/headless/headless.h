@@ -1,6 +1,6 @@
 // The headless backend's outside: a user who types and clicks into an open dialog, and who
-// answers message boxes and modal dialogs. The command line drives it; tests/support adds
-// what only the tests need.
+// answers message boxes and modal dialogs, for the native tests; tests/support adds the
+// rest of what they need.
 #pragma once
 
 #include <functional>
@@ -44,7 +44,6 @@ public:
 
     void Type(int id, const std::string& text);  // focus there, clear it, type each character
     void Click(int id);                          // buttons and check boxes; takes the focus
-    unsigned Pos(int id) const;
 
 protected:
     class HeadlessHost* m_host;

@@ -169,7 +169,6 @@ void HeadlessHost::SetProgress(int id, unsigned pos) {
     // Kept for the tests to read; bounded, as a long run sets a bar once per block.
     if (c.sent.size() < kMaxPositionsKept)
         c.sent.push_back(pos);
-    c.pos = std::min(pos, 100u);
 }
 
 void HeadlessHost::ListReset(int id) {

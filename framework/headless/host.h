@@ -17,7 +17,6 @@ struct Control {
     std::string text;
     bool enabled;
     int check = 0;
-    unsigned pos = 0;
     std::vector<unsigned> sent;
     std::vector<std::string> items;
     int curSel = -1;

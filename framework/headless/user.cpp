@@ -37,8 +37,4 @@ void User::Click(int id) {
     m_host->Notify(id, BN_CLICKED);
 }
 
-unsigned User::Pos(int id) const {
-    return m_host->Find(id).pos;
-}
-
 }  // namespace fw::headless

@@ -313,10 +313,8 @@ TEST(CliProcess, TheLogAndTheManifestNeverLandInATreeNorWriteIntoAFile) {
     bool nodes = mkfifo(root.Path("fifo").c_str(), 0600) == 0 &&
                  mknod(root.Path("dev").c_str(), S_IFCHR | 0600, makedev(0, 0)) == 0;
     auto log = [](const std::string& path, const char* why) {
-        return "Notice: ログファイルのオープンに失敗しました。\ncopycheck-cli: the log could not "
-               "be "
-               "written: open " +
-               path + ": " + why + "\n";
+        return std::string("Notice: ログファイルのオープンに失敗しました。\n") +
+               "copycheck-cli: the log could not be written: open " + path + ": " + why + "\n";
     };
     const std::string outside = "copycheck-cli: the manifest must lie outside SOURCE: ";
     const std::string notNew = "copycheck-cli: a manifest inside DESTINATION must be a new file: ";

@@ -95,7 +95,7 @@ TEST(Manifest, AMalformedLineIsNamedByItsNumber) {
 
 // A list that cannot be written, or flushed to its medium, leaves nothing; one that cannot be
 // given its name stays under its temporary name, and standard error says where. A file whose
-// line would be too long is said, and the list holds the rest.
+// line would be too long is said, and the list holds the rest; so is a log not written.
 TEST(Manifest, AListNotWrittenOrNotNamedIsSaid) {
     using Op = test::FakeFileSystem::Op;
     const std::string temp = "out/m.copycheck-tmp", line = ManifestLine("a", Digest("x"));
@@ -117,7 +117,9 @@ TEST(Manifest, AListNotWrittenOrNotNamedIsSaid) {
               "left at " +
                   temp,
               "", line},
-             {std::nullopt, tooLong, 2, "too long a path for the manifest: " + tooLong, line,
+             {std::nullopt, tooLong, 2, "too long a path for the manifest: " + tooLong, line, ""},
+             {std::pair(Op::Write, "L.copycheck-tmp"), "", 2,
+              "the log could not be written: write L.copycheck-tmp: No space left on device", line,
               ""}}) {
         test::FakeFileSystem fs;
         Both(fs, "a", "x");
@@ -127,7 +129,9 @@ TEST(Manifest, AListNotWrittenOrNotNamedIsSaid) {
         if (fault)
             fs.Fail(fault->first, fault->second);
         std::ostringstream out, gotErr;
-        EXPECT_EQ(RunCli({"--manifest", "out/m", "src", "dst"}, out, gotErr, {.fs = &fs}), status);
+        EXPECT_EQ(
+            RunCli({"--manifest", "out/m", "-l", "L", "src", "dst"}, out, gotErr, {.fs = &fs}),
+            status);
         EXPECT_EQ(gotErr.str(), err.empty() ? "" : "copycheck-cli: " + err + "\n");
         EXPECT_EQ(std::pair(fs.Exists("out/m"), fs.Content("out/m")),
                   std::pair(!named.empty(), named));

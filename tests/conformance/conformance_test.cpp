@@ -7,7 +7,6 @@
 
 #include "app/CopyCheckDlg.h"
 #include "dirpick/DirSelectDlg.h"
-#include "platform/dirs.h"
 #include "tests/conformance/driver.h"
 #include "tests/support/fake_fs.h"
 #include "tests/support/tempdir.h"

@@ -37,7 +37,7 @@ using User = test::User;
 #endif
 
 std::unique_ptr<User> MakeUser(fw::CDialog& dlg);
-// Answers the next message box with button, logging "BOX <text>"; cancels a file dialog.
+// Answers the next message box with button, logging "BOX <text>".
 void AnswerBox(int button, std::vector<std::string>& log);
 
 }  // namespace conformance

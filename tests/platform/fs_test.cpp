@@ -1,4 +1,5 @@
-// The system's own file system on a real disk, where what the system does is the point.
+// The system's own file system and current directory on a real disk, where what the system does
+// is the point.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <fstream>
 #include <map>
 
+#include "platform/dirs.h"
 #include "platform/fs.h"
 #include "platform/medium.h"
 #include "tests/support/bytes.h"
@@ -80,7 +82,7 @@ protected:
     Error error;
 };
 
-TEST_F(Tree, ListsKindsAndIdentitiesInTheSystemsOrder) {
+TEST_F(Tree, ListsKindsAndIdentitiesInTheSystemsOrderAndOpenFilesSayWhatTheyAre) {
     temp.WriteFile(".hidden", "");
     Names expected = {".hidden 0", "sub dir", "日本語 😀 %.txt 3"}, order, walked;
 #ifndef _WIN32
@@ -105,6 +107,16 @@ TEST_F(Tree, ListsKindsAndIdentitiesInTheSystemsOrder) {
     EXPECT_EQ(ids["dirlink"], ids["sub"]);
 #endif
     EXPECT_FALSE(fs.Exists(temp.Path("missing")));
+    // One file by two names, read from the medium or not, is one file; another is not.
+    std::filesystem::create_hard_link(temp.Path("sub/inner"), temp.Path("hard"));
+    auto identity = [&](std::unique_ptr<InputFile> file) {
+        FileIdentity said;
+        EXPECT_TRUE(file && file->Identity(said)) << Describe(error);
+        return said;
+    };
+    FileIdentity inner = identity(fs.OpenRead(temp.Path("sub/inner"), error));
+    EXPECT_TRUE(inner == identity(fs.OpenReadFromMedium(temp.Path("hard"), error)));
+    EXPECT_FALSE(inner == identity(fs.OpenReadOnce(temp.Path("日本語 😀 %.txt"), error)));
 }
 
 // Only regular files are read; a new file takes the name of nothing but a regular file or a
@@ -134,19 +146,6 @@ TEST_F(Tree, ReadsRegularFilesAndReplacesOnlyThemAndLinks) {
         EXPECT_TRUE(replaceable || error.path == path) << path;
         error = {};
     }
-}
-
-// One file by two names, read from the medium or not, is one file; another is not.
-TEST_F(Tree, OpenFilesSayWhatTheyAre) {
-    std::filesystem::create_hard_link(temp.Path("sub/inner"), temp.Path("hard"));
-    auto identity = [&](std::unique_ptr<InputFile> file) {
-        FileIdentity id;
-        EXPECT_TRUE(file && file->Identity(id)) << Describe(error);
-        return id;
-    };
-    FileIdentity inner = identity(fs.OpenRead(temp.Path("sub/inner"), error));
-    EXPECT_TRUE(inner == identity(fs.OpenReadFromMedium(temp.Path("hard"), error)));
-    EXPECT_FALSE(inner == identity(fs.OpenReadOnce(temp.Path("日本語 😀 %.txt"), error)));
 }
 
 // Decided by what the directories are: links followed, letter case where the file system
@@ -215,10 +214,52 @@ TEST_F(Tree, ResolvesEveryLinkDotAndDotDot) {
     }
 }
 
-// Uncached reads, into the caller's aligned buffer or through a bounce buffer.
-TEST(OpenReadFromMedium, GivesWhatTheFileHolds) {
-    TempDir temp;
-    Error error;
+// The current directory and drive, and absolute paths.
+TEST_F(Tree, SetsAndGetsTheCurrentDirAndDriveAndFullPaths) {
+    std::string saved, c, after, s = Sep();
+    ASSERT_TRUE(GetCurrentDir(saved, error) && SetCurrentDir(temp.path(), error) &&
+                GetCurrentDir(c, error))
+        << Describe(error);
+    for (const auto& [path, full] : std::vector<std::pair<std::string, std::string>>{
+             {".", c},
+             {"./a/", c + s + "a" + s},
+             {"a//b/../", c + s + "a" + s},
+             {"a/../..", c.substr(0, c.find_last_of(s))},
+#ifndef _WIN32
+             {"//usr///lib/../../..", "/"}}) {
+#else
+             {"\\a\\..\\..", c.substr(0, 3)},
+             {"C:\\x\\..\\y\\", "C:\\y\\"}}) {
+#endif
+        EXPECT_EQ(FullPath(path), full) << path;
+    }
+    EXPECT_FALSE(SetCurrentDir(temp.Path("missing"), error));
+    EXPECT_EQ(error.path, temp.Path("missing"));
+    std::string rel = "日本語 😀";
+    std::vector<std::string> drives = Drives();
+#ifndef _WIN32
+    for (int i = 0; i < 15; ++i)
+        rel += "/" + std::string(100, 'n');  // longer than any first guess at a buffer
+    EXPECT_EQ(drives, std::vector<std::string>{"/"});
+#endif
+    temp.MakeDir(rel);
+    ASSERT_TRUE(SetCurrentDir(rel, error) && GetCurrentDir(after, error)) << Describe(error);
+    EXPECT_EQ(after, temp.Path(rel));
+    EXPECT_EQ(FullPath("x/.."), after);
+#ifdef _WIN32
+    // C:\foo, then another drive, then C: again: back in C:\foo.
+    EXPECT_FALSE(SetCurrentDrive(0, error) || SetCurrentDrive(27, error));
+    const char other = drives.back()[0] != c[0] ? drives.back()[0] : drives.front()[0];
+    EXPECT_TRUE(SetCurrentDrive(other - 'A' + 1, error)) << Describe(error);
+#endif
+    EXPECT_TRUE(SetCurrentDrive(c[0] - 'A' + 1, error) && GetCurrentDir(after, error));
+    EXPECT_EQ(after, temp.Path(rel));
+    EXPECT_TRUE(SetCurrentDir(saved, error)) << Describe(error);
+}
+
+// Uncached reads, into the caller's aligned buffer or through a bounce buffer; and which errors
+// say that the file system takes none.
+TEST_F(Tree, ReadsFromTheMediumAndTellsWhenTheFileSystemTakesNoUncachedReads) {
     for (const auto& [size, block, skew] : {std::tuple<size_t, size_t, size_t>{0, 4096, 0},
                                             {4097, 3000, 1},
                                             {(size_t{2} << 20) + 5, 1024, 0}}) {
@@ -227,9 +268,6 @@ TEST(OpenReadFromMedium, GivesWhatTheFileHolds) {
                             skew) == Bytes(size))
             << size << Describe(error);
     }
-}
-
-TEST(RefusesUncached, OnlyWhatMeansTheFileSystemTakesNone) {
 #ifdef _WIN32
     // ERROR_INVALID_PARAMETER, _NOT_SUPPORTED, _INVALID_FUNCTION; _ACCESS_DENIED, _FILE_NOT_FOUND
     const std::pair<int, bool> rows[] = {{87, true}, {50, true}, {1, true}, {5, false}, {2, false}};
@@ -243,8 +281,7 @@ TEST(RefusesUncached, OnlyWhatMeansTheFileSystemTakesNone) {
 #ifndef _WIN32
 // After a careless chmod -R 644: listed, but no entry can be examined. Listed in a child as
 // uid and gid 65534 (as the current user when that is not root), whom the system refuses.
-TEST(List, EntriesOfAnUnsearchableDirectoryAreUnreadable) {
-    TempDir temp;
+TEST_F(Tree, EntriesOfAnUnsearchableDirectoryAreUnreadable) {
     temp.WriteFile("dir/file", "x");
     temp.MakeDir("dir/sub");
     std::filesystem::create_symlink("nowhere", temp.Path("dir/dangling"));
@@ -266,8 +303,7 @@ TEST(List, EntriesOfAnUnsearchableDirectoryAreUnreadable) {
 }
 #endif
 
-TEST(LongPath, NoPathIsTooLong) {
-    TempDir temp;
+TEST_F(Tree, NoPathIsTooLong) {
 #ifndef _WIN32
     // 600 levels of 8-byte names, made from inside: only the path is too long for the system.
     struct Deep {  // rm takes trees of any depth; a removal by path would not
@@ -292,7 +328,6 @@ TEST(LongPath, NoPathIsTooLong) {
 #endif
     const std::string file = dir + Sep() + "f", made = dir + Sep() + "g";
     EXPECT_EQ(Listed(dir), Names{"f 4"});
-    Error error;
     std::string resolved;
     EXPECT_EQ(ReadAll(fs.OpenRead(file, error).get(), error), "deep") << Describe(error);
     EXPECT_EQ(ReadAll(fs.OpenReadFromMedium(file, error).get(), error), "deep") << Describe(error);

@@ -25,7 +25,6 @@ using Lines = std::vector<std::string>;
 
 const char kCacheNotice[] =
     "Notice>コピー先の一部のファイルはOSのキャッシュを経由して読み込まれました";
-const char kSame[] = "双方のパスの内容に差違はありませんでした。";
 
 // Whether the file system holding file takes O_DIRECT reads.
 bool TakesDirectReads(const std::string& file) {
@@ -48,19 +47,14 @@ void DropFromCache(const std::string& path) {
 // counts as an access.
 std::pair<size_t, size_t> ResidentPages(const std::string& path) {
     int fd = open(path.c_str(), O_RDONLY);
-    struct stat st {};
-    fstat(fd, &st);
-    size_t size = static_cast<size_t>(st.st_size), page = 4096;
+    size_t size = static_cast<size_t>(fs::file_size(path)), page = 4096;
     std::vector<unsigned char> in((size + page - 1) / page);
     void* map = mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
     close(fd);
     EXPECT_TRUE(map != MAP_FAILED && mincore(map, size, in.data()) == 0) << path;
     if (map != MAP_FAILED)
         munmap(map, size);
-    size_t resident = 0;
-    for (unsigned char p : in)
-        resident += p & 1;
-    return {resident, in.size()};
+    return {std::ranges::count_if(in, [](unsigned char p) { return p & 1; }), in.size()};
 }
 
 class DiskTest : public MainWindowTest {
@@ -79,7 +73,6 @@ protected:
         user->Type(IDC_DIFF_LIMIT, "999");
         test::SetMessageBoxHandler([](const auto&) { return static_cast<int>(IDOK); });
         user->Click(IDOK);
-        test::SetMessageBoxHandler(nullptr);
         auto start = std::find(lines.begin(), lines.end(), "＜チェックを開始します＞");
         Lines walk(start == lines.end() ? start : start + 1, lines.end());
         std::erase_if(walk, [](const std::string& l) {
@@ -140,10 +133,9 @@ TEST_F(DiskTest, FindingsLinksAndFifosLeaveBothTreesAsTheyWere) {
 TEST_F(DiskTest, CopyIsReadFromTheMediumAndAccessTimesStay) {
     std::vector<std::string> names = {"one", "sub/two", "small"};
     std::vector<size_t> sizes = {256 * 1024, 300 * 1024 + 5, 5000};
-    for (size_t i = 0; i < names.size(); ++i) {
-        tmp.WriteFile("src/" + names[i], Bytes(sizes[i], static_cast<unsigned>(i)));
-        tmp.WriteFile("dst/" + names[i], Bytes(sizes[i], static_cast<unsigned>(i)));
-    }
+    for (size_t i = 0; i < names.size(); ++i)
+        for (const std::string side : {"src/", "dst/"})
+            tmp.WriteFile(side + names[i], Bytes(sizes[i], static_cast<unsigned>(i)));
     if (!TakesDirectReads(tmp.Path("dst/one")))
         GTEST_SKIP() << "the temporary directory " << tmp.path() << " takes no O_DIRECT reads";
     // An access time before the modification time is one a read updates, relatime or not.
@@ -166,7 +158,7 @@ TEST_F(DiskTest, CopyIsReadFromTheMediumAndAccessTimesStay) {
         atime(tmp.Path("src/sub"), true);  // listed
         dlg.SetCached(cached);
         Run(tmp.Path("src"), tmp.Path("dst"));
-        EXPECT_TRUE(Has(kSame));
+        EXPECT_TRUE(Has("双方のパスの内容に差違はありませんでした。"));
         EXPECT_FALSE(Has(kCacheNotice));
         EXPECT_EQ(atime(tmp.Path("src/sub"), false), 1000000000);
         for (const std::string& name : names) {

@@ -77,7 +77,7 @@ protected:
         user->Click(IDOK);
         test::SetMessageBoxHandler(nullptr);
         EXPECT_FALSE(user->Ended());
-        EXPECT_FALSE(dlg.m_bLogOpen);
+        EXPECT_FALSE(dlg.m_fpLog.IsOpen());
         return lines;
     }
 

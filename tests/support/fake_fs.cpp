@@ -83,31 +83,23 @@ public:
         m_node.bytes.append(static_cast<const char*>(data), n);
         return true;
     }
-    bool Flush(platform::Error& error) override {
-        if (!m_fs.FaultyNow(FakeFileSystem::Op::Flush, m_path))
+    bool Flush(platform::Error& error) override { return Ok(FakeFileSystem::Op::Flush, error); }
+    bool Close(platform::Error& error) override { return Ok(FakeFileSystem::Op::Close, error); }
+
+private:
+    bool Ok(FakeFileSystem::Op op, platform::Error& error) {
+        if (!m_fs.FaultyNow(op, m_path))
             return true;
-        error = {EIO, "fsync", m_path};
-        return false;
-    }
-    bool Close(platform::Error& error) override {
-        if (!m_fs.Faulty(FakeFileSystem::Op::Close, m_path))
-            return true;
-        error = {EIO, "close", m_path};
+        error = {EIO, op == FakeFileSystem::Op::Flush ? "fsync" : "close", m_path};
         return false;
     }
 
-private:
     FakeFileSystem& m_fs;
     FakeFileSystem::Node& m_node;
     std::string m_path;
 };
 
-FakeFileSystem::FakeFileSystem() {
-    m_nodes[""] = std::make_unique<Node>();
-}
-FakeFileSystem::~FakeFileSystem() = default;
-
-FakeFileSystem::Node& FakeFileSystem::Put(const std::string& path) {
+FakeFileSystem::Node& FakeFileSystem::Put(const std::string& path, std::optional<Kind> kind) {
     std::string key, rest = KeyOf(path);
     while (!rest.empty()) {
         size_t cut = std::min(rest.find('/'), rest.size());
@@ -120,11 +112,9 @@ FakeFileSystem::Node& FakeFileSystem::Put(const std::string& path) {
         key = child;
         rest.erase(0, cut + 1);
     }
+    if (kind)
+        m_nodes[key]->kind = *kind;
     return *m_nodes[key];
-}
-
-void FakeFileSystem::AddLink(const std::string& path, const std::string& target) {
-    Put(path, Kind::Link).target = KeyOf(target);
 }
 
 std::string FakeFileSystem::Content(const std::string& path) const {
@@ -152,7 +142,7 @@ FakeFileSystem::Node* FakeFileSystem::Walk(const std::string& path, bool followL
         for (int hops = 0;
              it != m_nodes.end() && it->second->kind == Kind::Link && (followLast || !rest.empty());
              ++hops)
-            it = hops < 40 ? m_nodes.find(it->second->target) : m_nodes.end();
+            it = hops < 40 ? m_nodes.find(KeyOf(it->second->target)) : m_nodes.end();
         if (it == m_nodes.end())
             return nullptr;
         at = it->first;
@@ -265,17 +255,10 @@ bool FakeFileSystem::Identify(const std::string& path, platform::FileId& id,
 
 bool FakeFileSystem::Resolve(const std::string& path, std::string& resolved,
                              platform::Error& error) {
-    std::string key, whole = KeyOf(path);
-    size_t cut = whole.rfind('/');
-    std::string name = cut == std::string::npos ? whole : whole.substr(cut + 1);
+    std::string key;
     if (!Walk(path, true, &key)) {
-        // A name still to be made, in a directory that is there.
-        if (whole.empty() ||
-            !Walk(cut == std::string::npos ? "" : whole.substr(0, cut), true, &key)) {
-            error = {ENOENT, "realpath", path};
-            return false;
-        }
-        key = Join(key, name);
+        error = {ENOENT, "realpath", path};
+        return false;
     }
     resolved = "/" + key;
     return true;

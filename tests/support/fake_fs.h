@@ -41,24 +41,21 @@ public:
         uint64_t id = 0;                     // may be shared: identities not unique
         uint64_t volume = 1;                 // with id, an open file's: a clone's differs
         std::vector<std::string> children;   // in listing order
-        Node& Is(Kind k) {
-            kind = k;
-            return *this;
-        }
     };
 
-    FakeFileSystem();
-    ~FakeFileSystem() override;
+    FakeFileSystem() { m_nodes[""] = std::make_unique<Node>(); }
 
-    // The entry at path, made with its missing parents; listings keep the order of making.
-    Node& Put(const std::string& path);
-    Node& Put(const std::string& path, Node::Kind kind) { return Put(path).Is(kind); }
+    // The entry at path, made with its missing parents, of kind when given; listings keep the
+    // order of making.
+    Node& Put(const std::string& path, std::optional<Node::Kind> kind = {});
     void AddDir(const std::string& path) { Put(path, Node::Kind::Dir); }
     void AddFile(const std::string& path, const std::string& bytes) {
         Put(path, Node::Kind::File).bytes = bytes;
     }
     void AddSpecial(const std::string& path) { Put(path, Node::Kind::Special); }
-    void AddLink(const std::string& path, const std::string& target);
+    void AddLink(const std::string& path, const std::string& target) {
+        Put(path, Node::Kind::Link).target = target;
+    }
 
     // The next `times` calls of op on the path fail (the path matched as given, not through
     // links). Write, Flush and Close fail files made by Create; Flush fails a rename to the

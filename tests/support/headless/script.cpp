@@ -40,61 +40,51 @@ std::optional<T> Next(std::deque<T>& given, const std::string& what) {
     return next;
 }
 
-int AnswerBox(const MessageBoxCall& call) {
-    answers().boxesSeen.push_back(call);
-    if (answers().boxHandler)
-        return answers().boxHandler(call);
-    return Next(answers().boxes, "message box \"" + call.caption + "\": " + call.text)
-        .value_or(IDCANCEL);
-}
-
-void AnswerDialog(fw::CDialog& dlg) {
-    auto act = Next(answers().dialogs, "dialog");
-    if (!act)
-        return dlg.EndDialog(IDCANCEL);
-    User user(dlg);
-    (*act)(user);
-}
-
-std::optional<std::string> AnswerFile(const FileDialogCall& call) {
-    answers().filesSeen.push_back(call);
-    return Next(answers().files, "file dialog").value_or(std::nullopt);
-}
-
-// The command line's own run sets the backend's handlers too.
-void Install() {
-    fw::headless::SetMessageBoxHandler(AnswerBox);
-    fw::headless::SetDialogHandler(AnswerDialog);
-    fw::headless::SetFileDialogHandler(AnswerFile);
+// The answers, once the backend has our handlers back (the command line's run sets its own).
+Answers& Installed() {
+    fw::headless::SetMessageBoxHandler([](const MessageBoxCall& call) {
+        answers().boxesSeen.push_back(call);
+        if (answers().boxHandler)
+            return answers().boxHandler(call);
+        return Next(answers().boxes, "message box \"" + call.caption + "\": " + call.text)
+            .value_or(IDCANCEL);
+    });
+    fw::headless::SetDialogHandler([](fw::CDialog& dlg) {
+        auto act = Next(answers().dialogs, "dialog");
+        if (!act)
+            return dlg.EndDialog(IDCANCEL);
+        User user(dlg);
+        (*act)(user);
+    });
+    fw::headless::SetFileDialogHandler([](const FileDialogCall& call) {
+        answers().filesSeen.push_back(call);
+        return Next(answers().files, "file dialog").value_or(std::nullopt);
+    });
+    return answers();
 }
 
 }  // namespace
 
 void SetMessageBoxHandler(std::function<int(const MessageBoxCall&)> handler) {
-    Install();
-    answers().boxHandler = std::move(handler);
+    Installed().boxHandler = std::move(handler);
 }
 void AnswerMessageBox(int button) {
-    Install();
-    answers().boxes.push_back(button);
+    Installed().boxes.push_back(button);
 }
 std::vector<MessageBoxCall> TakeMessageBoxes() {
     return std::exchange(answers().boxesSeen, {});
 }
 void AnswerNextDialog(std::function<void(User&)> act) {
-    Install();
-    answers().dialogs.push_back(std::move(act));
+    Installed().dialogs.push_back(std::move(act));
 }
 void AnswerFileDialog(std::optional<std::string> path) {
-    Install();
-    answers().files.push_back(std::move(path));
+    Installed().files.push_back(std::move(path));
 }
 std::vector<FileDialogCall> TakeFileDialogs() {
     return std::exchange(answers().filesSeen, {});
 }
 void ResetScript() {
-    answers() = Answers{};
-    Install();
+    Installed() = Answers{};
     fw::headless::UseFileSystem(nullptr);
     fw::headless::SetPaintHook(nullptr);
 }
