@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 
 #include "app/CopyCheckDlg.h"
@@ -220,6 +221,14 @@ TEST(Picker, OpensListsSelectsAndEnters) {
         close ? p.user->Click(close) : p.user->PressEnter();
         EXPECT_EQ(Cwd() + " " + std::to_string(p.user->Ended()), start + " 1");
     }
+#ifdef _WIN32
+    // The drive chosen is the one made current, not its neighbour in the alphabet.
+    Open<Logged<CDirSelectDlg>> p([&](auto& d) { d.m_strInitPath = work, d.SetFileSystem(fs); });
+    Log drives = p.user->Items(IDC_DRIVE_LIST);
+    p.user->Select(IDC_DRIVE_LIST, static_cast<int>(drives.size()) - 1);
+    EXPECT_EQ(std::toupper(Cwd()[0]), std::toupper(drives.back()[2])) << drives.back();
+    p.user->Click(IDCANCEL);
+#endif
 }
 
 #ifndef _WIN32
