@@ -6,7 +6,10 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include "engine/check.h"
 #include "framework/ddx.h"
@@ -19,6 +22,7 @@
 class CCopyCheckDlg : public fw::CDialog, private engine::Listener {
 public:
     explicit CCopyCheckDlg(fw::CWnd* pParent = nullptr);
+    ~CCopyCheckDlg() override;
 
     using LineKind = engine::LineKind;
     using PathSpan = engine::PathSpan;
@@ -33,7 +37,8 @@ public:
     // Where files and listings come from; tests put a fake in its place.
     void SetFileSystem(platform::FileSystem& fs) { m_fs = &fs; }
     using ResultListener = std::function<void(const std::string& line, const LineInfo& info)>;
-    // Told of every result line as it is added (the command line prints them).
+    // Told of every result line as it is added (the command line prints them): during a run,
+    // on the check's thread.
     void SetResultListener(ResultListener listener) { m_onResult = std::move(listener); }
 
     using VerifiedListener =
@@ -50,7 +55,7 @@ public:
     };
     const RunOutcome& LastRun() const { return m_lastRun; }
     // A flag another thread or a signal handler may raise: the run then stops at the next
-    // file or block and writes its closing lines.
+    // line or pulse, as when a stop is confirmed in the window, and writes its closing lines.
     void SetStopFlag(const std::atomic<bool>* stop) { m_pStop = stop; }
     void SetAllocator(engine::Allocator allocate) { m_allocate = allocate; }
     // Whether the copy is read through the system's cache, as the source is.
@@ -64,6 +69,8 @@ protected:
     void DoDataExchange(fw::CDataExchange* pDX) override;
     bool OnInitDialog() override;
     void OnOK() override;
+    // During a run: asks whether to stop it. Otherwise closes the window.
+    void OnCancel() override;
     void OnVScroll(unsigned nSBCode, unsigned nPos, fw::CScrollBar* pScrollBar) override;
 
     void OnPaint();
@@ -85,19 +92,32 @@ private:
     void BrowseDirectory(int id);
     void OpenLog();
     void CloseLog();
-    engine::Settings CheckSettings() const;
+    engine::Settings CheckSettings();
     void AddLine(const std::string& text, const LineInfo& info);
     void ShowResultLines();
-    // During a run: shows the result window and lets the window repaint, at most every
-    // 100 ms, so a long run neither freezes the window nor rebuilds it for every line.
-    void KeepWindowAlive();
+    void EnableSettings(bool enable);
+    bool OnWndEventRun(const fw::Event& event);
+    // The check's thread: the check, then the log's end; then it tells the window.
+    void RunCheck(engine::Settings settings);
+    // The window's thread: shows the check's latest state, at the display's pace.
+    void OnTick();
+    void OnRunEnded();
+    void OnClose();
+    void OnQueryEndSession() { RequestStop(); }
+    void OnEndSession();
+    // Asks once; true when the run is to stop.
+    bool ConfirmStop();
+    void RequestStop();
+    // The check's thread: a run that is cut short keeps its log up to its last second, and
+    // a stop raised outside the window reaches the check.
+    void KeepLogAndStop();
 
-    // What the check tells the window.
+    // What the check tells the window, on the check's thread.
     void Line(const std::string& text, const LineInfo& info) override { AddLine(text, info); }
     void HeaderDone() override;
     void SetMeter(engine::Meter meter, uint64_t percent) override;
     void Verified(const std::string& relative, const platform::Sha256::Digest* digest) override;
-    void Pulse() override { KeepWindowAlive(); }
+    void Pulse() override { KeepLogAndStop(); }
 
 public:
     bool m_bLogOpen = false;
@@ -123,7 +143,18 @@ private:
     const std::atomic<bool>* m_pStop = nullptr;
     bool m_bCached = false;
     bool m_bReadAhead = true;
-    bool m_bRunning = false;     // between the confirmation and the last line of a run
-    int64_t m_nLastShownMs = 0;  // when the running window was last shown
+    // Set on the window's thread only, before the check's thread starts and after it ends.
+    bool m_bRunning = false;
     int64_t m_nLastFlushMs = 0;  // when the log's buffer was last written out
+    std::thread m_worker;
+    std::atomic<bool> m_stop{false};
+    bool m_bAsking = false;         // a box asks whether to stop
+    bool m_bCloseAfterRun = false;  // the close box's stop was confirmed
+    std::string m_strCaption;       // the window's own, while it says it is stopping
+
+    // What the check leaves for the window: the ring, m_nNextLine and these.
+    std::mutex m_stateLock;
+    bool m_bRingChanged = false;
+    std::array<int64_t, 2> m_meters{-1, -1};  // total and file; -1 when not set in this run
+    std::array<int64_t, 2> m_shownMeters{-1, -1};
 };

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <mutex>
 #include <optional>
 
 #include <CLI.hpp>
@@ -212,13 +213,16 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
     // new one is at 0 until the window paints again without a line in between.
     bool fileStarting = false;
     int linesSincePaint = 0;
+    // Lines come on the check's thread, paint on the window's: the bars as last painted.
+    std::mutex shown;
+    unsigned totalPos = 0, filePos = 0;
     auto showProgress = [&] {
         if (progress && !currentFile.empty())
-            progress->Update(user.Pos(IDC_TOTAL_PROGRESS),
-                             fileStarting ? 0 : user.Pos(IDC_FILE_PROGRESS), currentFile);
+            progress->Update(totalPos, fileStarting ? 0 : filePos, currentFile);
     };
 
     dlg.SetResultListener([&](const std::string& line, const CCopyCheckDlg::LineInfo& info) {
+        std::lock_guard lock(shown);
         fileStarting = info.kind == LineKind::kFile && !info.paths.empty();
         if (fileStarting)
             currentFile = line.substr(info.paths[0].offset, info.paths[0].length);
@@ -231,6 +235,9 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
         showProgress();
     });
     fw::headless::SetPaintHook([&] {
+        std::lock_guard lock(shown);
+        totalPos = user.Pos(IDC_TOTAL_PROGRESS);
+        filePos = user.Pos(IDC_FILE_PROGRESS);
         if (linesSincePaint == 0)
             fileStarting = false;
         linesSincePaint = 0;
