@@ -169,7 +169,7 @@ public:
     void SetText(int id, const std::string& text) override {
         auto set = [&] { SetWindowTextW(Item(id), platform::ToWide(text).c_str()); };
         if (IsMultilineEdit(id))
-            Unscrolled(id, set);
+            Unscrolled(id, set, false);
         else
             set();
     }
@@ -300,14 +300,16 @@ private:
     // or a new view would otherwise be shown by scrolling what it shows, pixels copied, and
     // under Wine pixels from outside the edit come in: the result window's partial last line
     // showed the window's top row during a run.
+    // New text is drawn with the next paint, not at once: the ring scrolls right after it, and
+    // Wine's screen kept the text's top, drawn in between.
     template <class F>
-    void Unscrolled(int id, F change) {
+    void Unscrolled(int id, F change, bool now = true) {
         Send(id, WM_SETREDRAW, FALSE);
         change();
         Send(id, WM_SETREDRAW, TRUE);
         // The frame too: the scroll bar is outside the client area.
         RedrawWindow(Item(id), nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | (now ? RDW_UPDATENOW : 0));
     }
     LRESULT Send(int id, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
         return SendMessageW(Item(id), msg, wp, lp);
