@@ -225,13 +225,15 @@ TEST_F(RunTest, LogAndWindowFollowTheRunAsItGoes) {
     fs.AddFile("src/a", "1");
     fs.AddFile("dst/a", "1");
     KeepLog("check.log");
-    bool logged = false;  // the file's line, in the log while the file is compared
+    dlg.SetReadAhead(false);  // the waits on the check's thread
+    bool logged = false;      // the lines before the walk's wait, in the log a second later
     fs.onCall = [&](const std::string& call) {
         // The scan's listing, then the walk's first open a second later.
         if (call == "List src/" || call == "OpenReadFromMedium dst/a")
             std::this_thread::sleep_for(std::chrono::milliseconds(call[0] == 'L' ? 120 : 1100));
         if (call == "Read dst/a")
-            logged = logged || fs.Content("check.log").ends_with(LogOf({"File [src/a]"}));
+            logged = logged || fs.Content("check.log").find(LogOf({"＜チェックを開始します＞"})) !=
+                                   std::string::npos;
     };
     Lines atPaint;  // the window's newest line
     fw::headless::SetPaintHook([&] {
