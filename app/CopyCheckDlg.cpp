@@ -27,7 +27,8 @@ bool CCopyCheckDlg::OnWndEvent(const Event& event, EventReply& reply) {
         OnCommand(BN_CLICKED, IDC_LOG_BROWSE, &T::OnLogBrowse),
         OnVScrollMsg(&T::OnVScroll),
     };
-    return Dispatch<T>(*this, kEvents, event, reply) || CDialog::OnWndEvent(event, reply);
+    return Dispatch<T>(*this, kEvents, event, reply) || OnWndEventRun(event) ||
+           CDialog::OnWndEvent(event, reply);
 }
 
 void CCopyCheckDlg::DoDataExchange(CDataExchange* pDX) {

@@ -6,19 +6,22 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
 
 #include "engine/check.h"
 #include "framework/ddx.h"
 #include "framework/window.h"
 #include "platform/fs.h"
-#include "platform/sha256.h"
 #include "res/resource.h"
 #include "run/log.h"
 
 class CCopyCheckDlg : public fw::CDialog, private engine::Listener {
 public:
     explicit CCopyCheckDlg(fw::CWnd* pParent = nullptr);
+    ~CCopyCheckDlg() override;
 
     using LineKind = engine::LineKind;
     using PathSpan = engine::PathSpan;
@@ -33,25 +36,14 @@ public:
     // Where files and listings come from; tests put a fake in its place.
     void SetFileSystem(platform::FileSystem& fs) { m_fs = &fs; }
     using ResultListener = std::function<void(const std::string& line, const LineInfo& info)>;
-    // Told of every result line as it is added (the command line prints them).
+    // Told of every result line as it is added: during a run, on the check's thread.
     void SetResultListener(ResultListener listener) { m_onResult = std::move(listener); }
 
-    using VerifiedListener =
-        std::function<void(const std::string& relative, const platform::Sha256::Digest* digest)>;
-    // Told of every file that compared equal, with its path below the source's root and the
-    // SHA-256 of the bytes compared, or null when the system's hash failed. Files are hashed
-    // only while there is a listener.
-    void SetVerifiedListener(VerifiedListener listener) { m_onVerified = std::move(listener); }
-
-    // What the last confirmed run did, for a front end that reports it by other means than
-    // the lines (the command line's exit status).
+    // What the last confirmed run did.
     struct RunOutcome : engine::Outcome {
         bool logFailed = false;  // the log asked for could not be opened or written
     };
     const RunOutcome& LastRun() const { return m_lastRun; }
-    // A flag another thread or a signal handler may raise: the run then stops at the next
-    // file or block and writes its closing lines.
-    void SetStopFlag(const std::atomic<bool>* stop) { m_pStop = stop; }
     void SetAllocator(engine::Allocator allocate) { m_allocate = allocate; }
     // Whether the copy is read through the system's cache, as the source is.
     void SetCached(bool cached) { m_bCached = cached; }
@@ -64,6 +56,8 @@ protected:
     void DoDataExchange(fw::CDataExchange* pDX) override;
     bool OnInitDialog() override;
     void OnOK() override;
+    // During a run: asks whether to stop it. Otherwise closes the window.
+    void OnCancel() override;
     void OnVScroll(unsigned nSBCode, unsigned nPos, fw::CScrollBar* pScrollBar) override;
 
     void OnPaint();
@@ -85,19 +79,29 @@ private:
     void BrowseDirectory(int id);
     void OpenLog();
     void CloseLog();
-    engine::Settings CheckSettings() const;
+    engine::Settings CheckSettings();
     void AddLine(const std::string& text, const LineInfo& info);
     void ShowResultLines();
-    // During a run: shows the result window and lets the window repaint, at most every
-    // 100 ms, so a long run neither freezes the window nor rebuilds it for every line.
-    void KeepWindowAlive();
+    void EnableSettings(bool enable);
+    bool OnWndEventRun(const fw::Event& event);
+    // The check's thread: the check, then the log's end; then it tells the window.
+    void RunCheck(engine::Settings settings);
+    // The window's thread: shows the check's latest state, at the display's pace.
+    void OnTick();
+    void OnRunEnded();
+    void OnClose();
+    void OnQueryEndSession() { RequestStop(); }
+    void OnEndSession();
+    // Asks once; true when the run is to stop.
+    bool ConfirmStop();
+    void RequestStop();
 
-    // What the check tells the window.
+    // What the check tells the window, on the check's thread.
     void Line(const std::string& text, const LineInfo& info) override { AddLine(text, info); }
     void HeaderDone() override;
     void SetMeter(engine::Meter meter, uint64_t percent) override;
-    void Verified(const std::string& relative, const platform::Sha256::Digest* digest) override;
-    void Pulse() override { KeepWindowAlive(); }
+    // A run that is cut short keeps its log up to its last second.
+    void Pulse() override { m_fpLog.Pulse(); }
 
 public:
     CheckLog m_fpLog;
@@ -117,11 +121,20 @@ private:
     platform::FileSystem* m_fs;
     engine::Allocator m_allocate = engine::AllocateBuffer;
     ResultListener m_onResult;
-    VerifiedListener m_onVerified;
     RunOutcome m_lastRun;
-    const std::atomic<bool>* m_pStop = nullptr;
     bool m_bCached = false;
     bool m_bReadAhead = true;
-    bool m_bRunning = false;     // between the confirmation and the last line of a run
-    int64_t m_nLastShownMs = 0;  // when the running window was last shown
+    // Set on the window's thread only, before the check's thread starts and after it ends.
+    bool m_bRunning = false;
+    std::thread m_worker;
+    std::atomic<bool> m_stop{false};
+    bool m_bAsking = false;         // a box asks whether to stop
+    bool m_bCloseAfterRun = false;  // the close box's stop was confirmed
+    std::string m_strCaption;       // the window's own, while it says it is stopping
+
+    // What the check leaves for the window: the ring, m_nNextLine and these.
+    std::mutex m_stateLock;
+    bool m_bRingChanged = false;
+    std::array<int64_t, 2> m_meters{-1, -1};  // total and file; -1 when not set in this run
+    std::array<int64_t, 2> m_shownMeters{-1, -1};
 };

@@ -11,6 +11,12 @@ CC_CONST(IDOK, 1)
 #ifndef IDCANCEL
 CC_CONST(IDCANCEL, 2)
 #endif
+#ifndef IDYES
+CC_CONST(IDYES, 6)
+#endif
+#ifndef MB_YESNO
+CC_CONST(MB_YESNO, 0x4)
+#endif
 #ifndef MB_OK
 CC_CONST(MB_OK, 0x0)
 #endif

@@ -54,8 +54,11 @@ public:
     virtual void EndPaint() = 0;
     virtual void DrawIcon(void* dc, int x, int y, Icon icon) = 0;
     virtual void Default() = 0;  // default handling of the message being dispatched
-    // Lets the window repaint during a long synchronous operation; takes no input.
-    virtual void LetPaintThrough() = 0;
+    // A Timer event with that id every so many milliseconds, on the window's thread.
+    virtual void SetTimer(int id, unsigned ms) = 0;
+    virtual void KillTimer(int id) = 0;
+    // From any thread: a Posted event with that id, on the window's thread, in order.
+    virtual void PostMessage(int id) = 0;
 };
 
 // A control of an open window, reached by id: a cheap value, like a window handle.
@@ -115,11 +118,22 @@ public:
     using CCtrl::CCtrl;
 };
 
-// What a backend hands to a window.
-enum class Msg { Command, VScroll, Paint, QueryDragIcon };
+// What a backend hands to a window. Close is the close box; EndSession comes only when the
+// session does end.
+enum class Msg {
+    Command,
+    VScroll,
+    Paint,
+    QueryDragIcon,
+    Timer,
+    Posted,
+    Close,
+    QueryEndSession,
+    EndSession
+};
 struct Event {
     Msg msg;
-    int id = 0;         // the control
+    int id = 0;         // the control, timer or posted message
     unsigned code = 0;  // the notification, or the scroll code
     unsigned pos = 0;   // the scroll position
 };
@@ -144,6 +158,11 @@ struct EventEntry {
 template <class T>
 constexpr EventEntry<T> OnCommand(unsigned code, int id, void (T::*fn)()) {
     return {Msg::Command, code, id, fn};
+}
+// Timer and Posted events by id; the others by message alone (id 0).
+template <class T>
+constexpr EventEntry<T> OnMessage(Msg msg, int id, void (T::*fn)()) {
+    return {msg, 0, id, fn};
 }
 template <class T>
 constexpr EventEntry<T> OnVScrollMsg(void (T::*fn)(unsigned, unsigned, CScrollBar*)) {
@@ -193,8 +212,9 @@ public:
     bool IsIconic() const { return m_host->IsIconic(); }
     CRect GetClientRect() const { return m_host->GetClientRect(); }
     void Default() { m_host->Default(); }
-    // Lets the window repaint during a long synchronous operation; takes no input.
-    void LetPaintThrough() { m_host->LetPaintThrough(); }
+    void SetTimer(int id, unsigned ms) { m_host->SetTimer(id, ms); }
+    void KillTimer(int id) { m_host->KillTimer(id); }
+    void PostMessage(int id) { m_host->PostMessage(id); }
     Host* GetHost() const { return m_host; }
 
     // Called by the backend for every event of the window; true when handled.
@@ -276,7 +296,9 @@ bool Dispatch(T& wnd, std::span<const EventEntry<T>> table, const Event& event, 
     for (const EventEntry<T>& e : table) {
         if (e.msg != event.msg)
             continue;
-        if (e.msg == Msg::Command && (e.code != event.code || e.id != event.id))
+        if (e.msg == Msg::Command && e.code != event.code)
+            continue;
+        if (e.id != event.id && e.msg != Msg::VScroll)
             continue;
         if (auto fn = std::get_if<void (T::*)()>(&e.handler)) {
             (wnd.**fn)();

@@ -10,16 +10,20 @@ void CCopyCheckDlg::AddPathResult(const std::string& before, const std::string& 
     AddLine(before + path + after, {{{before.size(), path.size()}}, kind});
 }
 
+// During a run, on the check's thread: the log and the listener take the line at once, the
+// window at its next tick.
 void CCopyCheckDlg::AddLine(const std::string& text, const LineInfo& info) {
-    int slot = m_nNextLine++;
-    m_strResultLines[slot] = "\r\n" + text;
     m_fpLog.WriteLine(text);
+    {
+        std::lock_guard lock(m_stateLock);
+        m_strResultLines[m_nNextLine] = "\r\n" + text;
+        m_nNextLine = (m_nNextLine + 1) & 31;
+        m_bRingChanged = true;
+    }
     if (m_onResult)
         m_onResult(text, info);
-    m_nNextLine &= 31;
-    // A run shows the window from the ring when it lets paint through, and at its end.
     if (m_bRunning)
-        KeepWindowAlive();
+        m_fpLog.Pulse();
     else
         ShowResultLines();
 }
@@ -29,6 +33,8 @@ void CCopyCheckDlg::AddLine(const std::string& text, const LineInfo& info) {
 void CCopyCheckDlg::ShowResultLines() {
     std::string display;
     int count = 0;
+    std::unique_lock lock(m_stateLock);
+    m_bRingChanged = false;
     for (int k = 0; k < 32; ++k) {
         const std::string& entry = m_strResultLines[(m_nNextLine + k) & 31];
         if (entry.empty())
@@ -36,6 +42,7 @@ void CCopyCheckDlg::ShowResultLines() {
         display += entry;
         ++count;
     }
+    lock.unlock();
     SetDlgItemText(IDC_RESULT, display);
     GetDlgItem<fw::CEdit>(IDC_RESULT).LineScroll(count);
 }

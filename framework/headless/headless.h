@@ -34,7 +34,7 @@ void SetDialogHandler(std::function<void(CDialog&)> handler);
 // Called when a box or dialog appears that nobody answers, or a dialog is left open by its
 // handler; the default prints the message and aborts.
 void SetFailureHandler(std::function<void(const std::string&)> handler);
-// Called each time a window lets paint through during a long operation.
+// Called at each tick of a window's timer, after its handler: the window as it is painted.
 void SetPaintHook(std::function<void()> hook);
 
 // The person at the keyboard, acting on one open dialog.
@@ -44,6 +44,7 @@ public:
 
     void Type(int id, const std::string& text);  // focus there, clear it, type each character
     void Click(int id);                          // buttons and check boxes; takes the focus
+    void CloseBox();                             // the title bar's close box
 
 protected:
     class HeadlessHost* m_host;

@@ -4,6 +4,7 @@
 #include "framework/headless/host.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "framework/backend.h"
 #include "framework/headless/dirlist.h"
@@ -255,9 +256,64 @@ CRect HeadlessHost::GetClientRect() {
     return {0, 0, m_dlg.Template().cx * 2, m_dlg.Template().cy * 2};
 }
 
-void HeadlessHost::LetPaintThrough() {
-    if (script().paintHook)
-        script().paintHook();
+void HeadlessHost::SetTimer(int id, unsigned ms) {
+    KillTimer(id);
+    auto every = std::chrono::milliseconds(ms);
+    m_timers.push_back({id, every, std::chrono::steady_clock::now() + every});
+}
+
+void HeadlessHost::KillTimer(int id) {
+    std::erase_if(m_timers, [&](const Timer& t) { return t.id == id; });
+}
+
+void HeadlessHost::PostMessage(int id) {
+    std::lock_guard lock(m_queueLock);
+    m_queue.push_back(id);
+    m_queued.notify_one();
+}
+
+void HeadlessHost::Pump() {
+    if (std::exchange(m_pumping, true))
+        return;
+    for (;;) {
+        std::unique_lock lock(m_queueLock);
+        if (m_queue.empty() && m_timers.empty())
+            break;
+        if (m_queue.empty()) {
+            auto due =
+                std::min_element(m_timers.begin(), m_timers.end(),
+                                 [](const Timer& a, const Timer& b) { return a.due < b.due; })
+                    ->due;
+            m_queued.wait_until(lock, due, [&] { return !m_queue.empty(); });
+        }
+        if (m_queue.empty()) {
+            lock.unlock();
+            FireDueTimer();
+            continue;
+        }
+        int id = m_queue.front();
+        m_queue.pop_front();
+        lock.unlock();
+        EventReply reply;
+        m_dlg.OnWndEvent({Msg::Posted, id}, reply);
+    }
+    m_pumping = false;
+}
+
+// A tick is what paints: the paint hook sees the window as a person would.
+void HeadlessHost::FireDueTimer() {
+    auto now = std::chrono::steady_clock::now();
+    for (Timer& t : m_timers) {
+        if (t.due > now)
+            continue;
+        t.due = now + t.every;
+        int id = t.id;  // the handler may kill it
+        EventReply reply;
+        m_dlg.OnWndEvent({Msg::Timer, id}, reply);
+        if (script().paintHook)
+            script().paintHook();
+        return;
+    }
 }
 
 }  // namespace fw::headless

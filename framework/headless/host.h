@@ -2,6 +2,10 @@
 // wherever the program relies on it. Internal to the backend.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -45,6 +49,9 @@ public:
     // Text changed as by the user: an edit tells its change.
     void UserSetText(int id, const std::string& text);
     int DefaultButton();
+    // The message loop: runs while the window has a timer or a posted message, then
+    // returns. A loop within the loop (a user acting from a paint hook) returns at once.
+    void Pump();
 
     // The focus leaves for another window (a box or a nested dialog) and comes back after.
     template <class F>
@@ -82,7 +89,9 @@ public:
     void EndPaint() override {}
     void DrawIcon(void*, int, int, Icon) override {}
     void Default() override {}
-    void LetPaintThrough() override;
+    void SetTimer(int id, unsigned ms) override;
+    void KillTimer(int id) override;
+    void PostMessage(int id) override;
 
     std::vector<Control> m_controls;
     std::string m_caption;
@@ -91,7 +100,19 @@ public:
     int m_result = 0;
 
 private:
+    struct Timer {
+        int id;
+        std::chrono::milliseconds every;
+        std::chrono::steady_clock::time_point due;
+    };
+    void FireDueTimer();
+
     CDialog& m_dlg;
+    std::vector<Timer> m_timers;
+    bool m_pumping = false;
+    std::mutex m_queueLock;  // the posted messages come from other threads
+    std::condition_variable m_queued;
+    std::deque<int> m_queue;
 };
 
 }  // namespace fw::headless

@@ -12,9 +12,11 @@ User::User(CWnd& wnd) : m_host(static_cast<HeadlessHost*>(wnd.GetHost())) {
 }
 
 void User::Type(int id, const std::string& text) {
-    m_host->MoveFocus(id);
     Control& c = m_host->Find(id);
-    if (c.ReadOnly() || !c.enabled)
+    if (!c.enabled)
+        return;
+    m_host->MoveFocus(id);
+    if (c.ReadOnly())
         return;
     if (!c.text.empty())
         m_host->UserSetText(id, "");
@@ -27,6 +29,7 @@ void User::Type(int id, const std::string& text) {
     }
 }
 
+// A click is followed by the message loop, as long as the window has work going on.
 void User::Click(int id) {
     if (!m_host->Find(id).enabled)
         return;
@@ -35,6 +38,13 @@ void User::Click(int id) {
     if (c.AutoCheck())
         c.check = c.check ? 0 : 1;
     m_host->Notify(id, BN_CLICKED);
+    m_host->Pump();
+}
+
+void User::CloseBox() {
+    EventReply reply;
+    m_host->Dialog().OnWndEvent({Msg::Close}, reply);
+    m_host->Pump();
 }
 
 }  // namespace fw::headless

@@ -16,6 +16,7 @@
 // The framework's own names, not the A/W macros.
 #undef MessageBox
 #undef SendMessage
+#undef PostMessage
 
 namespace fw::win32 {
 
@@ -137,6 +138,20 @@ public:
                     .handled;
             case WM_PAINT:
                 return Dispatch({Msg::Paint}).handled;
+            case WM_TIMER:
+                return Dispatch({Msg::Timer, static_cast<int>(wp)}).handled;
+            case WM_APP:
+                return Dispatch({Msg::Posted, static_cast<int>(wp)}).handled;
+            case WM_CLOSE:
+                return Dispatch({Msg::Close}).handled;
+            // Both are answered by the default: the session may end.
+            case WM_QUERYENDSESSION:
+                Dispatch({Msg::QueryEndSession});
+                return FALSE;
+            case WM_ENDSESSION:
+                if (wp)
+                    Dispatch({Msg::EndSession});
+                return FALSE;
             case WM_QUERYDRAGICON: {
                 Outcome out = Dispatch({Msg::QueryDragIcon});
                 return out.handled ? reinterpret_cast<INT_PTR>(out.reply.icon) : FALSE;
@@ -154,7 +169,7 @@ public:
     void SetText(int id, const std::string& text) override {
         auto set = [&] { SetWindowTextW(Item(id), platform::ToWide(text).c_str()); };
         if (IsMultilineEdit(id))
-            Unscrolled(id, set);
+            Unscrolled(id, set, false);
         else
             set();
     }
@@ -171,6 +186,8 @@ public:
     // past the position, and back; at the top, within a range widened for the moment.
     void SetProgress(int id, unsigned pos) override {
         pos = std::min(pos, 100u);
+        if (Send(id, PBM_GETPOS) == static_cast<LRESULT>(pos))
+            return;
         if (pos == 100)
             Send(id, PBM_SETRANGE32, 0, 101);
         Send(id, PBM_SETPOS, pos + 1);
@@ -239,12 +256,11 @@ public:
         ::DrawIcon(static_cast<HDC>(dc), x, y, static_cast<HICON>(icon));
     }
     void Default() override { m_default = true; }
-    void LetPaintThrough() override {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT))
-            if (msg.message == WM_PAINT)
-                DispatchMessageW(&msg);
+    void SetTimer(int id, unsigned ms) override {
+        ::SetTimer(m_hwnd, static_cast<UINT_PTR>(id), ms, nullptr);
     }
+    void KillTimer(int id) override { ::KillTimer(m_hwnd, static_cast<UINT_PTR>(id)); }
+    void PostMessage(int id) override { PostMessageW(m_hwnd, WM_APP, static_cast<WPARAM>(id), 0); }
 
 private:
     struct Outcome {
@@ -284,14 +300,16 @@ private:
     // or a new view would otherwise be shown by scrolling what it shows, pixels copied, and
     // under Wine pixels from outside the edit come in: the result window's partial last line
     // showed the window's top row during a run.
+    // New text is drawn with the next paint, not at once: the ring scrolls right after it, and
+    // Wine's screen kept the text's top, drawn in between.
     template <class F>
-    void Unscrolled(int id, F change) {
+    void Unscrolled(int id, F change, bool now = true) {
         Send(id, WM_SETREDRAW, FALSE);
         change();
         Send(id, WM_SETREDRAW, TRUE);
         // The frame too: the scroll bar is outside the client area.
         RedrawWindow(Item(id), nullptr, nullptr,
-                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | (now ? RDW_UPDATENOW : 0));
     }
     LRESULT Send(int id, UINT msg, WPARAM wp = 0, LPARAM lp = 0) {
         return SendMessageW(Item(id), msg, wp, lp);

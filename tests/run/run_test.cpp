@@ -69,14 +69,16 @@ protected:
             user->Click(IDC_KEEP_LOG);
         user->Type(IDC_LOG_PATH, path);
     }
-    // Presses the start button, confirms, and answers every other box with OK.
-    Lines Run() {
+    // Presses the start button, confirms, and answers every other box with OK or Yes.
+    Lines Run(bool closes = false) {
         lines.clear();
         test::TakeMessageBoxes();
-        test::SetMessageBoxHandler([](const auto&) { return static_cast<int>(IDOK); });
+        test::SetMessageBoxHandler([](const fw::headless::MessageBoxCall& box) {
+            return static_cast<int>(box.type == MB_YESNO ? IDYES : IDOK);
+        });
         user->Click(IDOK);
         test::SetMessageBoxHandler(nullptr);
-        EXPECT_FALSE(user->Ended());
+        EXPECT_EQ(user->Ended(), closes);
         EXPECT_FALSE(dlg.m_fpLog.IsOpen());
         return lines;
     }
@@ -223,23 +225,146 @@ TEST_F(RunTest, LogAndWindowFollowTheRunAsItGoes) {
     fs.AddFile("src/a", "1");
     fs.AddFile("dst/a", "1");
     KeepLog("check.log");
+    dlg.SetReadAhead(false);  // the waits on the check's thread
+    bool logged = false;      // the lines before the walk's wait, in the log a second later
     fs.onCall = [&](const std::string& call) {
         // The scan's listing, then the walk's first open a second later.
         if (call == "List src/" || call == "OpenReadFromMedium dst/a")
             std::this_thread::sleep_for(std::chrono::milliseconds(call[0] == 'L' ? 120 : 1100));
+        if (call == "Read dst/a")
+            logged = logged || fs.Content("check.log").find(LogOf({"＜チェックを開始します＞"})) !=
+                                   std::string::npos;
     };
-    Lines atPaint;  // the window's newest line, and whether the log ends with it
+    Lines atPaint;  // the window's newest line
     fw::headless::SetPaintHook([&] {
         std::string shown = user->Text(IDC_RESULT);
-        shown.erase(0, shown.rfind("\r\n") + 2);
-        bool logged = fs.Content("check.log").ends_with(LogOf({shown}));
-        atPaint.push_back(shown == Entries().back() && logged ? shown : "not shown or logged");
+        atPaint.push_back(shown.erase(0, shown.rfind("\r\n") + 2));
     });
     Run();
     fw::headless::SetPaintHook(nullptr);
+    EXPECT_TRUE(logged);
     for (const char* line : {"コピー元のトータルサイズを取得中...", "File [src/a]"})
         EXPECT_NE(std::find(atPaint.begin(), atPaint.end(), line), atPaint.end()) << line;
 }
+
+// The engine's own lines and bars, for the window to be held against.
+struct Kept : engine::Listener {
+    void Line(const std::string& text, const engine::LineInfo&) override {
+        lines.push_back(Masked(text));
+    }
+    void SetMeter(engine::Meter meter, uint64_t percent) override {
+        bars[meter == engine::Meter::kFile] = std::min<uint64_t>(percent, 100);
+    }
+    Lines lines;
+    unsigned bars[2] = {0, 0};
+};
+
+enum class Act { kNone, kSettings, kEsc, kCloseBox, kEndSession };
+
+struct ActCase {
+    const char* name;
+    std::string at;  // the call on the check's thread during which the window acts
+    Act act;
+    std::string counts;  // the last line
+};
+
+const ActCase kActs[] = {
+    {"nothing", "", Act::kNone, "dir:1  file:43  error:0"},
+    {"typing and clicks, which change nothing", "Close dst/a", Act::kSettings,
+     "dir:1  file:43  error:0"},
+    {"Esc during the size scan", "List src/s/", Act::kEsc, "dir:0  file:0  error:0"},
+    {"Esc between files", "Close dst/a", Act::kEsc, "dir:0  file:1  error:0"},
+    {"Esc inside a large file", "Read dst/big", Act::kEsc, "dir:0  file:3  error:0"},
+    {"the close box", "Close dst/a", Act::kCloseBox, "dir:0  file:1  error:0"},
+    {"the session's end", "Close dst/a", Act::kEndSession, "dir:0  file:1  error:0"},
+};
+
+class ActTest : public RunTest, public ::testing::WithParamInterface<ActCase> {
+protected:
+    // On the window's thread, while the check waits for released.
+    void Do(Act act, std::atomic<bool>& released) {
+        fw::EventReply reply;
+        if (act == Act::kSettings) {
+            user->Type(IDC_DIFF_LIMIT, "7");
+            for (int id : {IDC_NAMES_ONLY, IDC_SRC_BROWSE, static_cast<int>(IDOK)})
+                user->Click(id);
+        }
+        if (act == Act::kEsc)
+            user->PressEsc();
+        if (act == Act::kCloseBox)
+            user->CloseBox();
+        if (act == Act::kEndSession)
+            dlg.OnWndEvent({fw::Msg::QueryEndSession}, reply);
+        released = true;
+        if (act == Act::kEndSession)
+            dlg.OnWndEvent({fw::Msg::EndSession}, reply);
+    }
+};
+
+// The check on its thread gives the engine's lines, log and bars; a stop asked once ends it
+// with the closing lines and a whole log; the settings stay as they were.
+TEST_P(ActTest, ShowsWhatTheEngineSaysAndStopsWhereAsked) {
+    const ActCase& c = GetParam();
+    for (std::string name : {"a", "b", "big", "s/c"})
+        for (std::string tree : {"src/", "dst/"})
+            fs.AddFile(tree + name, name == "big" ? std::string(3000, 'x') : "1");
+    for (int i = 0; i < 39; ++i)
+        for (std::string tree : {"src/s/", "dst/s/"})
+            fs.AddFile(tree + std::to_string(i), "x");
+    KeepLog("check.log");
+    user->Type(IDC_BLOCK_KB, "1");
+    dlg.SetReadAhead(false);
+    std::atomic<bool> reached{false}, released{false};
+    fs.onCall = [&](const std::string& call) {
+        if (call == c.at && !reached.exchange(true))
+            while (!released)
+                std::this_thread::yield();
+    };
+    std::string caption = user->Text(0);
+    bool asked = c.act == Act::kEsc || c.act == Act::kCloseBox;
+    fw::headless::SetPaintHook([&] {
+        if (reached && !released) {
+            Do(c.act, released);
+            EXPECT_EQ(user->Text(0) != caption, asked);  // says it is stopping
+        }
+    });
+    Lines got = Run(c.act == Act::kCloseBox);
+    fw::headless::SetPaintHook(nullptr);
+    fs.onCall = nullptr;
+    auto boxes = test::TakeMessageBoxes();
+    bool stopped = c.act > Act::kSettings;
+    EXPECT_EQ(std::ranges::count(got, "＜チェックは中断されました＞"), stopped ? 1 : 0);
+    EXPECT_EQ(got.back(), c.counts);
+    EXPECT_EQ(Masked(fs.Content("check.log")), LogOf(got));
+    ASSERT_EQ(boxes.size(), asked ? 2u : 1u);
+    EXPECT_EQ(boxes.back().text + boxes.back().caption,
+              asked ? "チェックを中断しますか？確認" : "ファイルの比較を開始するんですね？確認");
+    EXPECT_EQ(user->Text(IDC_DIFF_LIMIT) + std::to_string(user->Check(IDC_NAMES_ONLY)), "10");
+    EXPECT_EQ(user->Text(0), caption);
+    if (stopped)
+        return;
+    Kept engineSaid;
+    engine::Check({.source = "src",
+                   .destination = "dst",
+                   .blockBytes = 1024,
+                   .keepLog = true,
+                   .logPath = "check.log"},
+                  fs, engineSaid)
+        .Run();
+    EXPECT_EQ(got, engineSaid.lines);
+    // The bars show what was last set, at most full.
+    for (int k : {0, 1})
+        EXPECT_EQ(
+            std::min(user->PositionsSent(k ? IDC_FILE_PROGRESS : IDC_TOTAL_PROGRESS).back(), 100u),
+            engineSaid.bars[k]);
+    Lines shown = Entries();
+    std::transform(shown.begin(), shown.end(), shown.begin(), Masked);
+    EXPECT_EQ(shown, Lines(got.end() - 32, got.end()));
+    EXPECT_EQ(user->FirstVisibleLine(IDC_RESULT), 32);
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, ActTest, ::testing::ValuesIn(kActs),
+                         [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 }  // namespace
 }  // namespace test
