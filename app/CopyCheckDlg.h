@@ -57,6 +57,13 @@ public:
     void SetCached(bool cached) { m_bCached = cached; }
     // Whether files are read, and directories listed, before they are needed.
     void SetReadAhead(bool readAhead) { m_bReadAhead = readAhead; }
+    // For the command line: entries only in the copy as findings (but the files the run
+    // makes there), and no limit on the findings, whatever the field says.
+    void SetExtras(bool extras, std::vector<std::string> ownFiles) {
+        m_bExtras = extras;
+        m_ownFiles = std::move(ownFiles);
+    }
+    void SetNoDifferenceLimit(bool none) { m_bNoDiffLimit = none; }
 
     bool OnWndEvent(const fw::Event& event, fw::EventReply& reply) override;
 
@@ -123,6 +130,9 @@ private:
     const std::atomic<bool>* m_pStop = nullptr;
     bool m_bCached = false;
     bool m_bReadAhead = true;
+    bool m_bExtras = false;
+    std::vector<std::string> m_ownFiles;
+    bool m_bNoDiffLimit = false;
     bool m_bRunning = false;     // between the confirmation and the last line of a run
     int64_t m_nLastShownMs = 0;  // when the running window was last shown
     int64_t m_nLastFlushMs = 0;  // when the log's buffer was last written out

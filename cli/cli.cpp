@@ -33,6 +33,8 @@ struct Options {
     bool cached = false;
     std::optional<std::string> manifest;
     std::optional<std::string> audit;
+    bool extra = false;
+    bool all = false;
 };
 
 // A numeric option: plain decimal digits within [1, upper], nothing else.
@@ -259,6 +261,8 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
     if (env.allocate)
         dlg.SetAllocator(env.allocate);
     dlg.SetCached(options.cached);
+    dlg.SetExtras(options.extra, {manifest ? manifest->temporary() : ""});
+    dlg.SetNoDifferenceLimit(options.all);
     // For measuring what the reads in flight gain.
     if (const char* ahead = std::getenv("COPYCHECK_READAHEAD"); ahead && std::string(ahead) == "0")
         dlg.SetReadAhead(false);
@@ -362,6 +366,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                    "medium, below DIR (FILE's own directory by default), and compare its "
                    "SHA-256 with the listed one; -q and -b apply, nothing else")
         ->type_name("FILE");
+    app.add_flag("--extra", options.extra,
+                 "Also report each file or directory of DESTINATION that SOURCE does not have "
+                 "(a difference; those that file systems make at its root are passed over)");
+    app.add_flag("--all", options.all, "Report every difference: no limit (not with -d)");
     app.set_version_flag("-V,--version", std::string("copycheck-cli ") + COPYCHECK_VERSION,
                          "Print the version and exit");
     CLI::Option* source = app.add_option("SOURCE", options.source,
@@ -397,6 +405,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                               std::to_string(number.upper) + ", not \"" + **value + "\"");
         **value = std::to_string(*parsed);
     }
+    if (options.diffLimit && options.all)
+        return usageError("-d/--diff-limit and --all do not go together");
+    if (options.audit && (options.extra || options.all))
+        return usageError("--audit takes no --extra or --all");
     if (options.audit) {
         if (options.namesOnly || options.diffLimit || options.log || options.cached ||
             options.manifest)

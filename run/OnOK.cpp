@@ -42,10 +42,12 @@ engine::Settings CCopyCheckDlg::CheckSettings() const {
     settings.source = m_strSrcPath;
     settings.destination = m_strDstPath;
     settings.blockBytes = size_t{m_nBlockKB} * 1024;
-    settings.differenceLimit = m_nDiffLimit;
+    settings.differenceLimit = m_bNoDiffLimit ? 0 : m_nDiffLimit;
     settings.namesOnly = m_bNamesOnly != 0;
     settings.cached = m_bCached;
     settings.readAhead = m_bReadAhead;
+    settings.extras = m_bExtras;
+    settings.ownFiles = m_ownFiles;
     settings.digests = m_onVerified != nullptr;
     settings.keepLog = m_bKeepLog != 0;
     settings.logPath = m_strLogPath;
