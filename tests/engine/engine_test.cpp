@@ -431,16 +431,6 @@ const Case kCases[] = {
       "ディレクトリ[dst/dark/" + kDenied, "[dst/only/]：コピー元に存在しません",
       "[dst/m.copycheck-tmp1]：コピー元に存在しません"},
      {2, 4, 5, 4, 4, 100, kFound}},
-    {"extras reach the limit",
-     [](FakeFileSystem& fs) {
-         Both(fs, "a", "a");
-         for (const char* name : {"dst/x", "dst/y", "dst/z"})
-             fs.AddFile(name, "");
-     },
-     {.limit = 2, .extras = true},
-     {"Diredtory [ src/ ]", "File [src/a]", "[dst/x]：コピー元に存在しません",
-      "[dst/y]：コピー元に存在しません"},
-     {0, 1, 2, 1, 1, 100, kFound}},
     {"the same path twice",
      [](FakeFileSystem& fs) { fs.AddFile("src/a", "x"); },
      {.destination = "src"},
