@@ -1,5 +1,6 @@
 // The entries of the copy that the walk did not reach: files and directories only in the copy.
 #include <algorithm>
+#include <new>
 
 #include "engine/check.h"
 #include "platform/dirs.h"
@@ -55,8 +56,16 @@ platform::FileId Check::IdOf(const platform::DirEntry& entry, const std::string&
 void Check::FindExtras(const std::vector<std::string>& names, const std::string& dstDir) {
     if (LimitReached())
         return;
+    // Names only: the entries a source name reaches, nearly all, need no more.
     std::vector<platform::DirEntry> copy;
-    if (!platform::ListOrNothing(fs_, Io(dstDir), copy)) {
+    platform::Error error;
+    bool got = false;
+    try {
+        got = fs_.ListNames(Io(dstDir), copy, error);
+    } catch (const std::bad_alloc&) {
+        got = false;  // as a listing that could not be had
+    }
+    if (!got) {
         AddPath("ディレクトリ[", dstDir,
                 "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
         ++differences_;
