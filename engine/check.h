@@ -80,6 +80,9 @@ private:
     // extras.cpp
     void IdentifyOwnFiles();
     platform::FileId IdOf(const platform::DirEntry& entry, const std::string& io);
+    std::vector<platform::FileId> OpenedUnderOtherNames(const std::vector<std::string>& names,
+                                                        const std::vector<platform::DirEntry>& copy,
+                                                        const std::string& dstDir);
     void FindExtras(const std::vector<std::string>& names, const std::string& dstDir);
 
     // compare.cpp

@@ -1,6 +1,7 @@
 // The entries of the copy that the walk did not reach: files and directories only in the copy.
 #include <algorithm>
 #include <new>
+#include <optional>
 
 #include "engine/check.h"
 #include "platform/dirs.h"
@@ -50,6 +51,21 @@ platform::FileId Check::IdOf(const platform::DirEntry& entry, const std::string&
     return {};
 }
 
+// What the source's names that the copy does not list byte for byte open there.
+std::vector<platform::FileId> Check::OpenedUnderOtherNames(
+    const std::vector<std::string>& names, const std::vector<platform::DirEntry>& copy,
+    const std::string& dstDir) {
+    std::vector<std::string> listed;
+    for (const platform::DirEntry& entry : copy)
+        listed.push_back(entry.name);
+    std::sort(listed.begin(), listed.end());
+    std::vector<platform::FileId> ids;
+    for (const std::string& name : names)
+        if (!std::binary_search(listed.begin(), listed.end(), name))
+            ids.push_back(IdOf({}, Io(dstDir + name)));
+    return ids;
+}
+
 // After a directory's own entries: every entry of its copy that no source name (sorted)
 // reached is a finding. A name spelt otherwise reaches the entry it opens on a medium that
 // ignores letter case, known by identity.
@@ -71,25 +87,16 @@ void Check::FindExtras(const std::vector<std::string>& names, const std::string&
         ++differences_;
         return;
     }
-    std::vector<std::string> listed;
-    for (const platform::DirEntry& entry : copy)
-        listed.push_back(entry.name);
-    std::sort(listed.begin(), listed.end());
-    std::vector<platform::FileId> spelt;  // what the source's names not listed open
-    bool speltKnown = false;
+    std::optional<std::vector<platform::FileId>> spelt;
     const bool root = dstDir == dstRoot_.shown;
     for (const platform::DirEntry& entry : copy) {
         if (std::binary_search(names.begin(), names.end(), entry.name) ||
             (root && MadeBySystem(entry.name)))
             continue;
         platform::FileId id = IdOf(entry, Io(dstDir + entry.name));
-        if (Known(id) && !speltKnown) {
-            speltKnown = true;
-            for (const std::string& name : names)
-                if (!std::binary_search(listed.begin(), listed.end(), name))
-                    spelt.push_back(IdOf({}, Io(dstDir + name)));
-        }
-        if (Known(id) && (std::find(spelt.begin(), spelt.end(), id) != spelt.end() ||
+        if (Known(id) && !spelt)
+            spelt = OpenedUnderOtherNames(names, copy, dstDir);
+        if (Known(id) && (std::find(spelt->begin(), spelt->end(), id) != spelt->end() ||
                           std::find(ownIds_.begin(), ownIds_.end(), id) != ownIds_.end()))
             continue;
         if (LimitReached())
