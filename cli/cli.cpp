@@ -34,6 +34,8 @@ struct Options {
     bool cached = false;
     std::optional<std::string> manifest;
     std::optional<std::string> audit;
+    bool extra = false;  // entries only in the copy are findings
+    bool all = false;    // no difference limit
 };
 
 // A numeric option: plain decimal digits within [1, upper], nothing else.
@@ -251,7 +253,8 @@ engine::Settings SettingsOf(const Options& options, const Environment& env, bool
     settings.source = options.source;
     settings.destination = options.destination;
     settings.blockBytes = options.blockBytes;
-    settings.differenceLimit = options.differenceLimit;
+    settings.differenceLimit = options.all ? 0 : options.differenceLimit;
+    settings.extras = options.extra;
     settings.namesOnly = options.namesOnly;
     settings.cached = options.cached;
     // For measuring what the reads in flight gain.
@@ -321,7 +324,11 @@ int Check(const Options& options, std::ostream& out, std::ostream& err, const En
     ManifestWriter* list = manifest ? &*manifest : nullptr;
     View view(options, out, err, env, list);
     bool logFailed = options.log && !view.OpenLog(fs);
-    engine::Check check(SettingsOf(options, env, list != nullptr), fs, view);
+    engine::Settings settings = SettingsOf(options, env, list != nullptr);
+    // The manifest's temporary file is the run's own, never a file only in the copy.
+    if (manifest)
+        settings.ownFiles.push_back(manifest->temporary());
+    engine::Check check(std::move(settings), fs, view);
     engine::Outcome run = check.Run();
     logFailed = !view.CloseLog() || logFailed;
     view.EraseProgress();
@@ -356,6 +363,10 @@ std::pair<CLI::Option*, CLI::Option*> AddOptions(CLI::App& app, Options& options
                    "medium, below DIR (FILE's own directory by default), and compare its "
                    "SHA-256 with the listed one; -q and -b apply, nothing else")
         ->type_name("FILE");
+    app.add_flag("--extra", options.extra,
+                 "Also report each file or directory of DESTINATION that SOURCE does not have "
+                 "(a difference; those that file systems make at its root are passed over)");
+    app.add_flag("--all", options.all, "Report every difference: no limit (not with -d)");
     app.set_version_flag("-V,--version", std::string("copycheck-cli ") + COPYCHECK_VERSION,
                          "Print the version and exit");
     CLI::Option* source = app.add_option("SOURCE", options.source,
@@ -387,8 +398,9 @@ std::string TakeNumbers(Options& options) {
 
 // The usage error of an audit's command line, or nothing.
 std::string AuditMisuse(const Options& options, const CLI::Option& destination) {
-    if (options.namesOnly || options.diffLimit || options.log || options.cached || options.manifest)
-        return "--audit takes no -n, -d, -l, --cached or --manifest";
+    if (options.namesOnly || options.diffLimit || options.log || options.cached ||
+        options.manifest || options.extra || options.all)
+        return "--audit takes no -n, -d, -l, --cached, --manifest, --extra or --all";
     if (destination.count() > 0)
         return "--audit takes one directory at most";
     return "";
@@ -400,6 +412,8 @@ std::string CheckMisuse(const Options& options, const CLI::Option& source,
     for (const CLI::Option* needed : {&source, &destination})
         if (needed->count() == 0)
             return needed->get_name() + " is required";
+    if (options.diffLimit && options.all)
+        return "-d/--diff-limit and --all do not go together";
     if (options.manifest && options.namesOnly)
         return "--manifest needs the contents compared: not with -n/--names-only";
     if (options.manifest && options.manifest->empty())

@@ -100,7 +100,10 @@ void Check::AddHeader() {
         Add("ファイルの比較は " + std::to_string(settings_.blockBytes / 1024) +
             " KByteずつ行います");
     }
-    Add("差違が " + std::to_string(settings_.differenceLimit) + " 個発見されたら中断します");
+    if (settings_.differenceLimit == 0)
+        Add("差違がいくつ発見されても中断しません");
+    else
+        Add("差違が " + std::to_string(settings_.differenceLimit) + " 個発見されたら中断します");
     Add("以上の条件で比較を行います。");
     Add(kSeparatorLine);
     Add("コピー元のトータルサイズを取得中...");

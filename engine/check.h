@@ -14,15 +14,19 @@ namespace engine {
 struct Settings {
     std::string source, destination;
     size_t blockBytes = 0;  // what one comparison reads of each side
+    // The findings after which the check stops; 0 for no limit.
     unsigned differenceLimit = 1;
     bool namesOnly = false;
     bool cached = false;    // the copy is read through the system's cache, as the source is
     bool readAhead = true;  // files read, and directories listed, before they are needed
     bool digests = false;   // files that compare equal are hashed for Listener::Verified
+    bool extras = false;    // entries only in the copy are findings
     bool keepLog = false;   // for the header: whether the front end keeps a log,
     std::string logPath;    // and where
     const std::atomic<bool>* stop = nullptr;  // raised, the check stops at the next file or block
     Allocator allocate = AllocateBuffer;
+    // Files this run makes in the copy (the manifest's temporary): never extras.
+    std::vector<std::string> ownFiles;
 };
 
 struct WalkLevel;  // a directory on the path being walked
@@ -50,7 +54,9 @@ private:
     void AddHeader();
     bool SameDirectory(const std::string& a, const std::string& b);
     void Release();
-    bool LimitReached() const { return differences_ >= settings_.differenceLimit; }
+    bool LimitReached() const {
+        return settings_.differenceLimit != 0 && differences_ >= settings_.differenceLimit;
+    }
 
     // walk.cpp
     void ScanTotalSize(std::string dir);
@@ -71,6 +77,14 @@ private:
     void KeepListing(const std::string& dir, std::vector<platform::DirEntry>& entries);
     void DropKeptListings();
 
+    // extras.cpp
+    void IdentifyOwnFiles();
+    platform::FileId IdOf(const platform::DirEntry& entry, const std::string& io);
+    std::vector<platform::FileId> OpenedUnderOtherNames(const std::vector<std::string>& names,
+                                                        const std::vector<platform::DirEntry>& copy,
+                                                        const std::string& dstDir);
+    void FindExtras(const std::vector<std::string>& names, const std::string& dstDir);
+
     // compare.cpp
     void CompareFile(const std::string& srcDir, const std::string& dstDir,
                      const platform::DirEntry& entry);
@@ -86,6 +100,7 @@ private:
     std::string copyIo_;  // the copy's root, and its identity when it has one
     platform::FileId copyId_;
     bool copyIdKnown_ = false;
+    std::vector<platform::FileId> ownIds_;  // of Settings::ownFiles
     // Listings of the size scan kept for the walk, by directory, up to kKeptListings bytes: a
     // directory is then listed once a check. The walk takes each as it enters its directory.
     static constexpr size_t kKeptListings = size_t{4} << 20;

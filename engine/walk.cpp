@@ -23,6 +23,8 @@ struct WalkLevel {
     size_t srcLength = 0;                 // where its paths end, separator included
     size_t dstLength = 0;
     size_t plannedTo = 0;  // the entries before it are planned to be read ahead
+    // Its entries' names, sorted, when extras are looked for.
+    std::vector<std::string> names;
 };
 
 namespace {
@@ -202,6 +204,11 @@ void Check::Enter(std::vector<Level>& levels, Level level, bool root, std::strin
         ++differences_;
         return;
     }
+    if (settings_.extras) {
+        for (const platform::DirEntry& entry : level.entries)
+            level.names.push_back(entry.name);
+        std::sort(level.names.begin(), level.names.end());
+    }
     level.srcLength = srcDir.size();
     level.dstLength = dstDir.size();
     levels.push_back(std::move(level));
@@ -233,12 +240,16 @@ void Check::Walk(std::string srcDir, std::string dstDir) {
     copyRemote_ = !settings_.namesOnly && fs_.IsRemote(dstRoot_.io);
     if (LimitReached())
         return;
+    if (settings_.extras)
+        IdentifyOwnFiles();
     StartReads();
     std::vector<Level> levels;
     Enter(levels, Level(), true, srcDir, dstDir);
     while (!levels.empty() && !StopRequested()) {
         Level& level = levels.back();
         if (level.next == level.entries.size()) {
+            if (settings_.extras)
+                FindExtras(level.names, dstDir.substr(0, level.dstLength));
             levels.pop_back();
             continue;
         }

@@ -108,6 +108,11 @@ public:
     // Every entry of the directory dir (with or without a trailing separator) except "." and
     // "..", in the order the system delivers them, hidden entries included.
     virtual bool List(const std::string& dir, std::vector<DirEntry>& entries, Error& error) = 0;
+    // As List, without looking at each entry where the system can: names, and isDir where
+    // the listing tells it (a link to a directory may not be one); no size or identity.
+    virtual bool ListNames(const std::string& dir, std::vector<DirEntry>& entries, Error& error) {
+        return List(dir, entries, error);
+    }
     // Opens a regular file read-only; a directory, FIFO, socket or device is refused.
     virtual std::unique_ptr<InputFile> OpenRead(const std::string& path, Error& error) = 0;
     // As OpenRead, but reads what the medium holds, past the system's cache where the file

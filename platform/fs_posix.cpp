@@ -549,6 +549,15 @@ constexpr int kMaxLinks = 40;
 class PosixFileSystem : public FileSystem {
 public:
     bool List(const std::string& dir, std::vector<DirEntry>& entries, Error& error) override {
+        return Read(dir, entries, error, true);
+    }
+
+    bool ListNames(const std::string& dir, std::vector<DirEntry>& entries, Error& error) override {
+        return Read(dir, entries, error, false);
+    }
+
+    // A listing, each entry examined or, where its type is given, named only.
+    bool Read(const std::string& dir, std::vector<DirEntry>& entries, Error& error, bool examine) {
         entries.clear();
         int fd = OpenNoAtime(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
         DIR* opened = fd >= 0 ? fdopendir(fd) : nullptr;
@@ -574,7 +583,13 @@ public:
             if (name == "." || name == "..") {
                 continue;
             }
-            entries.push_back(Examine(dirfd(d.get()), std::move(name)));
+            if (examine || found->d_type == DT_UNKNOWN) {
+                entries.push_back(Examine(dirfd(d.get()), std::move(name)));
+            } else {
+                DirEntry& entry = entries.emplace_back();
+                entry.name = std::move(name);
+                entry.isDir = found->d_type == DT_DIR;
+            }
             if (entries.size() % kPulseEvery == 0) {
                 Pulse();
             }

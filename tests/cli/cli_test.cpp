@@ -65,7 +65,8 @@ TEST(CliUsage, WrongArgumentsAreOneLineOnStandardErrorAndHelpStatesTheContract) 
         {{"", "b"}, "SOURCE and DESTINATION must not be empty"},
         {{"-l", "", "a", "b"}, "-l/--log must not be empty"},
         {{"--audit", "l", "a", "b"}, "--audit takes one directory at most"},
-        {{"--audit", "l", "-n"}, "--audit takes no -n, -d, -l, --cached or --manifest"},
+        {{"--audit", "l", "-n"},
+         "--audit takes no -n, -d, -l, --cached, --manifest, --extra or --all"},
         {{"-n", "--manifest", "m", "a", "b"},
          "--manifest needs the contents compared: not with -n/--names-only"},
         {{"--manifest", "", "a", "b"}, "--manifest must not be empty"}};
@@ -397,3 +398,35 @@ TEST(RedirectedCodePage, TheConsolesOrUtf8WithoutAConsole) {
 }
 
 }  // namespace
+
+// --extra and --all through the program; on FAT, a name in another letter case is no extra.
+TEST(CliProcess, ExtrasAndAFullReport) {
+    TempDir root;
+    auto sh = [&](const std::string& command) {
+        return std::system(("cd " + root.path() + " && " + command).c_str());
+    };
+    for (const char* name :
+         {"src/keep", "src/a", "src/b", "dst/keep", "dst/x", "dst/y", "one/keep"})
+        root.WriteFile(name, "k");
+    root.MakeDir("mnt");
+    bool fuse = access("/dev/fuse", R_OK | W_OK) == 0 &&
+                sh("mkfs.fat -C img 4096 >mkfs && fusefat -o rw+,use_ino img mnt >fusefat && "
+                   "mkdir mnt/dst && printf k >mnt/dst/KEEP") == 0;
+    for (const auto& [args, status, last] :
+         std::initializer_list<std::tuple<std::string, int, std::string>>{
+             {"--all --extra src dst", 1, "dir:0  file:3  error:4"},
+             // The limit reached by an extra.
+             {"--extra -d 3 src dst", 1, "dir:0  file:3  error:3"},
+             {"-d 2 --all src dst", 2,
+              "copycheck-cli: -d/--diff-limit and --all do not go together (see --help)"},
+             {"--extra --manifest mnt/dst/SUMS one mnt/dst", 0, "dir:0  file:1  error:0"}}) {
+        if (!fuse && args.find("mnt") != std::string::npos)
+            continue;
+        int got = sh("exec " COPYCHECK_CLI " -q " + args + " >out 2>&1");
+        EXPECT_TRUE(WIFEXITED(got) && WEXITSTATUS(got) == status) << args;
+        EXPECT_EQ(Tail(root.ReadFile("out"), 1), std::vector{last}) << args;
+    }
+    EXPECT_TRUE(!fuse || sh("umount mnt") == 0);
+    if (!fuse)
+        GTEST_SKIP() << "needs /dev/fuse, fusefat and mkfs.fat";
+}

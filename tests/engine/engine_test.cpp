@@ -41,6 +41,8 @@ struct Settings {
     std::string destination = "dst";
     std::string stopAt = "";  // the line on which a stop is requested
     engine::Allocator allocate = engine::AllocateBuffer;
+    bool extras = false;
+    std::vector<std::string> ownFiles = {};
 };
 
 // What the closing lines say, the files told as verified with a digest and the total meter.
@@ -98,6 +100,8 @@ Outcome Check(FakeFileSystem& fs, const Settings& s = {}) {
     settings.digests = true;
     settings.stop = &stop;
     settings.allocate = s.allocate;
+    settings.extras = s.extras;
+    settings.ownFiles = s.ownFiles;
     bool fallback = engine::Check(settings, fs, rec).Run().namesOnlyFallback;
     Outcome out = std::move(rec.out);
     out.fallback = fallback;
@@ -400,6 +404,33 @@ const Case kCases[] = {
       "Notice>一部のファイルはローカルディスクになく、読み込むために取得されました"
       "（取得できなかったファイルは読み込みの失敗として報告されます）"},
      {0, 2, 0, 2, 2, 100, kNone}},
+    {"extras: one finding each after its directory's entries; no false one by case or own file",
+     [](FakeFileSystem& fs) {
+         Both(fs, "a", "a");
+         Both(fs, "d/b", "b");
+         fs.AddFile("dst/d/x", "x");
+         fs.AddDir("dst/d/lost+found");  // made by a system at the root only
+         fs.AddFile("dst/only/f", "f");  // not walked
+         for (std::string made : {"System Volume Information", "$Recycle.Bin", "lost+found",
+                                  ".Trash-1000", "m.copycheck-tmp"})
+             fs.AddDir("dst/" + made);
+         fs.AddFile("dst/m.copycheck-tmp1", "");  // not this run's
+         fs.AddFile("src/Name", "n");             // a copy that ignores letter case
+         fs.AddFile("dst/name", "n");
+         fs.AddFile("dst/Name", "n");
+         fs.Put("dst/Name").id = fs.Put("dst/name").id;
+         auto& listed = fs.Put("dst").children;
+         listed.erase(std::find(listed.begin(), listed.end(), "Name"));
+         Both(fs, "dark/f", "f");
+         fs.Fail(FakeFileSystem::Op::List, "dst/dark/");
+     },
+     {.extras = true, .ownFiles = {"dst/m.copycheck-tmp"}},
+     {"Diredtory [ src/ ]", "File [src/a]", "Diredtory [ src/d/ ]", "File [src/d/b]",
+      "[dst/d/x]：コピー元に存在しません", "[dst/d/lost+found/]：コピー元に存在しません",
+      "File [src/Name]", "Diredtory [ src/dark/ ]", "File [src/dark/f]",
+      "ディレクトリ[dst/dark/" + kDenied, "[dst/only/]：コピー元に存在しません",
+      "[dst/m.copycheck-tmp1]：コピー元に存在しません"},
+     {2, 4, 5, 4, 4, 100, kFound}},
     {"the same path twice",
      [](FakeFileSystem& fs) { fs.AddFile("src/a", "x"); },
      {.destination = "src"},
@@ -533,6 +564,15 @@ TEST(CheckTest, BytesUpToAndIncludingTheDifferenceAreDone) {
         EXPECT_EQ(out.lines[2], "[src/f]：ファイルの内容が異なっています");
         EXPECT_EQ(out.totalBar, (Bar{1, 100, 100}));
     }
+}
+
+TEST(CheckTest, NoLimitReportsEveryFindingPast999) {
+    FakeFileSystem fs;
+    for (int i = 0; i < 1000; ++i)
+        fs.AddFile("src/" + std::to_string(i), "x");
+    Outcome out = Check(fs, {.limit = 0});
+    EXPECT_EQ(out.counts.diffs, 1000u);
+    EXPECT_EQ(out.all[7], "差違がいくつ発見されても中断しません");
 }
 
 platform::AlignedBuffer NoMemory(size_t) {
