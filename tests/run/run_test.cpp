@@ -92,7 +92,7 @@ TEST_F(RunTest, NoMemorySwitchesToNamesOnlyForGood) {
     fs.AddFile("src/a", "hello");
     fs.AddFile("dst/a", "HELLO");
     dlg.SetAllocator(&NoMemory);
-    Run();
+    EXPECT_EQ(Run()[0], "チェック用のバッファの確保ができませんでした");
     EXPECT_TRUE(dlg.LastRun().namesOnlyFallback);
     EXPECT_EQ(user->Check(IDC_NAMES_ONLY), 1);
     dlg.SetAllocator(&engine::AllocateBuffer);
