@@ -16,7 +16,7 @@
 #include "framework/window.h"
 #include "platform/fs.h"
 #include "res/resource.h"
-#include "run/log.h"
+#include "log/log.h"
 
 class CCopyCheckDlg : public fw::CDialog, private engine::Listener {
 public:

@@ -13,7 +13,7 @@
 #include "cli/manifest.h"
 #include "cli/status.h"
 #include "engine/check.h"
-#include "run/log.h"
+#include "log/log.h"
 
 namespace cli {
 

@@ -1,5 +1,5 @@
 // The log writer.
-#include "run/log.h"
+#include "log/log.h"
 
 #include <chrono>
 
