@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cassert>
 #include <chrono>
 #include <cstring>
 #include <exception>
@@ -23,6 +22,22 @@ bool FromCache(std::chrono::steady_clock::duration took, size_t bytes) {
     return took < std::chrono::microseconds(100) + std::chrono::nanoseconds(bytes / 4);
 }
 
+// A plan of fewer files than this through a cache that answers is not worth sharing, nor a
+// file read ahead into a chunk larger than this.
+constexpr size_t kSecondFrom = 8;
+constexpr size_t kSecondLargest = size_t{64} << 10;
+
+// How often the caller looks at a file the second reader is reading before it lets others
+// run, and how often the second reader looks for more files before it sleeps until woken.
+constexpr unsigned kSpins = 20000;
+constexpr unsigned kIdleSpins = 2000;
+
+void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
 size_t AlignUp(uint64_t n, size_t to) {
     return static_cast<size_t>((n + to - 1) / to * to);
 }
@@ -39,45 +54,20 @@ struct Chunk {
 };
 
 struct ReadAhead::Ahead {
-    // Where a planned file is. Moved only under the stage's mutex, and only thus (Move):
-    //   kPlanned          -> kPosted       StartPlanned: a job for the threads
-    //   kPosted           -> kPlanned      StartPlanned: no thread could be started for it
-    //   kPosted           -> kThreadReads  Fetch: a thread begins it
-    //   kThreadReads      -> kReady        Fetch: opened and its first chunk read
-    //   kPlanned, kPosted -> kCallerReads  Open: the caller came first and reads it itself
-    //   any other but kCallerReads -> kDropped  Drop: nobody will open it
-    // Its share of the budget goes back once the caller opened it (when the file read ahead is
-    // closed), or when it is dropped: at once from kPlanned or kReady, else by its job.
-    enum class Stage { kPlanned, kPosted, kThreadReads, kReady, kCallerReads, kDropped };
     Planned file;
-    Stage stage = Stage::kPlanned;
+    bool posted = false;   // under the stage's mutex: a thread's job
+    bool started = false;  // under the stage's mutex: by a thread, or by the caller itself
+    bool done = false;     // under the stage's mutex
+    bool dropped = false;  // nobody will open it: its job frees what it holds
+    // Given to the second reader (ReadAsSecond): who has it, kept without the stage's mutex.
+    enum State { kPlanned, kCallerHas, kThreadHas, kReady, kDropped };
+    bool toSecond = false;  // set when planned
+    std::atomic<int> state = kPlanned;
     std::unique_ptr<platform::InputFile> opened;
     platform::Error openError;
     std::exception_ptr thrown;  // carried to the one who opens it
     Chunk first;
-
-    void Move(Stage to) {
-        assert(Allowed(stage, to));
-        stage = to;
-    }
-    static constexpr bool Allowed(Stage from, Stage to) {
-        switch (to) {
-            case Stage::kPosted:
-                return from == Stage::kPlanned;
-            case Stage::kPlanned:
-            case Stage::kThreadReads:
-                return from == Stage::kPosted;
-            case Stage::kReady:
-                return from == Stage::kThreadReads;
-            case Stage::kCallerReads:
-                return from == Stage::kPlanned || from == Stage::kPosted;
-            case Stage::kDropped:
-                return from != Stage::kCallerReads && from != Stage::kDropped;
-        }
-        return false;
-    }
 };
-using Stage = ReadAhead::Ahead::Stage;
 
 // A file the caller opened itself through the cache because no thread had begun it: how
 // long it took to open and give its first block tells whether files like it are in the cache.
@@ -151,8 +141,12 @@ private:
     bool atEnd_ = false;
 };
 
-ReadAhead::ReadAhead(platform::FileSystem& fs, size_t block, size_t budget, unsigned threads)
-    : fs_(fs), block_(block), budget_(budget), threadCount_(threads) {}
+ReadAhead::ReadAhead(platform::FileSystem& fs, size_t block, size_t budget, unsigned threads,
+                     bool secondReader)
+    : fs_(fs), block_(block), budget_(budget), threadCount_(threads) {
+    // On one core the caller and the second reader would only take turns.
+    second_.unavailable = !secondReader || std::thread::hardware_concurrency() < 2;
+}
 
 // Not before a file is handed to them: in a process with more than one thread every system
 // call on a descriptor costs more, and a run over a warm cache hands them none.
@@ -178,6 +172,14 @@ ReadAhead::~ReadAhead() {
     work_.notify_all();
     for (std::thread& t : threads_)
         t.join();
+    if (second_.thread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(second_.mutex);
+            second_.stop = true;
+        }
+        second_.posted.notify_one();
+        second_.thread.join();
+    }
 }
 
 void ReadAhead::Work() {
@@ -214,11 +216,18 @@ void ReadAhead::Release(size_t bytes) {
     used_ -= bytes;
 }
 
-// Under the mutex. What it holds of the budget goes back now, or when its job ends.
+// What it holds of the budget goes back now, or when its job ends or finds it dropped.
 void ReadAhead::Drop(Ahead& ahead) {
-    if (ahead.stage == Stage::kPlanned || ahead.stage == Stage::kReady)
+    ahead.dropped = true;
+    if (ahead.toSecond) {
+        // Untouched or read: it goes back now; being read: the second reader gives it back.
+        int was = ahead.state.exchange(Ahead::kDropped);
+        if (was == Ahead::kPlanned || was == Ahead::kReady)
+            used_ -= ahead.first.want;
+        return;
+    }
+    if (ahead.done || (!ahead.posted && !ahead.started))
         used_ -= ahead.first.want;
-    ahead.Move(Stage::kDropped);
 }
 
 void ReadAhead::Plan(std::vector<Planned> files) {
@@ -229,6 +238,9 @@ void ReadAhead::Plan(std::vector<Planned> files) {
         planned_.clear();
         waiting_.assign(std::make_move_iterator(files.begin()),
                         std::make_move_iterator(files.end()));
+        anyFromMedium_ =
+            std::any_of(files.begin(), files.end(), [](const Planned& p) { return p.fromMedium; });
+        secondWorth_ = files.size() >= kSecondFrom;
     }
     StartPlanned();
 }
@@ -237,81 +249,165 @@ void ReadAhead::Plan(std::vector<Planned> files) {
 // to the threads: the device answers several requests at once faster, however fast it is.
 // One read through the cache goes to them only while such files take the device's time to
 // read; while the cache answers, waking a thread for each file and waiting for it would take
-// longer than the caller reading it itself.
+// longer than reading it, so the caller and one second reader share such files instead.
 void ReadAhead::StartPlanned() {
     size_t wake = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (planned_.size() <= kFilesAhead / 2)
-            PlanMore();
-        wake = std::min<size_t>(PostJobs(), idle_);
+        // Shared with the second reader: a plan of only files through a cache that answers;
+        // one of fewer than kSecondFrom the caller takes file by file.
+        bool second = !anyFromMedium_ && !CacheSlow() && !second_.unavailable;
+        bool batch = planned_.size() <= kFilesAhead / 2 && (!second || secondWorth_);
+        size_t added = 0;
+        for (; batch && !waiting_.empty() && planned_.size() < kFilesAhead;
+             waiting_.pop_front(), ++added) {
+            // Enough to find the end of a file as listed; the rest of a block comes later.
+            size_t want =
+                std::min(block_, AlignUp(waiting_.front().listedSize + 1, platform::kMinAlignment));
+            if (used_ + want > budget_ && used_ != 0)
+                break;
+            used_ += want;
+            auto ahead = std::make_shared<Ahead>();
+            ahead->file = std::move(waiting_.front());
+            ahead->first.want = want;
+            planned_.push_back(ahead);
+        }
+        if (second && added != 0) {
+            // A larger file the caller reads itself, straight into its buffer: copying it out
+            // of a chunk would cost about what reading it on the other core saves.
+            std::vector<std::shared_ptr<Ahead>> theirs;
+            std::copy_if(planned_.rbegin(), planned_.rbegin() + added, std::back_inserter(theirs),
+                         [](const auto& ahead) { return ahead->first.want <= kSecondLargest; });
+            if (!theirs.empty())
+                PostToSecond(std::move(theirs));
+        }
+        for (const auto& ahead : planned_) {
+            if (ahead->posted || ahead->started || !(ahead->file.fromMedium || CacheSlow()) ||
+                threadCount_ == 0)
+                continue;
+            ahead->posted = true;
+            jobs_.push_back([this, ahead] { Fetch(ahead); });
+            ++wake;
+        }
+        if (wake != 0 && !StartThreads()) {
+            // Nobody to take them: the caller opens each when it comes to it.
+            jobs_.clear();
+            for (const auto& ahead : planned_)
+                ahead->posted = ahead->toSecond;
+            wake = 0;
+        }
+        wake = std::min<size_t>(wake, idle_);
     }
     for (; wake > 0; --wake)
         work_.notify_one();
-}
-
-// Under the mutex: files from the waiting ones into the plan, as far as the budget allows.
-void ReadAhead::PlanMore() {
-    for (; !waiting_.empty() && planned_.size() < kFilesAhead; waiting_.pop_front()) {
-        // Enough to find the end of a file as listed; the rest of a block comes later.
-        size_t want =
-            std::min(block_, AlignUp(waiting_.front().listedSize + 1, platform::kMinAlignment));
-        if (used_ + want > budget_ && used_ != 0)
-            break;
-        used_ += want;
-        auto ahead = std::make_shared<Ahead>();
-        ahead->file = std::move(waiting_.front());
-        ahead->first.want = want;
-        planned_.push_back(ahead);
-    }
-}
-
-// Under the mutex: a job for each planned file worth a thread; how many were posted.
-size_t ReadAhead::PostJobs() {
-    size_t posted = 0;
-    for (const auto& ahead : planned_) {
-        if (ahead->stage != Stage::kPlanned || !(ahead->file.fromMedium || CacheSlow()) ||
-            threadCount_ == 0)
-            continue;
-        ahead->Move(Stage::kPosted);
-        jobs_.push_back([this, ahead] { Fetch(ahead); });
-        ++posted;
-    }
-    if (posted != 0 && !StartThreads()) {
-        // Nobody to take them: the caller opens each when it comes to it.
-        jobs_.clear();
-        for (const auto& ahead : planned_) {
-            if (ahead->stage == Stage::kPosted)
-                ahead->Move(Stage::kPlanned);
-        }
-        posted = 0;
-    }
-    return posted;
 }
 
 // A thread's job: the file, unless the caller came for it first and reads it itself.
 void ReadAhead::Fetch(const std::shared_ptr<Ahead>& ahead) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (ahead->stage == Stage::kDropped)
-            used_ -= ahead->first.want;  // given up before it began
-        if (ahead->stage != Stage::kPosted)
+        if (ahead->started || ahead->dropped) {
+            if (!ahead->started)
+                used_ -= ahead->first.want;  // given up before it began
             return;
-        ahead->Move(Stage::kThreadReads);
+        }
+        ahead->started = true;
     }
     bool slow = Read(*ahead);
     std::unique_ptr<platform::InputFile> closing;  // closed after the lock is let go
     std::lock_guard<std::mutex> lock(mutex_);
     if (!ahead->file.fromMedium)
         NoteCacheRead(slow);
-    if (ahead->stage == Stage::kDropped) {
+    if (ahead->dropped) {
         used_ -= ahead->first.want;
         closing = std::move(ahead->opened);
         return;
     }
-    ahead->Move(Stage::kReady);
+    ahead->done = true;
     if (awaited_ == ahead.get())
         done_.notify_one();
+}
+
+// Under the mutex: the files newly planned go to the second reader, far end first; it is
+// started now if it is not yet. Each holds a buffer of the caller's, which the thread fills.
+void ReadAhead::PostToSecond(std::vector<std::shared_ptr<Ahead>> files) {
+    if (!second_.thread.joinable()) {
+        try {
+            second_.thread = std::thread(&ReadAhead::ReadAsSecond, this);
+        } catch (const std::system_error&) {
+            second_.unavailable = true;  // the caller reads them all
+            return;
+        }
+    }
+    for (const auto& ahead : files) {
+        ahead->toSecond = ahead->posted = true;  // never a job of the other threads
+        ahead->first.buf = platform::AllocateAligned(ahead->first.want);
+    }
+    bool wake;
+    {
+        std::lock_guard<std::mutex> lock(second_.mutex);
+        second_.read.clear();
+        second_.files.insert(second_.files.end(), files.begin(), files.end());
+        second_.queued = true;
+        wake = second_.idle;
+    }
+    if (wake)
+        second_.posted.notify_one();
+}
+
+// The second reader: the files of the plan from its far end back, while the caller reads them
+// from its near end; each is read by whichever of the two comes to it first. Nothing but the
+// files' states and the budget is shared on the way: where the cache answers in microseconds,
+// a lock or a wake-up per file would cost more than the second core gains.
+void ReadAhead::ReadAsSecond() {
+    std::unique_lock<std::mutex> lock(second_.mutex);
+    for (;;) {
+        if (second_.files.empty() && !second_.stop) {
+            // The caller plans the next files within microseconds as it goes through its
+            // listing: looking for them costs less than sleeping and being woken.
+            lock.unlock();
+            for (unsigned looks = 0; looks < kIdleSpins && !second_.queued; ++looks)
+                CpuRelax();
+            lock.lock();
+        }
+        second_.idle = true;
+        second_.posted.wait(lock, [this] { return second_.stop || !second_.files.empty(); });
+        second_.idle = false;
+        if (second_.files.empty())
+            return;
+        std::vector<std::shared_ptr<Ahead>> files = std::move(second_.files);
+        second_.files.clear();
+        second_.queued = false;
+        lock.unlock();
+        for (const auto& ahead : files) {
+            int planned = Ahead::kPlanned;
+            if (!ahead->state.compare_exchange_strong(planned, Ahead::kThreadHas))
+                continue;
+            NoteCacheRead(Read(*ahead));
+            if (ahead->state.exchange(Ahead::kReady) == Ahead::kDropped) {
+                used_ -= ahead->first.want;
+                ahead->opened.reset();
+            }
+        }
+        // Back to the caller to be freed, as it allocated them: freeing another thread's
+        // memory contends for malloc's lock.
+        lock.lock();
+        second_.read.insert(second_.read.end(), files.begin(), files.end());
+    }
+}
+
+// The second reader is at the file, microseconds from done: looking again costs less than a
+// sleep and a wake-up; a long wait (the cache stopped answering) lets others run, then sleeps.
+void ReadAhead::AwaitSecond(const Ahead& ahead) {
+    for (unsigned looks = 0; ahead.state.load(std::memory_order_acquire) != Ahead::kReady;
+         ++looks) {
+        if (looks < kSpins)
+            CpuRelax();
+        else if (looks < kSpins + 100)
+            std::this_thread::yield();
+        else
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
 }
 
 bool ReadAhead::Read(Ahead& ahead) {
@@ -335,50 +431,42 @@ bool ReadAhead::Read(Ahead& ahead) {
     return !FromCache(std::chrono::steady_clock::now() - start, first.got);
 }
 
-// Under the mutex: the planned file for path, out of the plan with the files before it, and
-// whether the caller reads it itself; null when it was not planned.
-std::shared_ptr<ReadAhead::Ahead> ReadAhead::Take(const std::string& path, bool fromMedium,
-                                                  std::unique_lock<std::mutex>& lock,
-                                                  bool& readHere) {
-    auto same = [&](const Planned& p) { return p.path == path && p.fromMedium == fromMedium; };
-    auto it = std::find_if(planned_.begin(), planned_.end(),
-                           [&](const auto& a) { return same(a->file); });
-    if (it == planned_.end()) {
-        // A file never planned (a large one among small ones) leaves the plan as it was;
-        // files planned before one that is opened are not wanted any more.
-        auto wait = std::find_if(waiting_.begin(), waiting_.end(), same);
-        readHere = wait != waiting_.end();
-        if (readHere) {
-            for (auto& ahead : planned_)
-                Drop(*ahead);
-            planned_.clear();
-            waiting_.erase(waiting_.begin(), wait + 1);
-        }
-        return nullptr;
-    }
-    std::shared_ptr<Ahead> ahead = *it;
-    for (auto drop = planned_.begin(); drop != it; ++drop)
-        Drop(**drop);
-    planned_.erase(planned_.begin(), it + 1);
-    // Not begun yet: read here rather than wait for a thread to wake up for it.
-    readHere = ahead->stage == Stage::kPlanned || ahead->stage == Stage::kPosted;
-    if (readHere) {
-        ahead->Move(Stage::kCallerReads);
-        return ahead;
-    }
-    awaited_ = ahead.get();
-    done_.wait(lock, [&] { return ahead->stage == Stage::kReady; });
-    awaited_ = nullptr;
-    return ahead;
-}
-
 std::unique_ptr<platform::InputFile> ReadAhead::Open(const std::string& path, bool fromMedium,
                                                      platform::Error& error) {
     std::shared_ptr<Ahead> ahead;
     bool readHere = false;
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        ahead = Take(path, fromMedium, lock, readHere);
+        auto same = [&](const Planned& p) { return p.path == path && p.fromMedium == fromMedium; };
+        auto it = std::find_if(planned_.begin(), planned_.end(),
+                               [&](const auto& a) { return same(a->file); });
+        auto wait = it != planned_.end() ? waiting_.end()
+                                         : std::find_if(waiting_.begin(), waiting_.end(), same);
+        // A file never planned (a large one among small ones) leaves the plan as it was;
+        // files planned before one that is opened are not wanted any more.
+        if (it != planned_.end() || wait != waiting_.end()) {
+            for (auto drop = planned_.begin(); drop != it; ++drop)
+                Drop(**drop);
+        }
+        if (it != planned_.end() && (*it)->toSecond) {
+            ahead = *it;
+            planned_.erase(planned_.begin(), it + 1);
+            int planned = Ahead::kPlanned;
+            readHere = ahead->state.compare_exchange_strong(planned, Ahead::kCallerHas);
+        } else if (it != planned_.end()) {
+            ahead = *it;
+            planned_.erase(planned_.begin(), it + 1);
+            // Not begun yet: read here rather than wait for a thread to wake up for it.
+            readHere = !ahead->started;
+            ahead->started = true;
+            awaited_ = ahead.get();
+            done_.wait(lock, [&] { return readHere || ahead->done; });
+            awaited_ = nullptr;
+        } else if (wait != waiting_.end()) {
+            planned_.clear();
+            waiting_.erase(waiting_.begin(), wait + 1);
+            readHere = true;
+        }
     }
     StartPlanned();
     if (readHere || !ahead) {
@@ -391,6 +479,8 @@ std::unique_ptr<platform::InputFile> ReadAhead::Open(const std::string& path, bo
         std::unique_ptr<platform::InputFile> file = fs_.OpenRead(path, error);
         return file ? std::make_unique<Timed>(*this, std::move(file), start) : nullptr;
     }
+    if (ahead->toSecond)
+        AwaitSecond(*ahead);
     if (ahead->thrown)
         std::rethrow_exception(ahead->thrown);
     if (!ahead->opened) {

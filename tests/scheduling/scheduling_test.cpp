@@ -128,7 +128,7 @@ TEST(ReadAhead, EachFileAsItIsWhoeverReadItFirst) {
     // A device's time, long enough for every system's sleep: files go to the threads.
     EXPECT_GE(OpenAll(std::chrono::milliseconds(2), true), 3u)
         << "the caller and at least two threads opened files";
-    // All through a cache that answers: the caller reads them itself.
+    // All through a cache that answers: the caller and a second reader share them.
     OpenAll(std::chrono::microseconds(0), false);
     for (bool someFromMedium : {false, true})
         OpenAll(std::chrono::microseconds(0), someFromMedium, 1);
