@@ -247,6 +247,16 @@ const Case kCases[] = {
      {"CheckTotalSize:ディレクトリ[src/bad/" + kDenied, "Diredtory [ src/ ]", "File [src/a]",
       "Diredtory [ src/bad/ ]", "ディレクトリ[src/bad/" + kDenied, "File [src/c]"},
      {1, 2, 1, 2, 2, 100, kFound}},
+    {"a listing that fails only during the size scan is walked, its files outside the total",
+     [](FakeFileSystem& fs) {
+         Both(fs, "a", "a");
+         Both(fs, "bad/x", "x");
+         fs.Fail(FakeFileSystem::Op::List, "src/bad/", 1);
+     },
+     {},
+     {"CheckTotalSize:ディレクトリ[src/bad/" + kDenied, "Diredtory [ src/ ]", "File [src/a]",
+      "Diredtory [ src/bad/ ]", "File [src/bad/x]"},
+     {1, 2, 0, 1, 2, 100, kNone}},
     {"a directory on the path is not entered again; a sibling reached twice is",
      [](FakeFileSystem& fs) {
          Both(fs, "f", "f");
