@@ -121,6 +121,7 @@ size_t OpenAll(std::chrono::microseconds openTakes, bool someFromMedium, int las
     platform::Error error;
     EXPECT_EQ(stage.Open("d/missing", true, error), nullptr);
     EXPECT_EQ(error.path, "d/missing");
+    std::lock_guard lock(mutex);  // the threads may still be reading the rest of the plan
     return openers.size();
 }
 
