@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <chrono>
 #include <cstring>
 #include <exception>
@@ -54,20 +55,71 @@ struct Chunk {
 };
 
 struct ReadAhead::Ahead {
+    // Where a planned file is: one stage, moved only thus (Move, Drop). The second reader
+    // moves its files without the stage's mutex, racing the caller and Drop, so every move
+    // is atomic; all the others are made under the mutex.
+    //   from                      to            by
+    //   kPlanned                  kPosted       StartPlanned: a job for the threads
+    //   kPosted                   kPlanned      StartPlanned: no thread could be started
+    //   kPosted                   kThreadReads  Fetch: a thread begins it
+    //   kThreadReads              kReady        Fetch: opened and read
+    //   kPlanned                  kSecond       PostToSecond: shared with the second reader
+    //   kSecond                   kSecondReads  ReadAsSecond: it came to it first
+    //   kSecondReads              kReady        ReadAsSecond: opened and read
+    //   kPlanned, kPosted, kSecond              kCallerReads  Open: the caller came first
+    //   any but kCallerReads, kDropped          kDropped      Drop: nobody will open it
+    // Its share of the budget goes back when the file opened from it is closed, or when the
+    // caller reads it itself, or when it is dropped: at once from kPlanned, kSecond or kReady;
+    // from kPosted or kThreadReads by its job (Fetch); from kSecondReads by ReadAsSecond.
+    enum class Stage {
+        kPlanned,
+        kPosted,
+        kThreadReads,
+        kSecond,
+        kSecondReads,
+        kReady,
+        kCallerReads,
+        kDropped
+    };
     Planned file;
-    bool posted = false;   // under the stage's mutex: a thread's job
-    bool started = false;  // under the stage's mutex: by a thread, or by the caller itself
-    bool done = false;     // under the stage's mutex
-    bool dropped = false;  // nobody will open it: its job frees what it holds
-    // Given to the second reader (ReadAsSecond): who has it, kept without the stage's mutex.
-    enum State { kPlanned, kCallerHas, kThreadHas, kReady, kDropped };
-    bool toSecond = false;  // set when planned
-    std::atomic<int> state = kPlanned;
+    std::atomic<Stage> stage = Stage::kPlanned;
     std::unique_ptr<platform::InputFile> opened;
     platform::Error openError;
     std::exception_ptr thrown;  // carried to the one who opens it
     Chunk first;
+
+    // Whether it was at from and is now at to; another may have moved it first.
+    bool Move(Stage from, Stage to) {
+        assert(Allowed(from, to));
+        return stage.compare_exchange_strong(from, to);
+    }
+    // Where it was.
+    Stage Drop() {
+        Stage was = stage.exchange(Stage::kDropped);
+        assert(Allowed(was, Stage::kDropped));
+        return was;
+    }
+    static constexpr bool Allowed(Stage from, Stage to) {
+        switch (to) {
+            case Stage::kPosted:
+            case Stage::kSecond:
+                return from == Stage::kPlanned;
+            case Stage::kPlanned:
+            case Stage::kThreadReads:
+                return from == Stage::kPosted;
+            case Stage::kSecondReads:
+                return from == Stage::kSecond;
+            case Stage::kReady:
+                return from == Stage::kThreadReads || from == Stage::kSecondReads;
+            case Stage::kCallerReads:
+                return from == Stage::kPlanned || from == Stage::kPosted || from == Stage::kSecond;
+            case Stage::kDropped:
+                return from != Stage::kCallerReads && from != Stage::kDropped;
+        }
+        return false;
+    }
 };
+using Stage = ReadAhead::Ahead::Stage;
 
 // A file the caller opened itself through the cache because no thread had begun it: how
 // long it took to open and give its first block tells whether files like it are in the cache.
@@ -216,17 +268,10 @@ void ReadAhead::Release(size_t bytes) {
     used_ -= bytes;
 }
 
-// What it holds of the budget goes back now, or when its job ends or finds it dropped.
+// Under the mutex. What it holds of the budget goes back now, or when its reader is done.
 void ReadAhead::Drop(Ahead& ahead) {
-    ahead.dropped = true;
-    if (ahead.toSecond) {
-        // Untouched or read: it goes back now; being read: the second reader gives it back.
-        int was = ahead.state.exchange(Ahead::kDropped);
-        if (was == Ahead::kPlanned || was == Ahead::kReady)
-            used_ -= ahead.first.want;
-        return;
-    }
-    if (ahead.done || (!ahead.posted && !ahead.started))
+    Stage was = ahead.Drop();
+    if (was == Stage::kPlanned || was == Stage::kSecond || was == Stage::kReady)
         used_ -= ahead.first.want;
 }
 
@@ -258,20 +303,7 @@ void ReadAhead::StartPlanned() {
         // one of fewer than kSecondFrom the caller takes file by file.
         bool second = !anyFromMedium_ && !CacheSlow() && !second_.unavailable;
         bool batch = planned_.size() <= kFilesAhead / 2 && (!second || secondWorth_);
-        size_t added = 0;
-        for (; batch && !waiting_.empty() && planned_.size() < kFilesAhead;
-             waiting_.pop_front(), ++added) {
-            // Enough to find the end of a file as listed; the rest of a block comes later.
-            size_t want =
-                std::min(block_, AlignUp(waiting_.front().listedSize + 1, platform::kMinAlignment));
-            if (used_ + want > budget_ && used_ != 0)
-                break;
-            used_ += want;
-            auto ahead = std::make_shared<Ahead>();
-            ahead->file = std::move(waiting_.front());
-            ahead->first.want = want;
-            planned_.push_back(ahead);
-        }
+        size_t added = batch ? PlanMore() : 0;
         if (second && added != 0) {
             // A larger file the caller reads itself, straight into its buffer: copying it out
             // of a chunk would cost about what reading it on the other core saves.
@@ -281,49 +313,71 @@ void ReadAhead::StartPlanned() {
             if (!theirs.empty())
                 PostToSecond(std::move(theirs));
         }
-        for (const auto& ahead : planned_) {
-            if (ahead->posted || ahead->started || !(ahead->file.fromMedium || CacheSlow()) ||
-                threadCount_ == 0)
-                continue;
-            ahead->posted = true;
-            jobs_.push_back([this, ahead] { Fetch(ahead); });
-            ++wake;
-        }
-        if (wake != 0 && !StartThreads()) {
-            // Nobody to take them: the caller opens each when it comes to it.
-            jobs_.clear();
-            for (const auto& ahead : planned_)
-                ahead->posted = ahead->toSecond;
-            wake = 0;
-        }
-        wake = std::min<size_t>(wake, idle_);
+        wake = std::min<size_t>(PostJobs(), idle_);
     }
     for (; wake > 0; --wake)
         work_.notify_one();
+}
+
+// Under the mutex: files from the waiting ones into the plan, as far as the budget allows;
+// how many.
+size_t ReadAhead::PlanMore() {
+    size_t added = 0;
+    for (; !waiting_.empty() && planned_.size() < kFilesAhead; waiting_.pop_front(), ++added) {
+        // Enough to find the end of a file as listed; the rest of a block comes later.
+        size_t want =
+            std::min(block_, AlignUp(waiting_.front().listedSize + 1, platform::kMinAlignment));
+        if (used_ + want > budget_ && used_ != 0)
+            break;
+        used_ += want;
+        auto ahead = std::make_shared<Ahead>();
+        ahead->file = std::move(waiting_.front());
+        ahead->first.want = want;
+        planned_.push_back(ahead);
+    }
+    return added;
+}
+
+// Under the mutex: a job for each planned file worth a thread; how many were posted.
+size_t ReadAhead::PostJobs() {
+    size_t posted = 0;
+    for (const auto& ahead : planned_) {
+        if (ahead->stage != Stage::kPlanned || !(ahead->file.fromMedium || CacheSlow()) ||
+            threadCount_ == 0)
+            continue;
+        ahead->Move(Stage::kPlanned, Stage::kPosted);
+        jobs_.push_back([this, ahead] { Fetch(ahead); });
+        ++posted;
+    }
+    if (posted != 0 && !StartThreads()) {
+        // Nobody to take them: the caller opens each when it comes to it.
+        jobs_.clear();
+        for (const auto& ahead : planned_)
+            ahead->Move(Stage::kPosted, Stage::kPlanned);
+        posted = 0;
+    }
+    return posted;
 }
 
 // A thread's job: the file, unless the caller came for it first and reads it itself.
 void ReadAhead::Fetch(const std::shared_ptr<Ahead>& ahead) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (ahead->started || ahead->dropped) {
-            if (!ahead->started)
-                used_ -= ahead->first.want;  // given up before it began
+        if (ahead->stage == Stage::kDropped)
+            used_ -= ahead->first.want;  // given up before it began
+        if (!ahead->Move(Stage::kPosted, Stage::kThreadReads))
             return;
-        }
-        ahead->started = true;
     }
     bool slow = Read(*ahead);
     std::unique_ptr<platform::InputFile> closing;  // closed after the lock is let go
     std::lock_guard<std::mutex> lock(mutex_);
     if (!ahead->file.fromMedium)
         NoteCacheRead(slow);
-    if (ahead->dropped) {
-        used_ -= ahead->first.want;
+    if (!ahead->Move(Stage::kThreadReads, Stage::kReady)) {
+        used_ -= ahead->first.want;  // dropped while it was read
         closing = std::move(ahead->opened);
         return;
     }
-    ahead->done = true;
     if (awaited_ == ahead.get())
         done_.notify_one();
 }
@@ -340,7 +394,7 @@ void ReadAhead::PostToSecond(std::vector<std::shared_ptr<Ahead>> files) {
         }
     }
     for (const auto& ahead : files) {
-        ahead->toSecond = ahead->posted = true;  // never a job of the other threads
+        ahead->Move(Stage::kPlanned, Stage::kSecond);  // never a job of the other threads
         ahead->first.buf = platform::AllocateAligned(ahead->first.want);
     }
     bool wake;
@@ -380,12 +434,11 @@ void ReadAhead::ReadAsSecond() {
         second_.queued = false;
         lock.unlock();
         for (const auto& ahead : files) {
-            int planned = Ahead::kPlanned;
-            if (!ahead->state.compare_exchange_strong(planned, Ahead::kThreadHas))
+            if (!ahead->Move(Stage::kSecond, Stage::kSecondReads))
                 continue;
             NoteCacheRead(Read(*ahead));
-            if (ahead->state.exchange(Ahead::kReady) == Ahead::kDropped) {
-                used_ -= ahead->first.want;
+            if (!ahead->Move(Stage::kSecondReads, Stage::kReady)) {
+                used_ -= ahead->first.want;  // dropped while it was read
                 ahead->opened.reset();
             }
         }
@@ -399,7 +452,7 @@ void ReadAhead::ReadAsSecond() {
 // The second reader is at the file, microseconds from done: looking again costs less than a
 // sleep and a wake-up; a long wait (the cache stopped answering) lets others run, then sleeps.
 void ReadAhead::AwaitSecond(const Ahead& ahead) {
-    for (unsigned looks = 0; ahead.state.load(std::memory_order_acquire) != Ahead::kReady;
+    for (unsigned looks = 0; ahead.stage.load(std::memory_order_acquire) != Stage::kReady;
          ++looks) {
         if (looks < kSpins)
             CpuRelax();
@@ -431,42 +484,51 @@ bool ReadAhead::Read(Ahead& ahead) {
     return !FromCache(std::chrono::steady_clock::now() - start, first.got);
 }
 
+// Under the mutex: the planned file for path, out of the plan with the files before it, and
+// whether the caller reads it itself; null when it was not planned.
+std::shared_ptr<ReadAhead::Ahead> ReadAhead::Take(const std::string& path, bool fromMedium,
+                                                  std::unique_lock<std::mutex>& lock,
+                                                  bool& readHere) {
+    auto same = [&](const Planned& p) { return p.path == path && p.fromMedium == fromMedium; };
+    auto it = std::find_if(planned_.begin(), planned_.end(),
+                           [&](const auto& a) { return same(a->file); });
+    if (it == planned_.end()) {
+        // A file never planned (a large one among small ones) leaves the plan as it was;
+        // files planned before one that is opened are not wanted any more.
+        auto wait = std::find_if(waiting_.begin(), waiting_.end(), same);
+        readHere = wait != waiting_.end();
+        if (readHere) {
+            for (auto& ahead : planned_)
+                Drop(*ahead);
+            planned_.clear();
+            waiting_.erase(waiting_.begin(), wait + 1);
+        }
+        return nullptr;
+    }
+    std::shared_ptr<Ahead> ahead = *it;
+    for (auto drop = planned_.begin(); drop != it; ++drop)
+        Drop(**drop);
+    planned_.erase(planned_.begin(), it + 1);
+    // Not begun yet: read here rather than wait for a reader to come to it. The second reader
+    // may take one of its files at the same moment: whoever moves it first reads it.
+    Stage at = ahead->stage;
+    readHere = (at == Stage::kPlanned || at == Stage::kPosted || at == Stage::kSecond) &&
+               ahead->Move(at, Stage::kCallerReads);
+    if (readHere || ahead->stage != Stage::kThreadReads)
+        return ahead;  // the second reader's the caller awaits without the mutex (AwaitSecond)
+    awaited_ = ahead.get();
+    done_.wait(lock, [&] { return ahead->stage == Stage::kReady; });
+    awaited_ = nullptr;
+    return ahead;
+}
+
 std::unique_ptr<platform::InputFile> ReadAhead::Open(const std::string& path, bool fromMedium,
                                                      platform::Error& error) {
     std::shared_ptr<Ahead> ahead;
     bool readHere = false;
     {
         std::unique_lock<std::mutex> lock(mutex_);
-        auto same = [&](const Planned& p) { return p.path == path && p.fromMedium == fromMedium; };
-        auto it = std::find_if(planned_.begin(), planned_.end(),
-                               [&](const auto& a) { return same(a->file); });
-        auto wait = it != planned_.end() ? waiting_.end()
-                                         : std::find_if(waiting_.begin(), waiting_.end(), same);
-        // A file never planned (a large one among small ones) leaves the plan as it was;
-        // files planned before one that is opened are not wanted any more.
-        if (it != planned_.end() || wait != waiting_.end()) {
-            for (auto drop = planned_.begin(); drop != it; ++drop)
-                Drop(**drop);
-        }
-        if (it != planned_.end() && (*it)->toSecond) {
-            ahead = *it;
-            planned_.erase(planned_.begin(), it + 1);
-            int planned = Ahead::kPlanned;
-            readHere = ahead->state.compare_exchange_strong(planned, Ahead::kCallerHas);
-        } else if (it != planned_.end()) {
-            ahead = *it;
-            planned_.erase(planned_.begin(), it + 1);
-            // Not begun yet: read here rather than wait for a thread to wake up for it.
-            readHere = !ahead->started;
-            ahead->started = true;
-            awaited_ = ahead.get();
-            done_.wait(lock, [&] { return readHere || ahead->done; });
-            awaited_ = nullptr;
-        } else if (wait != waiting_.end()) {
-            planned_.clear();
-            waiting_.erase(waiting_.begin(), wait + 1);
-            readHere = true;
-        }
+        ahead = Take(path, fromMedium, lock, readHere);
     }
     StartPlanned();
     if (readHere || !ahead) {
@@ -479,8 +541,7 @@ std::unique_ptr<platform::InputFile> ReadAhead::Open(const std::string& path, bo
         std::unique_ptr<platform::InputFile> file = fs_.OpenRead(path, error);
         return file ? std::make_unique<Timed>(*this, std::move(file), start) : nullptr;
     }
-    if (ahead->toSecond)
-        AwaitSecond(*ahead);
+    AwaitSecond(*ahead);  // at once unless the second reader is at it: Take waited for a thread
     if (ahead->thrown)
         std::rethrow_exception(ahead->thrown);
     if (!ahead->opened) {

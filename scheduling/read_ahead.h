@@ -64,9 +64,13 @@ private:
     void PostToSecond(std::vector<std::shared_ptr<Ahead>> files);
     void ReadAsSecond();
     static void AwaitSecond(const Ahead& ahead);
+    std::shared_ptr<Ahead> Take(const std::string& path, bool fromMedium,
+                                std::unique_lock<std::mutex>& lock, bool& readHere);
     // Opens the file and reads its first chunk; whether that took the device's time.
     bool Read(Ahead& ahead);
     void StartPlanned();  // as many planned files as the budget and the count allow
+    size_t PlanMore();
+    size_t PostJobs();
     bool StartThreads();  // under the mutex: whether there is a thread for the jobs
     void Release(size_t bytes);
     void NoteCacheRead(bool slow);
