@@ -70,7 +70,7 @@ void EngineCompare(benchmark::State& state) {
     Differences listener;
     engine::Settings settings;
     settings.source = "s";
-    settings.destination = "d";
+    settings.copies = {"d"};
     settings.blockBytes = static_cast<size_t>(state.range(0)) << 10;
     settings.readAhead = false;
     settings.allocate = [](size_t bytes) {

@@ -222,7 +222,8 @@ public:
         meters_[meter == engine::Meter::kTotal ? 0 : 1] = std::min<uint64_t>(percent, 100);
         ShowProgress();
     }
-    void Verified(const std::string& relative, const platform::Sha256::Digest* digest) override {
+    void Verified(size_t, const std::string& relative,
+                  const platform::Sha256::Digest* digest) override {
         std::string path = relative;
         std::replace(path.begin(), path.end(), platform::kSeparator, '/');
         manifest_->Add(path, digest);
@@ -251,7 +252,7 @@ private:
 engine::Settings SettingsOf(const Options& options, const Environment& env, bool digests) {
     engine::Settings settings;
     settings.source = options.source;
-    settings.destination = options.destination;
+    settings.copies = {options.destination};
     settings.blockBytes = options.blockBytes;
     settings.differenceLimit = options.all ? 0 : options.differenceLimit;
     settings.extras = options.extra;

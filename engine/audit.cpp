@@ -68,11 +68,12 @@ size_t Audit::Plan(size_t from) {
 // Whether the audit goes on after this file.
 bool Audit::ReadTarget(const AuditTarget& target) {
     ++files_;
-    AddPath("File [", target.shown, "]", LineKind::kFile);
+    AddPath("File [", target.shown, "]", Kind(LineKind::kFile));
     uint64_t size = target.entry ? target.entry->size : 0;
     SetMeter(Meter::kFile, 0);
     if (!target.entry && !fs_.Exists(target.io)) {
-        Finding("[", target.shown, "]：コピー先に存在しません", size);
+        Finding("[", target.shown, "]：コピー先に存在しません", size,
+                Found(FindingKind::kMissing, 0));
         return true;
     }
     // A directory, FIFO or device is not what was listed, and reading one could block.
@@ -81,7 +82,8 @@ bool Audit::ReadTarget(const AuditTarget& target) {
     if (!target.entry || (!target.entry->unreadable && target.entry->isRegular))
         file = OpenFile(target.io, true, error);
     if (!file) {
-        Finding("[", target.shown, std::string("]：") + kUnread, size);
+        Finding("[", target.shown, std::string("]：") + kUnread, size,
+                Found(FindingKind::kReadError, 0));
         return true;
     }
     uint64_t done = 0;
@@ -89,7 +91,8 @@ bool Audit::ReadTarget(const AuditTarget& target) {
         readThroughCache_ = readThroughCache_ || file->ReadThroughCache();
         if (!read) {
             SkipRestOfFile(done, size);
-            AddPath("[", target.shown, std::string("]：") + kUnread);
+            AddPath("[", target.shown, std::string("]：") + kUnread,
+                    Found(FindingKind::kReadError, 0));
         }
         return read;
     };
@@ -98,9 +101,11 @@ bool Audit::ReadTarget(const AuditTarget& target) {
     platform::Sha256::Digest digest;
     // Its bytes are counted already.
     if (end == End::kEnd && !hash_->Final(digest))
-        Finding("[", target.shown, std::string("]：") + kUnread, 0);  // read, but not hashed
+        Finding("[", target.shown, std::string("]：") + kUnread, 0,  // read, but not hashed
+                Found(FindingKind::kReadError, 0));
     else if (end == End::kEnd && digest != target.digest)
-        Finding("[", target.shown, "]：ファイルの内容が異なっています", 0);
+        Finding("[", target.shown, "]：ファイルの内容が異なっています", 0,
+                Found(FindingKind::kContent, 0));
     return end != End::kStopped;
 }
 

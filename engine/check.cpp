@@ -71,7 +71,7 @@ bool Check::CheckTrees() {
 
     if (StopRequested())
         return false;  // stopped during the size scan: the walk is not begun
-    if (SameDirectory(settings_.source, settings_.destination)) {
+    if (SameDirectory(settings_.source, settings_.copies[0])) {
         Add("コピー元とコピー先のパスが同じです。");
         return false;
     }
@@ -79,7 +79,7 @@ bool Check::CheckTrees() {
         Add("ファイルが存在しないため、比較の必要がありません。");
         return false;
     }
-    Walk(settings_.source, settings_.destination);
+    Walk(settings_.source, settings_.copies[0]);
     return true;
 }
 
@@ -88,7 +88,7 @@ void Check::AddHeader() {
     Add("チェック開始時刻：" + TimeOfDay(startSeconds_));
     Add(kSeparatorLine);
     AddPath("コピー元パス：", settings_.source, "");
-    AddPath("コピー先パス：", settings_.destination, "");
+    AddPath("コピー先パス：", settings_.copies[0], "");
     if (settings_.keepLog)
         AddPath("結果ログファイルを作成します：", settings_.logPath, "");
     else

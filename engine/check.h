@@ -12,7 +12,9 @@
 namespace engine {
 
 struct Settings {
-    std::string source, destination;
+    std::string source;
+    // The copies, each compared with the one reading of the source; one for a window.
+    std::vector<std::string> copies;
     size_t blockBytes = 0;  // what one comparison reads of each side
     // The findings after which the check stops; 0 for no limit.
     unsigned differenceLimit = 1;

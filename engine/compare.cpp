@@ -23,7 +23,8 @@ void Check::CompareFile(const std::string& srcDir, const std::string& dstDir,
     std::string dstPath = dstDir + entry.name;
     // Not knowing what the entry is, nothing can be said of its copy: never a pass by name.
     if (entry.unreadable) {
-        Finding("[", srcPath, "]：ファイルの読み込みに失敗しました", entry.size);
+        Finding("[", srcPath, "]：ファイルの読み込みに失敗しました", entry.size,
+                Found(FindingKind::kUnreadableEntry, LineInfo::kSource));
         return;
     }
     if (!entry.isRegular) {
@@ -37,10 +38,13 @@ void Check::CompareFile(const std::string& srcDir, const std::string& dstDir,
     std::unique_ptr<platform::InputFile> dst = OpenFile(Io(dstPath), !settings_.cached, error);
     if (!dst) {
         // There, but not to be opened: locked, denied, unreadable.
-        Finding("[", dstPath,
-                platform::NotThere(error.code) ? "]：コピー先に存在しません"
-                                               : "]：ファイルの読み込みに失敗しました",
-                entry.size);
+        Finding(
+            "[", dstPath,
+            platform::NotThere(error.code) ? "]：コピー先に存在しません"
+                                           : "]：ファイルの読み込みに失敗しました",
+            entry.size,
+            Found(platform::NotThere(error.code) ? FindingKind::kMissing : FindingKind::kReadError,
+                  0));
         return;
     }
     // A source of several blocks not in the cache is read past it too: its pages would only
@@ -53,11 +57,13 @@ void Check::CompareFile(const std::string& srcDir, const std::string& dstDir,
             : OpenFile(Io(srcPath), false, error);
     if (!src && !namesOnly) {
         dst.reset();
-        Finding("なぜかコピー元のファイル[", srcPath, "]が開けませんでした", entry.size);
+        Finding("なぜかコピー元のファイル[", srcPath, "]が開けませんでした", entry.size,
+                Found(FindingKind::kSourceUnopenable, LineInfo::kSource));
         return;
     }
     if (src && SameFile(*src, *dst)) {
-        Finding("[", dstPath, "]：コピー元と同じファイルです", entry.size);
+        Finding("[", dstPath, "]：コピー元と同じファイルです", entry.size,
+                Found(FindingKind::kSameFile, 0));
         return;
     }
     if (namesOnly) {
@@ -68,16 +74,17 @@ void Check::CompareFile(const std::string& srcDir, const std::string& dstDir,
     fetched_ = fetched_ || entry.notLocal || dst->NotLocal();
     platform::Sha256::Digest digest;
     if (CompareContents(src, dst, srcPath, dstPath, entry.size) && hash_)
-        listener_.Verified(srcPath.substr(srcRoot_.shown.size()),
+        listener_.Verified(0, srcPath.substr(srcRoot_.shown.size()),
                            hash_->Final(digest) ? &digest : nullptr);
 }
 
 // A FIFO, socket or device is checked by name: opening or reading one could block.
 void Check::CompareByName(const std::string& srcPath, const std::string& dstPath, uint64_t size) {
     if (!fs_.Exists(Io(dstPath)))
-        Finding("[", dstPath, "]：コピー先に存在しません", size);
+        Finding("[", dstPath, "]：コピー先に存在しません", size, Found(FindingKind::kMissing, 0));
     else if (SameEntry(Io(srcPath), Io(dstPath)))
-        Finding("[", dstPath, "]：コピー元と同じファイルです", size);
+        Finding("[", dstPath, "]：コピー元と同じファイルです", size,
+                Found(FindingKind::kSameFile, 0));
     else
         StepTotal(size);
 }
@@ -97,23 +104,27 @@ bool Check::CompareContents(std::unique_ptr<platform::InputFile>& src,
         // Whatever the counts say, a block that could not be read was not compared.
         if (!srcRead || !dstRead) {
             SkipRestOfFile(done, total);
-            AddPath("[", srcRead ? dstPath : srcPath, "]：ファイルの読み込みに失敗しました");
+            AddPath("[", srcRead ? dstPath : srcPath, "]：ファイルの読み込みに失敗しました",
+                    Found(FindingKind::kReadError, srcRead ? 0 : LineInfo::kSource));
             return false;
         }
         if (nSrc != nDst) {
             SkipRestOfFile(done, total);
-            AddPath("[", srcPath, "]：ファイルのサイズが異なっています");
+            AddPath("[", srcPath, "]：ファイルのサイズが異なっています",
+                    Found(FindingKind::kSize, 0));
             return false;
         }
         return true;
     };
     End end = ReadBlocks(*src, total, done, readCopy, dstBuffer_.get());
+    LineInfo differs = Found(FindingKind::kContent, 0);
+    differs.offset = done - 1;  // the differing byte counts as read
     if (end == End::kDiffers)
         SkipRestOfFile(done, total);
     src.reset();
     dst.reset();
     if (end == End::kDiffers)
-        AddPath("[", srcPath, "]：ファイルの内容が異なっています");
+        AddPath("[", srcPath, "]：ファイルの内容が異なっています", differs);
     return end == End::kEnd;
 }
 

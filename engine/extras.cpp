@@ -83,7 +83,8 @@ void Check::FindExtras(const std::vector<std::string>& names, const std::string&
     }
     if (!got) {
         AddPath("ディレクトリ[", dstDir,
-                "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
+                "]にアクセスできませんでした\r\nこのディレクトリは無視されます",
+                Found(FindingKind::kInaccessibleDirectory, 0));
         ++differences_;
         return;
     }
@@ -103,7 +104,7 @@ void Check::FindExtras(const std::vector<std::string>& names, const std::string&
             return;
         AddPath("[",
                 dstDir + entry.name + (entry.isDir ? std::string(1, platform::kSeparator) : ""),
-                "]：コピー元に存在しません");
+                "]：コピー元に存在しません", Found(FindingKind::kExtra, 0));
         ++differences_;
     }
 }

@@ -134,8 +134,8 @@ Job::End Job::ReadBlocks(platform::InputFile& file, uint64_t total, uint64_t& do
 
 // A finding before a byte is compared: the file's listed size is done with.
 void Job::Finding(const std::string& before, const std::string& path, const std::string& after,
-                  uint64_t size) {
-    AddPath(before, path, after);
+                  uint64_t size, LineInfo info) {
+    AddPath(before, path, after, std::move(info));
     ++differences_;
     StepTotal(size);
 }
@@ -199,8 +199,23 @@ void Job::Add(const std::string& text) {
 }
 
 void Job::AddPath(const std::string& before, const std::string& path, const std::string& after,
-                  LineKind kind) {
-    listener_.Line(before + path + after, {{{before.size(), path.size()}}, kind});
+                  LineInfo info) {
+    info.paths = {{before.size(), path.size()}};
+    listener_.Line(before + path + after, info);
+}
+
+LineInfo Job::Kind(LineKind kind) {
+    LineInfo info;
+    info.kind = kind;
+    return info;
+}
+
+LineInfo Job::Found(FindingKind finding, size_t copy, bool counted) {
+    LineInfo info;
+    info.finding = finding;
+    info.copy = copy;
+    info.counted = counted;
+    return info;
 }
 
 std::string Job::TimeOfDay(int64_t seconds) {

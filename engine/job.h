@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,9 +30,32 @@ struct PathSpan {
 };
 // What a line is, for front ends that show some lines differently.
 enum class LineKind { kOther, kDirectory, kFile };
+// What a finding line reports, for front ends that report findings apart from their text.
+enum class FindingKind {
+    kNone,                   // not a finding
+    kMissing,                // not in the copy
+    kSize,                   // the two sizes differ
+    kContent,                // the bytes differ (an audit: the SHA-256 does)
+    kReadError,              // a file there that could not be read, or not to the end
+    kSourceUnopenable,       // a source file listed but not to be opened
+    kUnreadableEntry,        // a source entry that could not be told what it is
+    kInaccessibleDirectory,  // a directory that could not be listed
+    kLoop,                   // a directory that is one of its ancestors: not entered
+    kSameFile,               // the copy's file is the source's
+    kSameDirectory,          // the copy's directory is the source's: not walked
+    kExtra,                  // only in the copy
+    kCopyInSource,           // the copy met inside the source: not walked
+};
 struct LineInfo {
     std::vector<PathSpan> paths;
     LineKind kind = LineKind::kOther;
+    FindingKind finding = FindingKind::kNone;
+    bool counted = false;  // the finding counts as a difference
+    // The copy the finding is about, by its place in the check's copies; kSource for one
+    // about the source, which counts once for each copy still being compared.
+    static constexpr size_t kSource = static_cast<size_t>(-1);
+    size_t copy = 0;
+    std::optional<uint64_t> offset;  // of the first differing byte, for a content finding
 };
 
 enum class Meter { kTotal, kFile };
@@ -46,18 +70,25 @@ public:
     virtual void HeaderDone() {}
     // A meter moved to percent; past 100 when a file grew after it was listed.
     virtual void SetMeter(Meter, uint64_t /*percent*/) {}
-    // A file that compared equal, by its path below the source's root, and the SHA-256 of the
-    // bytes compared, or null when the system's hash failed. Only with Settings::digests.
-    virtual void Verified(const std::string& /*relative*/, const platform::Sha256::Digest*) {}
+    // A file that compared equal in a copy (its place in the check's copies), by its path
+    // below the source's root, and the SHA-256 of the bytes compared, or null when the
+    // system's hash failed. Only with Settings::digests.
+    virtual void Verified(size_t /*copy*/, const std::string& /*relative*/,
+                          const platform::Sha256::Digest*) {}
     // Now and then while the job works, so that a window can repaint.
     virtual void Pulse() {}
 };
 
 struct Outcome {
-    bool walked = false;             // the trees were walked and compared
-    bool namesOnlyFallback = false;  // the buffers could not be had: names only
-    bool interrupted = false;        // a stop request or a failure ended it early
-    uint64_t differences = 0;
+    bool walked = false;                    // the trees were walked and compared
+    bool namesOnlyFallback = false;         // the buffers could not be had: names only
+    bool interrupted = false;               // a stop request or a failure ended it early
+    uint64_t differences = 0;               // of all copies
+    std::vector<uint64_t> copyDifferences;  // each copy's, in the order given
+    uint64_t dirs = 0, files = 0, totalBytes = 0;
+    bool readThroughCache = false;  // the notices of the closing lines
+    bool readRemote = false;
+    bool fetched = false;
 };
 
 // done of total in whole percent; past 100 when done is past total.
@@ -88,12 +119,14 @@ protected:
     End ReadBlocks(platform::InputFile& file, uint64_t total, uint64_t& done,
                    const OnBlock& onBlock, const unsigned char* other);
     void Finding(const std::string& before, const std::string& path, const std::string& after,
-                 uint64_t size);
+                 uint64_t size, LineInfo info);
     void SkipRestOfFile(uint64_t& done, uint64_t total);
     void Close(bool walked, bool failed, bool interrupted, const char* noDifference);
     void Add(const std::string& text);
     void AddPath(const std::string& before, const std::string& path, const std::string& after,
-                 LineKind kind = LineKind::kOther);
+                 LineInfo info = {});
+    static LineInfo Kind(LineKind kind);
+    static LineInfo Found(FindingKind finding, size_t copy, bool counted = true);
     bool StopRequested() const { return stop_ && stop_->load(); }
     static std::string TimeOfDay(int64_t seconds);
 

@@ -130,7 +130,7 @@ void Check::DropKeptListings() {
 
 void Check::ScanTotalSize(std::string dir) {
     srcRoot_ = RootOf(dir);
-    FindCopyRoot(settings_.destination);
+    FindCopyRoot(settings_.copies[0]);
     DropKeptListings();
     scheduling::ListAhead ahead(fs_, [this] { listener_.Pulse(); });
     std::vector<Level> levels;
@@ -185,10 +185,11 @@ void Check::Enter(std::vector<Level>& levels, Level level, bool root, std::strin
         return;
     AddSeparator(srcDir);
     AddSeparator(dstDir);
-    AddPath("Diredtory [ ", srcDir, " ]", LineKind::kDirectory);
+    AddPath("Diredtory [ ", srcDir, " ]", Kind(LineKind::kDirectory));
     // Its files would each be compared with themselves.
     if (SameEntry(Io(srcDir), Io(dstDir))) {
-        AddPath("[", dstDir, "]：コピー元と同じディレクトリです");
+        AddPath("[", dstDir, "]：コピー元と同じディレクトリです",
+                Found(FindingKind::kSameDirectory, 0));
         ++differences_;
         return;
     }
@@ -200,7 +201,8 @@ void Check::Enter(std::vector<Level>& levels, Level level, bool root, std::strin
         scanned_.erase(kept);
     } else if (!platform::ListOrNothing(fs_, Io(srcDir), level.entries)) {
         AddPath("ディレクトリ[", srcDir,
-                "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
+                "]にアクセスできませんでした\r\nこのディレクトリは無視されます",
+                Found(FindingKind::kInaccessibleDirectory, LineInfo::kSource));
         ++differences_;
         return;
     }
@@ -261,7 +263,7 @@ void Check::Walk(std::string srcDir, std::string dstDir) {
         if (entry.isDir) {
             WalkDirectory(levels, entry, srcDir, dstDir);
         } else {
-            AddPath("File [", srcDir + entry.name, "]", LineKind::kFile);
+            AddPath("File [", srcDir + entry.name, "]", Kind(LineKind::kFile));
             ++files_;
             CompareFile(srcDir, dstDir, entry);
             SetMeter(Meter::kTotal, CalcPercent(doneBytes_, totalBytes_));
@@ -283,7 +285,9 @@ void Check::WalkDirectory(std::vector<Level>& levels, const platform::DirEntry& 
         AddSeparator(srcDir);
         AddPath("ディレクトリ[", srcDir,
                 copy ? "]はコピー先のため、無視されます"
-                     : "]は上位のディレクトリと同じため、無視されます");
+                     : "]は上位のディレクトリと同じため、無視されます",
+                copy ? Found(FindingKind::kCopyInSource, 0, false)
+                     : Found(FindingKind::kLoop, LineInfo::kSource, false));
     }
 }
 

@@ -95,7 +95,9 @@ constexpr const char* kMisplaced =
 constexpr const char* kWriteFailed = "Notice>ログファイルの書き込みに失敗しました：";
 
 void TellPath(engine::Listener& lines, const std::string& before, const std::string& path) {
-    lines.Line(before + path, {{{before.size(), path.size()}}, engine::LineKind::kOther});
+    engine::LineInfo info;
+    info.paths = {{before.size(), path.size()}};
+    lines.Line(before + path, info);
 }
 
 }  // namespace

@@ -7,7 +7,10 @@ void CCopyCheckDlg::AddResult(const std::string& text) {
 
 void CCopyCheckDlg::AddPathResult(const std::string& before, const std::string& path,
                                   const std::string& after, LineKind kind) {
-    AddLine(before + path + after, {{{before.size(), path.size()}}, kind});
+    LineInfo info;
+    info.paths = {{before.size(), path.size()}};
+    info.kind = kind;
+    AddLine(before + path + after, info);
 }
 
 // During a run, on the check's thread: the log and the listener take the line at once, the

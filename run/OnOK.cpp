@@ -156,7 +156,7 @@ void CCopyCheckDlg::RequestStop() {
 engine::Settings CCopyCheckDlg::CheckSettings() {
     engine::Settings settings;
     settings.source = m_strSrcPath;
-    settings.destination = m_strDstPath;
+    settings.copies = {m_strDstPath};
     settings.blockBytes = size_t{m_nBlockKB} * 1024;
     settings.differenceLimit = m_nDiffLimit;
     settings.namesOnly = m_bNamesOnly != 0;

@@ -74,7 +74,7 @@ public:
     void SetMeter(engine::Meter meter, uint64_t percent) override {
         (meter == engine::Meter::kTotal ? out.totalBar : out.fileBar).push_back(percent);
     }
-    void Verified(const std::string&, const platform::Sha256::Digest* digest) override {
+    void Verified(size_t, const std::string&, const platform::Sha256::Digest* digest) override {
         out.counts.verified += digest != nullptr;
     }
     std::string stopAt;
@@ -92,7 +92,7 @@ Outcome Check(FakeFileSystem& fs, const Settings& s = {}) {
     rec.stopAt = s.stopAt;
     engine::Settings settings;
     settings.source = "src";
-    settings.destination = s.destination;
+    settings.copies = {s.destination};
     settings.blockBytes = size_t{s.blockKB} * 1024;
     settings.differenceLimit = s.limit;
     settings.namesOnly = s.namesOnly;

@@ -309,7 +309,7 @@ TEST_P(ActTest, ShowsWhatTheEngineSaysAndStopsWhereAsked) {
     Kept engineSaid;
     engine::Settings settings;
     settings.source = "src";
-    settings.destination = "dst";
+    settings.copies = {"dst"};
     settings.blockBytes = 3 * 1024;
     settings.differenceLimit = 5;
     settings.keepLog = true;
