@@ -164,6 +164,13 @@ void Job::Close(bool walked, bool failed, bool interrupted, const char* noDiffer
 
     outcome_.walked = walked;
     outcome_.differences = differences_;
+    outcome_.copyDifferences = {differences_};
+    outcome_.dirs = dirs_;
+    outcome_.files = files_;
+    outcome_.totalBytes = totalBytes_;
+    outcome_.readThroughCache = readThroughCache_;
+    outcome_.readRemote = readRemote_;
+    outcome_.fetched = fetched_;
     if (!walked || (interrupted && differences_ == 0))
         Add("比較は実行されませんでした。");
     else if (differences_ == 0)
