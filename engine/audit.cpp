@@ -87,16 +87,16 @@ bool Audit::ReadTarget(const AuditTarget& target) {
         return true;
     }
     uint64_t done = 0;
-    auto onBlock = [&](bool read, size_t) {
+    auto onBlock = [&](bool read, const unsigned char*, size_t length) {
         readThroughCache_ = readThroughCache_ || file->ReadThroughCache();
         if (!read) {
             SkipRestOfFile(done, size);
-            AddPath("[", target.shown, std::string("]：") + kUnread,
+            Finding("[", target.shown, std::string("]：") + kUnread, 0,
                     Found(FindingKind::kReadError, 0));
         }
-        return read;
+        return Step{read ? length : 0, read};
     };
-    End end = ReadBlocks(*file, size, done, onBlock, nullptr);
+    End end = ReadBlocks(*file, size, done, onBlock);
     file.reset();
     platform::Sha256::Digest digest;
     // Its bytes are counted already.

@@ -35,8 +35,11 @@ Outcome Check::Run() {
         failed = true;  // the closing lines must come all the same
     }
     try {
+        std::vector<CopyCount> counts;
+        for (size_t i = 0; i < copies_.size(); ++i)
+            counts.push_back({settings_.copies[i], copies_[i].differences});
         Close(walked, failed, failed || StopRequested(),
-              "双方のパスの内容に差違はありませんでした。");
+              "双方のパスの内容に差違はありませんでした。", counts);
     } catch (...) {
         outcome_.interrupted = true;
     }
@@ -45,15 +48,21 @@ Outcome Check::Run() {
     return outcome_;
 }
 
-// Without its two buffers a check compares names only.
+// Without a buffer for the source and one for each copy a check compares names only.
 void Check::TakeBuffers() {
     if (settings_.namesOnly)
         return;
     if (TakeFirstBuffer()) {
-        dstBuffer_ = settings_.allocate(settings_.blockBytes);
-        if (dstBuffer_)
+        bool all = true;
+        for (Copy& copy : copies_) {
+            copy.buffer = settings_.allocate(settings_.blockBytes);
+            all = all && copy.buffer;
+        }
+        if (all)
             return;
         ring_.clear();
+        for (Copy& copy : copies_)
+            copy.buffer.reset();
     }
     Add("チェック用のバッファの確保ができませんでした");
     Add("名前のみのチェックに切り替えます");
@@ -63,6 +72,7 @@ void Check::TakeBuffers() {
 
 // From the buffers to the walk; whether the trees were walked.
 bool Check::CheckTrees() {
+    FindRoots();
     TakeBuffers();
     AddHeader();
     ScanTotalSize(settings_.source);
@@ -71,15 +81,17 @@ bool Check::CheckTrees() {
 
     if (StopRequested())
         return false;  // stopped during the size scan: the walk is not begun
-    if (SameDirectory(settings_.source, settings_.copies[0])) {
-        Add("コピー元とコピー先のパスが同じです。");
-        return false;
+    for (const std::string& copy : settings_.copies) {
+        if (SameDirectory(settings_.source, copy)) {
+            Add("コピー元とコピー先のパスが同じです。");
+            return false;
+        }
     }
     if (totalBytes_ == 0) {
         Add("ファイルが存在しないため、比較の必要がありません。");
         return false;
     }
-    Walk(settings_.source, settings_.copies[0]);
+    Walk(settings_.source);
     return true;
 }
 
@@ -88,7 +100,8 @@ void Check::AddHeader() {
     Add("チェック開始時刻：" + TimeOfDay(startSeconds_));
     Add(kSeparatorLine);
     AddPath("コピー元パス：", settings_.source, "");
-    AddPath("コピー先パス：", settings_.copies[0], "");
+    for (const std::string& copy : settings_.copies)
+        AddPath("コピー先パス：", copy, "");
     if (settings_.keepLog)
         AddPath("結果ログファイルを作成します：", settings_.logPath, "");
     else
@@ -120,7 +133,38 @@ void Check::Release() {
     StopReads();
     DropKeptListings();
     ring_.clear();
-    dstBuffer_.reset();
+    for (Copy& copy : copies_)
+        copy.buffer.reset();
+}
+
+bool Check::LimitReached() const {
+    for (size_t copy = 0; copy < copies_.size(); ++copy)
+        if (!Reached(copy))
+            return false;
+    return true;
+}
+
+// The copies still compared where those passed over are not.
+Check::Copies Check::Compared(const std::vector<bool>& passedOver) const {
+    Copies compared;
+    for (size_t copy = 0; copy < copies_.size(); ++copy)
+        if (!passedOver[copy] && !Reached(copy))
+            compared.push_back(copy);
+    return compared;
+}
+
+void Check::Report(const std::string& before, const std::string& path, const std::string& after,
+                   LineInfo info, const Copies& about) {
+    info.counted = true;
+    AddPath(before, path, after, info);
+    if (info.copy != LineInfo::kSource) {
+        ++copies_[info.copy].differences;
+        ++differences_;
+        return;
+    }
+    for (size_t copy : about)
+        ++copies_[copy].differences;
+    differences_ += about.size();
 }
 
 }  // namespace engine

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -50,32 +51,55 @@ private:
     struct Root {
         std::string shown, io;
     };
+    // A copy being checked.
+    struct Copy {
+        Root root;
+        platform::AlignedBuffer buffer;  // its block beside the source's
+        uint64_t differences = 0;
+        bool remote = false;  // on a network volume
+        platform::FileId id;  // of its root, when it has one, to pass it over in the source
+        bool idKnown = false;
+        // During the comparison of one file: its copy here, while it is still compared.
+        std::unique_ptr<platform::InputFile> file;
+    };
+    // The copies compared at a place of the walk, by their index.
+    using Copies = std::vector<size_t>;
     // check.cpp
     void TakeBuffers();
     bool CheckTrees();
     void AddHeader();
     bool SameDirectory(const std::string& a, const std::string& b);
     void Release();
-    bool LimitReached() const {
-        return settings_.differenceLimit != 0 && differences_ >= settings_.differenceLimit;
+    bool Reached(size_t copy) const {
+        return settings_.differenceLimit != 0 &&
+               copies_[copy].differences >= settings_.differenceLimit;
     }
+    bool LimitReached() const;  // by every copy
+    Copies Compared(const std::vector<bool>& passedOver) const;
+    // A finding's line, counted for its copy, or for each of `about` when it is the source's.
+    void Report(const std::string& before, const std::string& path, const std::string& after,
+                LineInfo info, const Copies& about);
+    // Where a copy's path stands in a finding line: the source's path with one copy.
+    const std::string& Named(const std::string& srcPath, const std::string& dstPath) const {
+        return copies_.size() > 1 ? dstPath : srcPath;
+    }
+    std::string CopyPath(size_t copy, const std::string& srcPath) const;
 
     // walk.cpp
     void ScanTotalSize(std::string dir);
-    void Walk(std::string srcDir, std::string dstDir);
-    void Enter(std::vector<WalkLevel>& levels, WalkLevel level, bool root, std::string& srcDir,
-               std::string& dstDir);
+    void Walk(std::string srcDir);
+    void Enter(std::vector<WalkLevel>& levels, WalkLevel level, bool root, std::string& srcDir);
     void StartReads();
     void StopReads();
     void WalkDirectory(std::vector<WalkLevel>& levels, const platform::DirEntry& entry,
-                       std::string& srcDir, std::string& dstDir);
-    size_t PlanReads(const std::vector<platform::DirEntry>& entries, size_t from,
-                     const std::string& srcDir, const std::string& dstDir);
+                       std::string& srcDir);
+    size_t PlanReads(const WalkLevel& level, const std::string& srcDir);
     static Root RootOf(std::string dir);
+    void FindRoots();
     std::string Io(const std::string& shown) const;
     bool SameEntry(const std::string& a, const std::string& b);
-    void FindCopyRoot(const std::string& dstDir);
-    bool IsCopyRoot(const platform::DirEntry& entry, const std::string& io);
+    // The copy whose root the entry is, or none.
+    std::optional<size_t> CopyRootAt(const platform::DirEntry& entry, const std::string& io);
     void KeepListing(const std::string& dir, std::vector<platform::DirEntry>& entries);
     void DropKeptListings();
 
@@ -85,23 +109,23 @@ private:
     std::vector<platform::FileId> OpenedUnderOtherNames(const std::vector<std::string>& names,
                                                         const std::vector<platform::DirEntry>& copy,
                                                         const std::string& dstDir);
-    void FindExtras(const std::vector<std::string>& names, const std::string& dstDir);
+    void FindExtras(size_t copy, const std::vector<std::string>& names, const std::string& dstDir);
 
     // compare.cpp
-    void CompareFile(const std::string& srcDir, const std::string& dstDir,
-                     const platform::DirEntry& entry);
-    void CompareByName(const std::string& srcPath, const std::string& dstPath, uint64_t size);
-    bool CompareContents(std::unique_ptr<platform::InputFile>& src,
-                         std::unique_ptr<platform::InputFile>& dst, const std::string& srcPath,
-                         const std::string& dstPath, uint64_t total);
+    void CompareFile(const std::string& srcDir, const platform::DirEntry& entry,
+                     const Copies& compared);
+    Copies OpenCopies(const std::string& srcPath, const Copies& compared);
+    void CompareOpen(const std::string& srcPath, const platform::DirEntry& entry, Copies open);
+    void CompareByName(const std::string& srcPath, const Copies& compared);
+    Copies CompareContents(std::unique_ptr<platform::InputFile>& src, const std::string& srcPath,
+                           Copies live, uint64_t total);
+    bool CompareBlock(size_t copy, const std::string& srcPath, const unsigned char* data,
+                      size_t length, uint64_t at, size_t& differsAt);
+    void CloseCopies(const Copies& open);
 
     Settings settings_;
-    platform::AlignedBuffer dstBuffer_;
-    bool copyRemote_ = false;  // the copy lies on a network volume
-    Root srcRoot_, dstRoot_;
-    std::string copyIo_;  // the copy's root, and its identity when it has one
-    platform::FileId copyId_;
-    bool copyIdKnown_ = false;
+    std::vector<Copy> copies_;  // as Settings::copies
+    Root srcRoot_;
     std::vector<platform::FileId> ownIds_;  // of Settings::ownFiles
     // Listings of the size scan kept for the walk, by directory, up to kKeptListings bytes: a
     // directory is then listed once a check. The walk takes each as it enters its directory.

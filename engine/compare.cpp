@@ -1,4 +1,8 @@
-// The comparison of one source file with its copy, block by block.
+// The comparison of one source file with its copies, block by block: the source is read once,
+// and each of its blocks compared with the same block of every copy still alike so far.
+#include <algorithm>
+#include <cstring>
+
 #include "engine/check.h"
 
 namespace engine {
@@ -14,118 +18,170 @@ bool SameFile(const platform::InputFile& a, const platform::InputFile& b) {
 
 }  // namespace
 
-void Check::CompareFile(const std::string& srcDir, const std::string& dstDir,
-                        const platform::DirEntry& entry) {
-    if (LimitReached())
+void Check::CompareFile(const std::string& srcDir, const platform::DirEntry& entry,
+                        const Copies& compared) {
+    if (compared.empty())
         return;
     SetMeter(Meter::kFile, 0);
     std::string srcPath = srcDir + entry.name;
-    std::string dstPath = dstDir + entry.name;
     // Not knowing what the entry is, nothing can be said of its copy: never a pass by name.
     if (entry.unreadable) {
-        Finding("[", srcPath, "]：ファイルの読み込みに失敗しました", entry.size,
-                Found(FindingKind::kUnreadableEntry, LineInfo::kSource));
+        Report("[", srcPath, "]：ファイルの読み込みに失敗しました",
+               Found(FindingKind::kUnreadableEntry, LineInfo::kSource), compared);
+    } else if (!entry.isRegular) {
+        CompareByName(srcPath, compared);
+    } else if (Copies open = OpenCopies(srcPath, compared); !open.empty()) {
+        CompareOpen(srcPath, entry, open);
         return;
     }
-    if (!entry.isRegular) {
-        CompareByName(srcPath, dstPath, entry.size);
-        return;
-    }
+    StepTotal(entry.size);
+}
 
-    // A copy just written is still in the cache: read back from there, it would compare
-    // equal whatever reached the medium.
-    platform::Error error;
-    std::unique_ptr<platform::InputFile> dst = OpenFile(Io(dstPath), !settings_.cached, error);
-    if (!dst) {
+// Each copy's file opened; one that cannot be is a finding. The copies open.
+Check::Copies Check::OpenCopies(const std::string& srcPath, const Copies& compared) {
+    Copies open;
+    for (size_t copy : compared) {
+        std::string dstPath = CopyPath(copy, srcPath);
+        // A copy just written is still in the cache: read back from there, it would compare
+        // equal whatever reached the medium.
+        platform::Error error;
+        copies_[copy].file = OpenFile(Io(dstPath), !settings_.cached, error);
+        if (copies_[copy].file) {
+            open.push_back(copy);
+            continue;
+        }
         // There, but not to be opened: locked, denied, unreadable.
-        Finding(
-            "[", dstPath,
-            platform::NotThere(error.code) ? "]：コピー先に存在しません"
-                                           : "]：ファイルの読み込みに失敗しました",
-            entry.size,
-            Found(platform::NotThere(error.code) ? FindingKind::kMissing : FindingKind::kReadError,
-                  0));
-        return;
+        bool absent = platform::NotThere(error.code);
+        Report("[", dstPath,
+               absent ? "]：コピー先に存在しません" : "]：ファイルの読み込みに失敗しました",
+               Found(absent ? FindingKind::kMissing : FindingKind::kReadError, copy), {});
     }
+    return open;
+}
+
+// The source opened beside the copies open, told apart from them, and compared with them.
+void Check::CompareOpen(const std::string& srcPath, const platform::DirEntry& entry, Copies open) {
     // A source of several blocks not in the cache is read past it too: its pages would only
     // pass through the cache, at a copy each, and push out what the user keeps there. With
     // names only it is opened to tell what it is, never read.
     const bool namesOnly = settings_.namesOnly;
+    platform::Error error;
     std::unique_ptr<platform::InputFile> src =
         entry.size > settings_.blockBytes && !settings_.cached && !namesOnly
             ? fs_.OpenReadOnce(Io(srcPath), error)
             : OpenFile(Io(srcPath), false, error);
     if (!src && !namesOnly) {
-        dst.reset();
-        Finding("なぜかコピー元のファイル[", srcPath, "]が開けませんでした", entry.size,
-                Found(FindingKind::kSourceUnopenable, LineInfo::kSource));
-        return;
-    }
-    if (src && SameFile(*src, *dst)) {
-        Finding("[", dstPath, "]：コピー元と同じファイルです", entry.size,
-                Found(FindingKind::kSameFile, 0));
-        return;
-    }
-    if (namesOnly) {
+        CloseCopies(open);
+        Report("なぜかコピー元のファイル[", srcPath, "]が開けませんでした",
+               Found(FindingKind::kSourceUnopenable, LineInfo::kSource), open);
         StepTotal(entry.size);
         return;
     }
-    readRemote_ = readRemote_ || copyRemote_;
-    fetched_ = fetched_ || entry.notLocal || dst->NotLocal();
+    Copies other;
+    for (size_t copy : open) {
+        if (src && SameFile(*src, *copies_[copy].file)) {
+            copies_[copy].file.reset();
+            Report("[", CopyPath(copy, srcPath), "]：コピー元と同じファイルです",
+                   Found(FindingKind::kSameFile, copy), {});
+        } else if (!namesOnly) {
+            other.push_back(copy);
+            readRemote_ = readRemote_ || copies_[copy].remote;
+            fetched_ = fetched_ || entry.notLocal || copies_[copy].file->NotLocal();
+        }
+    }
+    if (other.empty()) {
+        CloseCopies(open);
+        StepTotal(entry.size);
+        return;
+    }
+    Copies equal = CompareContents(src, srcPath, std::move(other), entry.size);
     platform::Sha256::Digest digest;
-    if (CompareContents(src, dst, srcPath, dstPath, entry.size) && hash_)
-        listener_.Verified(0, srcPath.substr(srcRoot_.shown.size()),
-                           hash_->Final(digest) ? &digest : nullptr);
+    if (!equal.empty() && hash_) {
+        bool hashed = hash_->Final(digest);
+        for (size_t copy : equal)
+            listener_.Verified(copy, srcPath.substr(srcRoot_.shown.size()),
+                               hashed ? &digest : nullptr);
+    }
 }
 
 // A FIFO, socket or device is checked by name: opening or reading one could block.
-void Check::CompareByName(const std::string& srcPath, const std::string& dstPath, uint64_t size) {
-    if (!fs_.Exists(Io(dstPath)))
-        Finding("[", dstPath, "]：コピー先に存在しません", size, Found(FindingKind::kMissing, 0));
-    else if (SameEntry(Io(srcPath), Io(dstPath)))
-        Finding("[", dstPath, "]：コピー元と同じファイルです", size,
-                Found(FindingKind::kSameFile, 0));
-    else
-        StepTotal(size);
+void Check::CompareByName(const std::string& srcPath, const Copies& compared) {
+    for (size_t copy : compared) {
+        std::string dstPath = CopyPath(copy, srcPath);
+        if (!fs_.Exists(Io(dstPath)))
+            Report("[", dstPath, "]：コピー先に存在しません", Found(FindingKind::kMissing, copy),
+                   {});
+        else if (SameEntry(Io(srcPath), Io(dstPath)))
+            Report("[", dstPath, "]：コピー元と同じファイルです",
+                   Found(FindingKind::kSameFile, copy), {});
+    }
 }
 
-// Block by block to the end, the first difference, a failed read or a stop; both files are
-// closed by then. Whether they compared equal to the end.
-bool Check::CompareContents(std::unique_ptr<platform::InputFile>& src,
-                            std::unique_ptr<platform::InputFile>& dst, const std::string& srcPath,
-                            const std::string& dstPath, uint64_t total) {
+void Check::CloseCopies(const Copies& open) {
+    for (size_t copy : open)
+        copies_[copy].file.reset();
+}
+
+// Block by block to the end, a failed read of the source, a stop, or until no copy is alike so
+// far; every file is closed by then. The copies that compared equal to the end.
+Check::Copies Check::CompareContents(std::unique_ptr<platform::InputFile>& src,
+                                     const std::string& srcPath, Copies live, uint64_t total) {
     uint64_t done = 0;
-    // The copy's block beside each of the source's.
-    auto readCopy = [&](bool srcRead, size_t nSrc) {
-        size_t nDst = 0;
-        platform::Error dstError;
-        bool dstRead = dst->Read(dstBuffer_.get(), settings_.blockBytes, nDst, dstError);
-        readThroughCache_ = readThroughCache_ || dst->ReadThroughCache();
-        // Whatever the counts say, a block that could not be read was not compared.
-        if (!srcRead || !dstRead) {
-            SkipRestOfFile(done, total);
-            AddPath("[", srcRead ? dstPath : srcPath, "]：ファイルの読み込みに失敗しました",
-                    Found(FindingKind::kReadError, srcRead ? 0 : LineInfo::kSource));
-            return false;
+    auto onBlock = [&](bool srcRead, const unsigned char* data, size_t length) -> Step {
+        if (!srcRead) {
+            Report("[", srcPath, "]：ファイルの読み込みに失敗しました",
+                   Found(FindingKind::kReadError, LineInfo::kSource), live);
+            CloseCopies(live);
+            live.clear();
+            return {0, false};
         }
-        if (nSrc != nDst) {
-            SkipRestOfFile(done, total);
-            AddPath("[", srcPath, "]：ファイルのサイズが異なっています",
-                    Found(FindingKind::kSize, 0));
-            return false;
+        size_t differsAt = 0;  // past the last differing byte of the copies left here
+        Copies alike;
+        for (size_t copy : live) {
+            if (CompareBlock(copy, srcPath, data, length, done, differsAt))
+                alike.push_back(copy);
+            else
+                copies_[copy].file.reset();
         }
-        return true;
+        live = std::move(alike);
+        // With none left the rest is not read; a differing byte counts as read.
+        return {live.empty() ? differsAt : length, !live.empty()};
     };
-    End end = ReadBlocks(*src, total, done, readCopy, dstBuffer_.get());
-    LineInfo differs = Found(FindingKind::kContent, 0);
-    differs.offset = done - 1;  // the differing byte counts as read
-    if (end == End::kDiffers)
+    End end = ReadBlocks(*src, total, done, onBlock);
+    if (end == End::kCut)
         SkipRestOfFile(done, total);
     src.reset();
-    dst.reset();
-    if (end == End::kDiffers)
-        AddPath("[", srcPath, "]：ファイルの内容が異なっています", differs);
-    return end == End::kEnd;
+    CloseCopies(live);
+    return end == End::kEnd ? live : Copies();
+}
+
+// The copy's block beside the source's, data, which begins at byte `at` of the file; whether
+// they are alike. One that is not is a finding, and differsAt is moved past its differing byte.
+bool Check::CompareBlock(size_t copy, const std::string& srcPath, const unsigned char* data,
+                         size_t length, uint64_t at, size_t& differsAt) {
+    Copy& c = copies_[copy];
+    size_t n = 0;
+    platform::Error error;
+    bool read = c.file->Read(c.buffer.get(), settings_.blockBytes, n, error);
+    readThroughCache_ = readThroughCache_ || c.file->ReadThroughCache();
+    if (read && n == length && std::memcmp(data, c.buffer.get(), length) == 0)
+        return true;
+    const std::string dstPath = CopyPath(copy, srcPath);
+    // Whatever the counts say, a block that could not be read was not compared.
+    if (!read) {
+        Report("[", dstPath, "]：ファイルの読み込みに失敗しました",
+               Found(FindingKind::kReadError, copy), {});
+    } else if (n != length) {
+        Report("[", Named(srcPath, dstPath), "]：ファイルのサイズが異なっています",
+               Found(FindingKind::kSize, copy), {});
+    } else {
+        size_t first = FirstDifference(data, c.buffer.get(), length);
+        LineInfo info = Found(FindingKind::kContent, copy);
+        info.offset = at + first;
+        Report("[", Named(srcPath, dstPath), "]：ファイルの内容が異なっています", info, {});
+        differsAt = std::max(differsAt, first + 1);
+    }
+    return false;
 }
 
 }  // namespace engine

@@ -69,43 +69,41 @@ std::vector<platform::FileId> Check::OpenedUnderOtherNames(
 // After a directory's own entries: every entry of its copy that no source name (sorted)
 // reached is a finding. A name spelt otherwise reaches the entry it opens on a medium that
 // ignores letter case, known by identity.
-void Check::FindExtras(const std::vector<std::string>& names, const std::string& dstDir) {
-    if (LimitReached())
+void Check::FindExtras(size_t copy, const std::vector<std::string>& names,
+                       const std::string& dstDir) {
+    if (Reached(copy))
         return;
     // Names only: the entries a source name reaches, nearly all, need no more.
-    std::vector<platform::DirEntry> copy;
+    std::vector<platform::DirEntry> listed;
     platform::Error error;
     bool got = false;
     try {
-        got = fs_.ListNames(Io(dstDir), copy, error);
+        got = fs_.ListNames(Io(dstDir), listed, error);
     } catch (const std::bad_alloc&) {
         got = false;  // as a listing that could not be had
     }
     if (!got) {
-        AddPath("ディレクトリ[", dstDir,
-                "]にアクセスできませんでした\r\nこのディレクトリは無視されます",
-                Found(FindingKind::kInaccessibleDirectory, 0));
-        ++differences_;
+        Report("ディレクトリ[", dstDir,
+               "]にアクセスできませんでした\r\nこのディレクトリは無視されます",
+               Found(FindingKind::kInaccessibleDirectory, copy), {});
         return;
     }
     std::optional<std::vector<platform::FileId>> spelt;
-    const bool root = dstDir == dstRoot_.shown;
-    for (const platform::DirEntry& entry : copy) {
+    const bool root = dstDir == copies_[copy].root.shown;
+    for (const platform::DirEntry& entry : listed) {
         if (std::binary_search(names.begin(), names.end(), entry.name) ||
             (root && MadeBySystem(entry.name)))
             continue;
         platform::FileId id = IdOf(entry, Io(dstDir + entry.name));
         if (Known(id) && !spelt)
-            spelt = OpenedUnderOtherNames(names, copy, dstDir);
+            spelt = OpenedUnderOtherNames(names, listed, dstDir);
         if (Known(id) && (std::find(spelt->begin(), spelt->end(), id) != spelt->end() ||
                           std::find(ownIds_.begin(), ownIds_.end(), id) != ownIds_.end()))
             continue;
-        if (LimitReached())
+        if (Reached(copy))
             return;
-        AddPath("[",
-                dstDir + entry.name + (entry.isDir ? std::string(1, platform::kSeparator) : ""),
-                "]：コピー元に存在しません", Found(FindingKind::kExtra, 0));
-        ++differences_;
+        Report("[", dstDir + entry.name + (entry.isDir ? std::string(1, platform::kSeparator) : ""),
+               "]：コピー元に存在しません", Found(FindingKind::kExtra, copy), {});
     }
 }
 

@@ -22,7 +22,8 @@ std::string HoursMinutesSeconds(int64_t h, int64_t m, int64_t s) {
     return two(h) + "時" + two(m) + "分" + two(s) + "秒";
 }
 
-// The index of the first byte where a and b differ; they are known to differ somewhere.
+}  // namespace
+
 size_t FirstDifference(const unsigned char* a, const unsigned char* b, size_t n) {
     // memcmp narrows it to a chunk, so the byte loop runs over one chunk at most.
     constexpr size_t kChunk = 4096;
@@ -31,8 +32,6 @@ size_t FirstDifference(const unsigned char* a, const unsigned char* b, size_t n)
         start += kChunk;
     return static_cast<size_t>(std::mismatch(a + start, a + n, b + start).first - a);
 }
-
-}  // namespace
 
 std::string SpanText(int64_t seconds) {
     return HoursMinutesSeconds(seconds / 3600 % 24, seconds / 60 % 60, seconds % 60);
@@ -88,10 +87,9 @@ std::unique_ptr<platform::InputFile> Job::OpenFile(const std::string& path, bool
     return fromMedium ? fs_.OpenReadFromMedium(path, error) : fs_.OpenRead(path, error);
 }
 
-// Block by block to a short block, a stop, the first block onBlock refuses or, with other
-// (the same block of a second file, read by onBlock), the first byte that differs from it.
+// Block by block to a short block, a stop, or the first block after which onBlock reads no more.
 Job::End Job::ReadBlocks(platform::InputFile& file, uint64_t total, uint64_t& done,
-                         const OnBlock& onBlock, const unsigned char* other) {
+                         const OnBlock& onBlock) {
     SetMeter(Meter::kFile, CalcPercent(done, total));
     if (hash_)
         hash_->Reset();
@@ -111,20 +109,15 @@ Job::End Job::ReadBlocks(platform::InputFile& file, uint64_t total, uint64_t& do
         // Hashed while the next blocks are read: the very bytes compared, read once.
         if (hash_ && read)
             hash_->Add(buffer, length);
-        if (!onBlock(read, length)) {
+        Step step = onBlock(read, buffer, length);
+        if (step.more)
+            SetMeter(Meter::kFile, CalcPercent(done, total));
+        done += step.done;
+        doneBytes_ += step.done;
+        if (!step.more) {
             end = End::kCut;
             break;
         }
-        SetMeter(Meter::kFile, CalcPercent(done, total));
-        if (other && std::memcmp(buffer, other, length) != 0) {
-            // The differing byte counts as read.
-            size_t compared = FirstDifference(buffer, other, length) + 1;
-            done += compared;
-            doneBytes_ += compared;
-            return End::kDiffers;
-        }
-        done += length;
-        doneBytes_ += length;
         if (length < blockBytes_)
             break;  // a short block is the end of the file
     }
@@ -140,10 +133,9 @@ void Job::Finding(const std::string& before, const std::string& path, const std:
     StepTotal(size);
 }
 
-// Counts the finding and takes the rest of the listed size as done, so that every file
-// adds exactly its listed size to the total unless it compares equal.
+// Takes the rest of the listed size as done after a finding, so that every file adds exactly
+// its listed size to the total unless it compares equal.
 void Job::SkipRestOfFile(uint64_t& done, uint64_t total) {
-    ++differences_;
     // A file that grew since it was listed can have more bytes compared than listed.
     uint64_t rest = total > done ? total - done : 0;
     done = total;
@@ -152,7 +144,8 @@ void Job::SkipRestOfFile(uint64_t& done, uint64_t total) {
 }
 
 // The lines after the job: why it ended early if it did, the verdict, times and counts.
-void Job::Close(bool walked, bool failed, bool interrupted, const char* noDifference) {
+void Job::Close(bool walked, bool failed, bool interrupted, const char* noDifference,
+                const std::vector<CopyCount>& copies) {
     outcome_.interrupted = interrupted;
     if (failed)
         Add("＜エラーのためチェックを中断しました＞");
@@ -165,18 +158,28 @@ void Job::Close(bool walked, bool failed, bool interrupted, const char* noDiffer
     outcome_.walked = walked;
     outcome_.differences = differences_;
     outcome_.copyDifferences = {differences_};
+    auto verdict = [&](uint64_t differences) {
+        if (!walked || (interrupted && differences == 0))
+            return "比較は実行されませんでした。";
+        return differences == 0 ? noDifference : "差違が発見されました。";
+    };
+    if (copies.size() > 1) {
+        outcome_.copyDifferences.clear();
+        for (const CopyCount& copy : copies) {
+            AddPath("コピー先パス：", copy.path, "");
+            Add(verdict(copy.differences));
+            Add("error:" + std::to_string(copy.differences));
+            outcome_.copyDifferences.push_back(copy.differences);
+        }
+    } else {
+        Add(verdict(differences_));
+    }
     outcome_.dirs = dirs_;
     outcome_.files = files_;
     outcome_.totalBytes = totalBytes_;
     outcome_.readThroughCache = readThroughCache_;
     outcome_.readRemote = readRemote_;
     outcome_.fetched = fetched_;
-    if (!walked || (interrupted && differences_ == 0))
-        Add("比較は実行されませんでした。");
-    else if (differences_ == 0)
-        Add(noDifference);
-    else
-        Add("差違が発見されました。");
 
     if (tree_) {
         int64_t end = platform::NowSeconds();

@@ -91,6 +91,9 @@ struct Outcome {
     bool fetched = false;
 };
 
+// The index of the first byte where a and b differ; they are known to differ somewhere.
+size_t FirstDifference(const unsigned char* a, const unsigned char* b, size_t n);
+
 // done of total in whole percent; past 100 when done is past total.
 uint64_t CalcPercent(uint64_t done, uint64_t total);
 
@@ -113,15 +116,26 @@ protected:
     void DropRing();
     std::unique_ptr<platform::InputFile> OpenFile(const std::string& path, bool fromMedium,
                                                   platform::Error& error);
-    // Given each block as it is read (whether it was, and its length): whether to go on.
-    using OnBlock = std::function<bool(bool read, size_t length)>;
-    enum class End { kEnd, kCut, kStopped, kDiffers };
+    // What a block read comes to: how many of its bytes count as done, and whether to read on.
+    struct Step {
+        size_t done = 0;
+        bool more = true;
+    };
+    // Given each block as it is read: whether it was, its bytes and its length.
+    using OnBlock = std::function<Step(bool read, const unsigned char* data, size_t length)>;
+    enum class End { kEnd, kCut, kStopped };
     End ReadBlocks(platform::InputFile& file, uint64_t total, uint64_t& done,
-                   const OnBlock& onBlock, const unsigned char* other);
+                   const OnBlock& onBlock);
     void Finding(const std::string& before, const std::string& path, const std::string& after,
                  uint64_t size, LineInfo info);
     void SkipRestOfFile(uint64_t& done, uint64_t total);
-    void Close(bool walked, bool failed, bool interrupted, const char* noDifference);
+    // A copy's own count, told apart in the closing lines when there are several.
+    struct CopyCount {
+        std::string path;
+        uint64_t differences = 0;
+    };
+    void Close(bool walked, bool failed, bool interrupted, const char* noDifference,
+               const std::vector<CopyCount>& copies = {});
     void Add(const std::string& text);
     void AddPath(const std::string& before, const std::string& path, const std::string& after,
                  LineInfo info = {});

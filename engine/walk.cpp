@@ -21,7 +21,8 @@ struct WalkLevel {
     bool hasId = false;
     std::optional<std::string> resolved;  // found when a loop is suspected
     size_t srcLength = 0;                 // where its paths end, separator included
-    size_t dstLength = 0;
+    // The copies not compared below it: their directory here is the source's.
+    std::vector<bool> passedOver;
     size_t plannedTo = 0;  // the entries before it are planned to be read ahead
     // Its entries' names, sorted, when extras are looked for.
     std::vector<std::string> names;
@@ -89,24 +90,43 @@ bool Check::SameEntry(const std::string& a, const std::string& b) {
            fs_.Resolve(a, pathA, error) && fs_.Resolve(b, pathB, error) && pathA == pathB;
 }
 
-// The copy's root is passed over where it lies inside the source (a backup disk mounted below
-// the directory checked), known by its identity.
-void Check::FindCopyRoot(const std::string& dstDir) {
-    platform::Error error;
-    copyIo_ = dstDir.empty() ? "" : RootOf(dstDir).io;
-    copyIdKnown_ = !dstDir.empty() && fs_.Identify(copyIo_, copyId_, error);
+// The roots of the trees; a copy's root is passed over where it lies inside the source (a
+// backup disk mounted below the directory checked), known by its identity.
+void Check::FindRoots() {
+    srcRoot_ = RootOf(settings_.source);
+    copies_.resize(settings_.copies.size());
+    for (size_t i = 0; i < copies_.size(); ++i) {
+        Copy& copy = copies_[i];
+        copy.root = RootOf(settings_.copies[i]);
+        platform::Error error;
+        copy.idKnown = fs_.Identify(copy.root.io, copy.id, error);
+    }
 }
 
-bool Check::IsCopyRoot(const platform::DirEntry& entry, const std::string& io) {
-    return copyIdKnown_ && HasId(entry) && entry.id == copyId_ && SameEntry(io, copyIo_);
+std::optional<size_t> Check::CopyRootAt(const platform::DirEntry& entry, const std::string& io) {
+    for (size_t i = 0; i < copies_.size(); ++i)
+        if (copies_[i].idKnown && HasId(entry) && entry.id == copies_[i].id &&
+            SameEntry(io, copies_[i].root.io))
+            return i;
+    return std::nullopt;
 }
 
 // The path the file system is asked for: the root's io form and the names after it.
 std::string Check::Io(const std::string& shown) const {
-    for (const Root* root : {&srcRoot_, &dstRoot_})
-        if (root->shown != root->io && shown.starts_with(root->shown))
-            return root->io + shown.substr(root->shown.size());
+    auto mapped = [&shown](const Root& root) {
+        return root.shown != root.io && shown.starts_with(root.shown);
+    };
+    if (mapped(srcRoot_))
+        return srcRoot_.io + shown.substr(srcRoot_.shown.size());
+    for (const Copy& copy : copies_)
+        if (mapped(copy.root))
+            return copy.root.io + shown.substr(copy.root.shown.size());
     return shown;
+}
+
+// The copy's path of a path below the source's root.
+std::string Check::CopyPath(size_t copy, const std::string& srcPath) const {
+    return copies_[copy].root.shown + srcPath.substr(srcRoot_.shown.size());
 }
 
 Check::Root Check::RootOf(std::string dir) {
@@ -129,8 +149,6 @@ void Check::DropKeptListings() {
 }
 
 void Check::ScanTotalSize(std::string dir) {
-    srcRoot_ = RootOf(dir);
-    FindCopyRoot(settings_.copies[0]);
     DropKeptListings();
     scheduling::ListAhead ahead(fs_, [this] { listener_.Pulse(); });
     std::vector<Level> levels;
@@ -173,26 +191,29 @@ void Check::ScanTotalSize(std::string dir) {
         }
         dir += entry.name;
         // The walk does not enter it either, so the total stays what the walk deals with.
-        if (!IsCopyRoot(entry, Io(dir)) && !OnPath(fs_, levels, entry, dir, Io(dir)))
+        if (!CopyRootAt(entry, Io(dir)) && !OnPath(fs_, levels, entry, dir, Io(dir)))
             enter(LevelOf(entry), false);
     }
 }
 
 // Pushes the directory's level, its listing taken from the scan when kept.
-void Check::Enter(std::vector<Level>& levels, Level level, bool root, std::string& srcDir,
-                  std::string& dstDir) {
+void Check::Enter(std::vector<Level>& levels, Level level, bool root, std::string& srcDir) {
     if (LimitReached())
         return;
     AddSeparator(srcDir);
-    AddSeparator(dstDir);
     AddPath("Diredtory [ ", srcDir, " ]", Kind(LineKind::kDirectory));
     // Its files would each be compared with themselves.
-    if (SameEntry(Io(srcDir), Io(dstDir))) {
-        AddPath("[", dstDir, "]：コピー元と同じディレクトリです",
-                Found(FindingKind::kSameDirectory, 0));
-        ++differences_;
-        return;
+    Copies compared = Compared(level.passedOver);
+    for (size_t copy : compared) {
+        std::string dstDir = CopyPath(copy, srcDir);
+        if (SameEntry(Io(srcDir), Io(dstDir))) {
+            Report("[", dstDir, "]：コピー元と同じディレクトリです",
+                   Found(FindingKind::kSameDirectory, copy), {});
+            level.passedOver[copy] = true;
+        }
     }
+    if (Compared(level.passedOver).empty())
+        return;
     platform::Error error;
     if (root)
         level.hasId = fs_.Identify(Io(srcDir), level.id, error);
@@ -200,10 +221,10 @@ void Check::Enter(std::vector<Level>& levels, Level level, bool root, std::strin
         level.entries = std::move(kept->second);
         scanned_.erase(kept);
     } else if (!platform::ListOrNothing(fs_, Io(srcDir), level.entries)) {
-        AddPath("ディレクトリ[", srcDir,
-                "]にアクセスできませんでした\r\nこのディレクトリは無視されます",
-                Found(FindingKind::kInaccessibleDirectory, LineInfo::kSource));
-        ++differences_;
+        Report("ディレクトリ[", srcDir,
+               "]にアクセスできませんでした\r\nこのディレクトリは無視されます",
+               Found(FindingKind::kInaccessibleDirectory, LineInfo::kSource),
+               Compared(level.passedOver));
         return;
     }
     if (settings_.extras) {
@@ -212,7 +233,6 @@ void Check::Enter(std::vector<Level>& levels, Level level, bool root, std::strin
         std::sort(level.names.begin(), level.names.end());
     }
     level.srcLength = srcDir.size();
-    level.dstLength = dstDir.size();
     levels.push_back(std::move(level));
 }
 
@@ -235,79 +255,83 @@ void Check::StopReads() {
     DropRing();
 }
 
-void Check::Walk(std::string srcDir, std::string dstDir) {
-    srcRoot_ = RootOf(srcDir);
-    dstRoot_ = RootOf(dstDir);
-    FindCopyRoot(dstDir);
-    copyRemote_ = !settings_.namesOnly && fs_.IsRemote(dstRoot_.io);
+void Check::Walk(std::string srcDir) {
+    for (Copy& copy : copies_)
+        copy.remote = !settings_.namesOnly && fs_.IsRemote(copy.root.io);
     if (LimitReached())
         return;
     if (settings_.extras)
         IdentifyOwnFiles();
     StartReads();
     std::vector<Level> levels;
-    Enter(levels, Level(), true, srcDir, dstDir);
+    Level root;
+    root.passedOver.assign(copies_.size(), false);
+    Enter(levels, std::move(root), true, srcDir);
     while (!levels.empty() && !StopRequested()) {
         Level& level = levels.back();
+        srcDir.resize(level.srcLength);
         if (level.next == level.entries.size()) {
             if (settings_.extras)
-                FindExtras(level.names, dstDir.substr(0, level.dstLength));
+                for (size_t copy : Compared(level.passedOver))
+                    FindExtras(copy, level.names, CopyPath(copy, srcDir));
             levels.pop_back();
             continue;
         }
-        srcDir.resize(level.srcLength);
-        dstDir.resize(level.dstLength);
         if (stage_ && level.next >= level.plannedTo && !LimitReached())
-            level.plannedTo = PlanReads(level.entries, level.next, srcDir, dstDir);
+            level.plannedTo = PlanReads(level, srcDir);
         platform::DirEntry entry = std::move(level.entries[level.next++]);
         if (entry.isDir) {
-            WalkDirectory(levels, entry, srcDir, dstDir);
+            WalkDirectory(levels, entry, srcDir);
         } else {
             AddPath("File [", srcDir + entry.name, "]", Kind(LineKind::kFile));
             ++files_;
-            CompareFile(srcDir, dstDir, entry);
+            CompareFile(srcDir, entry, Compared(level.passedOver));
             SetMeter(Meter::kTotal, CalcPercent(doneBytes_, totalBytes_));
         }
     }
     StopReads();
 }
 
-// A directory met in a listing: entered, or passed over when it is the copy or an ancestor.
+// A directory met in a listing: entered, or passed over when it is a copy or an ancestor.
 void Check::WalkDirectory(std::vector<Level>& levels, const platform::DirEntry& entry,
-                          std::string& srcDir, std::string& dstDir) {
+                          std::string& srcDir) {
     ++dirs_;
     srcDir += entry.name;
-    dstDir += entry.name;
-    bool copy = IsCopyRoot(entry, Io(srcDir));
+    std::optional<size_t> copy = CopyRootAt(entry, Io(srcDir));
     if (!copy && !OnPath(fs_, levels, entry, srcDir, Io(srcDir))) {
-        Enter(levels, LevelOf(entry), false, srcDir, dstDir);
+        Level level = LevelOf(entry);
+        level.passedOver = levels.back().passedOver;
+        Enter(levels, std::move(level), false, srcDir);
     } else if (!LimitReached()) {
         AddSeparator(srcDir);
         AddPath("ディレクトリ[", srcDir,
                 copy ? "]はコピー先のため、無視されます"
                      : "]は上位のディレクトリと同じため、無視されます",
-                copy ? Found(FindingKind::kCopyInSource, 0, false)
+                copy ? Found(FindingKind::kCopyInSource, *copy, false)
                      : Found(FindingKind::kLoop, LineInfo::kSource, false));
     }
 }
 
-// The small files of a listing from entry `from` up to its next directory, whose whole
-// subtree comes first, are read ahead on both sides; the index of that directory.
-size_t Check::PlanReads(const std::vector<platform::DirEntry>& entries, size_t from,
-                        const std::string& srcDir, const std::string& dstDir) {
+// The small files of a listing from its next entry up to its next directory, whose whole
+// subtree comes first, are read ahead in each copy and the source; the index of that
+// directory.
+size_t Check::PlanReads(const Level& level, const std::string& srcDir) {
+    const std::vector<platform::DirEntry>& entries = level.entries;
+    const Copies compared = Compared(level.passedOver);
     std::vector<scheduling::ReadAhead::Planned> files;
-    size_t to = from;
+    size_t to = level.next;
     for (; to < entries.size() && !entries[to].isDir; ++to) {
         const platform::DirEntry& e = entries[to];
         // A file of several blocks gains nothing from its first one read early: measured,
         // its two sides then compete for the device and the check is slower.
         if (!e.isRegular || e.unreadable || e.size > settings_.blockBytes)
             continue;
-        files.push_back({Io(dstDir + e.name), !settings_.cached, e.size});
+        for (size_t copy : compared)
+            files.push_back({Io(CopyPath(copy, srcDir + e.name)), !settings_.cached, e.size});
         files.push_back({Io(srcDir + e.name), false, e.size});
     }
     stage_->Plan(std::move(files));
-    return std::max(to, from + 1);
+    return std::max(to, level.next + 1);
 }
 
 }  // namespace engine
