@@ -43,6 +43,7 @@ struct Settings {
     engine::Allocator allocate = engine::AllocateBuffer;
     bool extras = false;
     std::vector<std::string> ownFiles = {};
+    std::vector<std::string> moreCopies = {};
 };
 
 // What the closing lines say, the files told as verified with a digest and the total meter.
@@ -58,6 +59,7 @@ struct Outcome {
     Counts counts;
     Bar fileBar, totalBar;
     bool fallback;
+    Lines verified;  // "copy path" of each file verified
     bool operator==(const Outcome&) const = default;
 };
 
@@ -74,8 +76,10 @@ public:
     void SetMeter(engine::Meter meter, uint64_t percent) override {
         (meter == engine::Meter::kTotal ? out.totalBar : out.fileBar).push_back(percent);
     }
-    void Verified(size_t, const std::string&, const platform::Sha256::Digest* digest) override {
+    void Verified(size_t copy, const std::string& relative,
+                  const platform::Sha256::Digest* digest) override {
         out.counts.verified += digest != nullptr;
+        out.verified.push_back(std::to_string(copy) + " " + relative);
     }
     std::string stopAt;
     Outcome out{};
@@ -93,6 +97,7 @@ Outcome Check(FakeFileSystem& fs, const Settings& s = {}) {
     engine::Settings settings;
     settings.source = "src";
     settings.copies = {s.destination};
+    settings.copies.insert(settings.copies.end(), s.moreCopies.begin(), s.moreCopies.end());
     settings.blockBytes = size_t{s.blockKB} * 1024;
     settings.differenceLimit = s.limit;
     settings.namesOnly = s.namesOnly;
@@ -576,6 +581,96 @@ TEST(CheckTest, EachDirectoryIsListedOnceACheck) {
               (Lines{"List src/", "List src/sub/", "List src/", "List src/sub/"}));
     EXPECT_NE(std::find(second.begin(), second.end(), "[dst/sub/b]：コピー先に存在しません"),
               second.end());
+}
+
+// Several copies against one reading of the source: each finding names its copy and counts
+// for it, a source's finding for each copy still compared, each copy stops at its own limit.
+TEST(CheckTest, SeveralCopiesReadTheSourceOnce) {
+    struct Row {
+        const char* name;
+        Tree tree;
+        unsigned limit;
+        Lines findings, closing, verified;
+        size_t sourceReads;
+    } rows[] = {
+        {"damage of each kind in either copy",
+         [](FakeFileSystem& fs) {
+             fs.AddFile("src/a", Bytes(3000));
+             fs.AddFile("dst/a", Flip(Bytes(3000), 1500));
+             fs.AddFile("dst2/a", Bytes(3000));
+             for (const char* copy : {"src/", "dst/", "dst2/"})
+                 fs.AddFile(std::string(copy) + "b", "bbb");
+             fs.AddFile("dst2/b", "bbbb");
+             fs.AddFile("src/c", "c");
+             fs.AddFile("dst2/c", "c");
+             fs.AddFile("src/d", "d");
+             fs.Put("src/d").unreadable = true;
+         },
+         999,
+         {"Diredtory [ src/ ]", "File [src/a]", "[dst/a]：ファイルの内容が異なっています",
+          "File [src/b]", "[dst2/b]：ファイルのサイズが異なっています", "File [src/c]",
+          "[dst/c]：コピー先に存在しません", "File [src/d]",
+          "[src/d]：ファイルの読み込みに失敗しました"},
+         {"コピー先パス：dst", kFound, "error:3", "コピー先パス：dst2", kFound, "error:2"},
+         {"1 a", "0 b", "1 c"},
+         3 + 1 + 1},
+        {"a copy at its limit is left while the other goes on",
+         [](FakeFileSystem& fs) {
+             for (const char* name : {"x", "y", "z"})
+                 fs.AddFile(std::string("src/") + name, name);
+             for (const std::string copy : {"dst/", "dst2/"})
+                 for (const char* name : {"x", "y", "z"})
+                     fs.AddFile(copy + name, name);
+             fs.AddFile("dst/x", "");
+             fs.AddFile("dst2/z", "?");
+         },
+         1,
+         {"Diredtory [ src/ ]", "File [src/x]", "[dst/x]：ファイルのサイズが異なっています",
+          "File [src/y]", "File [src/z]", "[dst2/z]：ファイルの内容が異なっています"},
+         {"コピー先パス：dst", kFound, "error:1", "コピー先パス：dst2", kFound, "error:1"},
+         {"1 x", "1 y"},
+         3},
+        {"a source finding counts for the copies still compared only",
+         [](FakeFileSystem& fs) {
+             fs.AddFile("src/m", "m");
+             fs.AddFile("dst2/m", "m");
+             Both(fs, "n", "n");
+             fs.AddFile("dst2/n", "n");
+             fs.Fail(FakeFileSystem::Op::Open, "src/n");
+         },
+         1,
+         {"Diredtory [ src/ ]", "File [src/m]", "[dst/m]：コピー先に存在しません", "File [src/n]",
+          "なぜかコピー元のファイル[src/n]が開けませんでした"},
+         {"コピー先パス：dst", kFound, "error:1", "コピー先パス：dst2", kFound, "error:1"},
+         {"1 m"},
+         1},
+        {"two good copies",
+         [](FakeFileSystem& fs) {
+             Both(fs, "e", "e");
+             fs.AddFile("dst2/e", "e");
+         },
+         1,
+         {"Diredtory [ src/ ]", "File [src/e]"},
+         {"コピー先パス：dst", kNone, "error:0", "コピー先パス：dst2", kNone, "error:0"},
+         {"0 e", "1 e"},
+         1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeFileSystem fs;
+        row.tree(fs);
+        Outcome out = Check(fs, {.limit = row.limit, .moreCopies = {"dst2"}});
+        const Lines& all = out.all;
+        EXPECT_EQ(Lines(all.begin() + 3, all.begin() + 5),
+                  (Lines{"コピー先パス：dst", "コピー先パス：dst2"}));
+        auto walk = std::find(all.begin(), all.end(), "＜チェックを開始します＞") + 1;
+        EXPECT_EQ(Lines(walk, walk + row.findings.size()), row.findings);
+        EXPECT_EQ(Lines(all.end() - 10, all.end() - 4), row.closing);
+        std::sort(out.verified.begin(), out.verified.end(),
+                  [](auto& a, auto& b) { return a.substr(2) + a[0] < b.substr(2) + b[0]; });
+        EXPECT_EQ(out.verified, row.verified);
+        EXPECT_EQ(fs.Calls("Read src/").size(), row.sourceReads);
+    }
 }
 
 }  // namespace
