@@ -23,7 +23,7 @@ enum ExitStatus { kSame = 0, kDifferent = 1, kNotDone = 2 };
 
 struct Options {
     std::string source;
-    std::string destination;
+    std::vector<std::string> copies;  // DESTINATION, one or more
     bool namesOnly = false;
     std::optional<std::string> blockKB;
     std::optional<std::string> diffLimit;
@@ -32,7 +32,7 @@ struct Options {
     std::optional<std::string> log;
     bool quiet = false;
     bool cached = false;
-    std::optional<std::string> manifest;
+    std::vector<std::string> manifests;  // none, or one for each copy
     std::optional<std::string> audit;
     bool extra = false;  // entries only in the copy are findings
     bool all = false;    // no difference limit
@@ -111,9 +111,9 @@ bool NameOf(std::string name, std::string other) {
             name.find_first_not_of("0123456789", temporary.size()) == std::string::npos);
 }
 
-// Whether the log and the manifest, or the temporary file of either, may be one file: the
-// same file already, or alike names in one directory.
-bool SharedWithLog(platform::FileSystem& fs, const std::string& manifest, const std::string& log) {
+// Whether two files the run writes (the log, a manifest), or the temporary file of either, may
+// be one file: the same file already, or alike names in one directory.
+bool MayBeOneFile(platform::FileSystem& fs, const std::string& manifest, const std::string& log) {
     platform::FileId logId, manifestId;
     platform::Error error;
     if (fs.Identify(log, logId, error) && fs.Identify(manifest, manifestId, error) &&
@@ -125,20 +125,26 @@ bool SharedWithLog(platform::FileSystem& fs, const std::string& manifest, const 
            logId == manifestId && (NameOf(logName, manifestName) || NameOf(manifestName, logName));
 }
 
-// Why the manifest cannot be where it is asked for, or nothing. It never lies in the source
-// tree, and never replaces a file of the copy: there it must be a new file. Elsewhere it
+// Why the manifest `index` cannot be where it is asked for, or nothing. It never lies in the
+// source tree, and never replaces a file of a copy: there it must be a new file. Elsewhere it
 // replaces only a regular file, or a link as a name.
-std::string ManifestRefusal(platform::FileSystem& fs, const Options& options, bool& replace) {
-    const std::string& path = *options.manifest;
+std::string ManifestRefusal(platform::FileSystem& fs, const Options& options, size_t index,
+                            bool& replace) {
+    const std::string& path = options.manifests[index];
     platform::Error error;
     platform::PathKind kind;
     // Where it lies is where the directory that receives the name lies, whatever the name
     // holds now (a link into a tree or out of one).
     bool inSource = false, inCopy = false;
     if (!fs.KindAt(path, kind, error) ||
-        !platform::FileWithin(fs, path, options.source, inSource, error) ||
-        !platform::FileWithin(fs, path, options.destination, inCopy, error))
+        !platform::FileWithin(fs, path, options.source, inSource, error))
         return "the manifest cannot be written: " + platform::Describe(error);
+    for (const std::string& copy : options.copies) {
+        bool inThis = false;
+        if (!platform::FileWithin(fs, path, copy, inThis, error))
+            return "the manifest cannot be written: " + platform::Describe(error);
+        inCopy = inCopy || inThis;
+    }
     if (inSource)
         return "the manifest must lie outside SOURCE: " + path;
     if (inCopy && kind != platform::PathKind::kNothing)
@@ -146,51 +152,62 @@ std::string ManifestRefusal(platform::FileSystem& fs, const Options& options, bo
     // Found now, not when the whole check is done and the list cannot be given its name.
     if (kind == platform::PathKind::kOther)
         return "the manifest can replace only a regular file: " + path;
-    if (options.log && SharedWithLog(fs, path, *options.log))
+    if (options.log && MayBeOneFile(fs, path, *options.log))
         return "--manifest and --log name the same file: " + *options.log;
+    for (size_t other = 0; other < index; ++other)
+        if (MayBeOneFile(fs, path, options.manifests[other]))
+            return "two manifests name the same file: " + path;
     replace = !inCopy;
     return "";
 }
 
-// Gives the manifest its name when the check was done to the end; says why not otherwise.
-bool FinishManifest(ManifestWriter& manifest, const engine::Outcome& run, std::ostream& err) {
+// Gives the manifest its name when the check was done to the end; says why not otherwise,
+// after `copy` (the copy's path and ": " when there are several, else nothing).
+bool FinishManifest(ManifestWriter& manifest, const engine::Outcome& run, const std::string& copy,
+                    std::ostream& err) {
     platform::Error error;
-    if (!run.walked || run.interrupted || run.namesOnlyFallback)
-        err << "copycheck-cli: the check was not done to the end: no manifest was written\n";
-    else if (manifest.Lines() == 0 && manifest.Unlisted().empty())
-        err << "copycheck-cli: no file compared equal: no manifest was written\n";
-    else if (manifest.Lines() == 0)
-        err << "copycheck-cli: no file could be listed: no manifest was written\n";
-    else if (manifest.Finish(error))
+    if (manifest.Lines() > 0 && run.walked && !run.interrupted && !run.namesOnlyFallback &&
+        manifest.Finish(error))
         return true;
+    err << "copycheck-cli: " << copy;
+    if (!run.walked || run.interrupted || run.namesOnlyFallback)
+        err << "the check was not done to the end: no manifest was written\n";
+    else if (manifest.Lines() == 0 && manifest.Unlisted().empty())
+        err << "no file compared equal: no manifest was written\n";
+    else if (manifest.Lines() == 0)
+        err << "no file could be listed: no manifest was written\n";
     else if (manifest.temporary().empty())
-        err << "copycheck-cli: the manifest could not be written: " << platform::Describe(error)
-            << '\n';
+        err << "the manifest could not be written: " << platform::Describe(error) << '\n';
     else
-        err << "copycheck-cli: the manifest could not be given its name: "
-            << platform::Describe(error) << "; it is left at " << manifest.temporary() << '\n';
+        err << "the manifest could not be given its name: " << platform::Describe(error)
+            << "; it is left at " << manifest.temporary() << '\n';
     err << std::flush;
     return false;
 }
+
+// A manifest for each copy, or none.
+using Manifests = std::vector<std::unique_ptr<ManifestWriter>>;
 
 // What a check tells the command line: each line on standard output and in the log, the
 // progress line on a terminal, and the files that compared equal for the manifest.
 class View : public engine::Listener {
 public:
     View(const Options& options, std::ostream& out, std::ostream& err, const Environment& env,
-         ManifestWriter* manifest)
+         const Manifests& manifests)
         : options_(options),
           out_(out),
           err_(err),
           outIsTerminal_(env.outIsTerminal),
-          manifest_(manifest) {
+          manifests_(manifests) {
         if (env.errIsTerminal)
             progress_.emplace(err, env.columns);
     }
 
     // Opens the log, as the window does; false when it could not be.
     bool OpenLog(platform::FileSystem& fs) {
-        if (log_.Open(fs, *options_.log, options_.source, options_.destination))
+        std::vector<std::string> trees = options_.copies;
+        trees.insert(trees.begin(), options_.source);
+        if (log_.Open(fs, *options_.log, trees))
             return true;
         EraseProgress();
         err_ << "Notice: " << CheckLog::kOpenFailed << '\n' << std::flush;
@@ -222,11 +239,11 @@ public:
         meters_[meter == engine::Meter::kTotal ? 0 : 1] = std::min<uint64_t>(percent, 100);
         ShowProgress();
     }
-    void Verified(size_t, const std::string& relative,
+    void Verified(size_t copy, const std::string& relative,
                   const platform::Sha256::Digest* digest) override {
         std::string path = relative;
         std::replace(path.begin(), path.end(), platform::kSeparator, '/');
-        manifest_->Add(path, digest);
+        manifests_[copy]->Add(path, digest);
     }
     void Pulse() override { log_.Pulse(); }
 
@@ -242,7 +259,7 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     bool outIsTerminal_;
-    ManifestWriter* manifest_;
+    const Manifests& manifests_;
     std::optional<ProgressLine> progress_;
     std::string currentFile_;
     uint64_t meters_[2] = {0, 0};  // total, file
@@ -252,7 +269,7 @@ private:
 engine::Settings SettingsOf(const Options& options, const Environment& env, bool digests) {
     engine::Settings settings;
     settings.source = options.source;
-    settings.copies = {options.destination};
+    settings.copies = options.copies;
     settings.blockBytes = options.blockBytes;
     settings.differenceLimit = options.all ? 0 : options.differenceLimit;
     settings.extras = options.extra;
@@ -270,25 +287,30 @@ engine::Settings SettingsOf(const Options& options, const Environment& env, bool
     return settings;
 }
 
-// Opens the manifest asked for, if any; false, having said why, when it cannot be written.
-bool OpenManifest(platform::FileSystem& fs, const Options& options,
-                  std::optional<ManifestWriter>& manifest, std::ostream& err) {
-    if (!options.manifest)
-        return true;
-    bool replace = false;
-    std::string refusal = ManifestRefusal(fs, options, replace);
-    platform::Error error;
-    if (refusal.empty() && !manifest.emplace(fs, *options.manifest, replace).Open(error))
-        refusal = "the manifest cannot be written: " + platform::Describe(error);
-    if (refusal.empty())
-        return true;
-    err << "copycheck-cli: " << refusal << '\n' << std::flush;
-    return false;
+// Opens the manifests asked for, if any; false, having said why, when one cannot be written.
+bool OpenManifests(platform::FileSystem& fs, const Options& options, Manifests& manifests,
+                   std::ostream& err) {
+    for (size_t i = 0; i < options.manifests.size(); ++i) {
+        bool replace = false;
+        std::string refusal = ManifestRefusal(fs, options, i, replace);
+        platform::Error error;
+        if (refusal.empty()) {
+            manifests.push_back(
+                std::make_unique<ManifestWriter>(fs, options.manifests[i], replace));
+            if (!manifests.back()->Open(error))
+                refusal = "the manifest cannot be written: " + platform::Describe(error);
+        }
+        if (!refusal.empty()) {
+            err << "copycheck-cli: " << refusal << '\n' << std::flush;
+            return false;
+        }
+    }
+    return true;
 }
 
 // The exit status of a check that ran, with what was not done said on err.
-int StatusOf(const engine::Outcome& run, const View& view, bool logFailed, ManifestWriter* manifest,
-             std::ostream& out, std::ostream& err) {
+int StatusOf(const engine::Outcome& run, const View& view, bool logFailed, const Options& options,
+             const Manifests& manifests, std::ostream& out, std::ostream& err) {
     int status = run.differences > 0 ? kDifferent : kSame;
     if (!run.walked || run.interrupted)
         status = kNotDone;
@@ -303,14 +325,17 @@ int StatusOf(const engine::Outcome& run, const View& view, bool logFailed, Manif
             << std::flush;
         status = kNotDone;
     }
-    if (manifest && !FinishManifest(*manifest, run, err))
-        status = kNotDone;
-    // Files that compared equal but that the list cannot hold: an audit would not read them.
-    if (manifest && !manifest->Unlisted().empty()) {
-        for (const auto& [path, why] : manifest->Unlisted())
-            err << "copycheck-cli: " << why << ": " << Escaped(path) << '\n';
-        err << std::flush;
-        status = kNotDone;
+    for (size_t i = 0; i < manifests.size(); ++i) {
+        const ManifestWriter& manifest = *manifests[i];
+        std::string copy = manifests.size() > 1 ? Escaped(options.copies[i]) + ": " : "";
+        if (!FinishManifest(*manifests[i], run, copy, err))
+            status = kNotDone;
+        // Files that compared equal but that the list cannot hold: an audit would not read
+        // them.
+        for (const auto& [path, why] : manifest.Unlisted()) {
+            err << "copycheck-cli: " << copy << why << ": " << Escaped(path) << '\n' << std::flush;
+            status = kNotDone;
+        }
     }
     if (!Delivered(out, err))
         status = kNotDone;
@@ -319,21 +344,20 @@ int StatusOf(const engine::Outcome& run, const View& view, bool logFailed, Manif
 
 int Check(const Options& options, std::ostream& out, std::ostream& err, const Environment& env) {
     platform::FileSystem& fs = env.fs ? *env.fs : platform::RealFileSystem();
-    std::optional<ManifestWriter> manifest;
-    if (!OpenManifest(fs, options, manifest, err))
+    Manifests manifests;
+    if (!OpenManifests(fs, options, manifests, err))
         return kNotDone;
-    ManifestWriter* list = manifest ? &*manifest : nullptr;
-    View view(options, out, err, env, list);
+    View view(options, out, err, env, manifests);
     bool logFailed = options.log && !view.OpenLog(fs);
-    engine::Settings settings = SettingsOf(options, env, list != nullptr);
-    // The manifest's temporary file is the run's own, never a file only in the copy.
-    if (manifest)
+    engine::Settings settings = SettingsOf(options, env, !manifests.empty());
+    // The manifests' temporary files are the run's own, never files only in a copy.
+    for (const auto& manifest : manifests)
         settings.ownFiles.push_back(manifest->temporary());
     engine::Check check(std::move(settings), fs, view);
     engine::Outcome run = check.Run();
     logFailed = !view.CloseLog() || logFailed;
     view.EraseProgress();
-    return StatusOf(run, view, logFailed, list, out, err);
+    return StatusOf(run, view, logFailed, options, manifests, out, err);
 }
 
 // The options and arguments of the command line; returns SOURCE's and DESTINATION's.
@@ -354,11 +378,13 @@ std::pair<CLI::Option*, CLI::Option*> AddOptions(CLI::App& app, Options& options
     app.add_flag("--cached", options.cached,
                  "Read DESTINATION through the system's cache, as SOURCE is (by default it is "
                  "read from its medium: a copy just written is still in memory)");
-    app.add_option("--manifest", options.manifest,
+    app.add_option("--manifest", options.manifests,
                    "Write the SHA-256 of each file that compared equal to FILE, in the form of "
                    "sha256sum, paths relative to the trees (FILE may be a new file in "
-                   "DESTINATION, never in SOURCE; not with -n)")
-        ->type_name("FILE");
+                   "DESTINATION, never in SOURCE; not with -n); with several copies, once for "
+                   "each, in their order")
+        ->type_name("FILE")
+        ->allow_extra_args(false);
     app.add_option("--audit", options.audit,
                    "Instead of a check: read every file that the list FILE names from its "
                    "medium, below DIR (FILE's own directory by default), and compare its "
@@ -374,7 +400,10 @@ std::pair<CLI::Option*, CLI::Option*> AddOptions(CLI::App& app, Options& options
                                          "The directory that was copied (with --audit: DIR)")
                               ->type_name("");
     CLI::Option* destination =
-        app.add_option("DESTINATION", options.destination, "Where it was copied to")->type_name("");
+        app.add_option("DESTINATION", options.copies,
+                       "Where it was copied to; several copies are checked in one pass, the "
+                       "source read once")
+            ->type_name("");
 
     return {source, destination};
 }
@@ -400,10 +429,42 @@ std::string TakeNumbers(Options& options) {
 // The usage error of an audit's command line, or nothing.
 std::string AuditMisuse(const Options& options, const CLI::Option& destination) {
     if (options.namesOnly || options.diffLimit || options.log || options.cached ||
-        options.manifest || options.extra || options.all)
+        !options.manifests.empty() || options.extra || options.all)
         return "--audit takes no -n, -d, -l, --cached, --manifest, --extra or --all";
     if (destination.count() > 0)
         return "--audit takes one directory at most";
+    return "";
+}
+
+// Whether the directory dir is root or lies below it, by what they are. When that cannot be
+// told (a directory missing, or one above it not to be listed), only the same identity is.
+bool LiesIn(platform::FileSystem& fs, const std::string& dir, const std::string& root) {
+    bool within = false;
+    platform::Error error;
+    if (fs.Within(dir, root, within, error))
+        return within;
+    platform::FileId a, b;
+    return fs.Identify(dir, a, error) && fs.Identify(root, b, error) && a == b;
+}
+
+// The usage error of several copies that are not apart from each other and from the source,
+// or nothing. One copy that is the source is the check's own finding, as it always was.
+std::string CopiesMisuse(platform::FileSystem& fs, const Options& options) {
+    const std::vector<std::string>& copies = options.copies;
+    if (copies.size() < 2)
+        return "";
+    for (size_t i = 0; i < copies.size(); ++i) {
+        if (LiesIn(fs, copies[i], options.source) && LiesIn(fs, options.source, copies[i]))
+            return "DESTINATION " + Escaped(copies[i]) + " is SOURCE";
+        for (size_t j = 0; j < i; ++j) {
+            bool iInJ = LiesIn(fs, copies[i], copies[j]), jInI = LiesIn(fs, copies[j], copies[i]);
+            if (iInJ && jInI)
+                return "DESTINATION " + Escaped(copies[i]) + " is given twice";
+            if (iInJ || jInI)
+                return "DESTINATION " + Escaped(copies[iInJ ? i : j]) + " lies inside " +
+                       Escaped(copies[iInJ ? j : i]);
+        }
+    }
     return "";
 }
 
@@ -415,12 +476,16 @@ std::string CheckMisuse(const Options& options, const CLI::Option& source,
             return needed->get_name() + " is required";
     if (options.diffLimit && options.all)
         return "-d/--diff-limit and --all do not go together";
-    if (options.manifest && options.namesOnly)
+    if (!options.manifests.empty() && options.namesOnly)
         return "--manifest needs the contents compared: not with -n/--names-only";
-    if (options.manifest && options.manifest->empty())
-        return "--manifest must not be empty";
+    if (!options.manifests.empty() && options.manifests.size() != options.copies.size())
+        return "--manifest must be given once for each DESTINATION, or not at all";
+    for (const std::string& manifest : options.manifests)
+        if (manifest.empty())
+            return "--manifest must not be empty";
     // An empty path would make the walk start at the root of the file system.
-    if (options.source.empty() || options.destination.empty())
+    if (options.source.empty() ||
+        std::find(options.copies.begin(), options.copies.end(), "") != options.copies.end())
         return "SOURCE and DESTINATION must not be empty";
     if (options.log && options.log->empty())
         return "-l/--log must not be empty";
@@ -486,6 +551,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return Audit(request, out, err, environment);
     }
     if (std::string misuse = CheckMisuse(options, *source, *destination); !misuse.empty())
+        return usageError(misuse);
+    platform::FileSystem& fs = environment.fs ? *environment.fs : platform::RealFileSystem();
+    if (std::string misuse = CopiesMisuse(fs, options); !misuse.empty())
         return usageError(misuse);
     return Check(options, out, err, environment);
 }

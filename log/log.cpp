@@ -102,10 +102,10 @@ void TellPath(engine::Listener& lines, const std::string& before, const std::str
 
 }  // namespace
 
-bool CheckLog::Open(platform::FileSystem& fs, const std::string& path, const std::string& source,
-                    const std::string& destination) {
+bool CheckLog::Open(platform::FileSystem& fs, const std::string& path,
+                    const std::vector<std::string>& trees) {
     m_path = path;
-    m_open = m_file.Open(fs, path, {source, destination}, m_misplaced);
+    m_open = m_file.Open(fs, path, trees, m_misplaced);
     m_lastFlushMs = NowMs();
     return m_open;
 }

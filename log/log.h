@@ -41,10 +41,10 @@ class CheckLog {
 public:
     static constexpr const char* kOpenFailed = "ログファイルのオープンに失敗しました。";
 
-    // False when the log could not be opened; a log that would lie in either tree is then
-    // told to lines once the front end has said that it failed.
-    bool Open(platform::FileSystem& fs, const std::string& path, const std::string& source,
-              const std::string& destination);
+    // False when the log could not be opened; a log that would lie in one of the trees (the
+    // source and its copies) is then told to lines once the front end has said that it failed.
+    bool Open(platform::FileSystem& fs, const std::string& path,
+              const std::vector<std::string>& trees);
     void TellMisplaced(engine::Listener& lines) const;
     void WriteLine(const std::string& text);
     // A check cut short from here on keeps at least what it set out to do.

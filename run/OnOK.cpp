@@ -172,7 +172,7 @@ engine::Settings CCopyCheckDlg::CheckSettings() {
 // Opens the log unless it would lie in either tree, where it would be checked, or replace
 // or add a file the check is about.
 void CCopyCheckDlg::OpenLog() {
-    if (m_fpLog.Open(*m_fs, m_strLogPath, m_strSrcPath, m_strDstPath))
+    if (m_fpLog.Open(*m_fs, m_strLogPath, {m_strSrcPath, m_strDstPath}))
         return;
     m_lastRun.logFailed = true;
     MessageBox(CheckLog::kOpenFailed, "Notice", MB_OK);

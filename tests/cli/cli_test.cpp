@@ -60,7 +60,8 @@ TEST(CliUsage, WrongArgumentsAreOneLineOnStandardErrorAndHelpStatesTheContract) 
     std::vector<std::pair<std::vector<std::string>, std::string>> rows = {
         {{}, "SOURCE is required"},
         {{"a"}, "DESTINATION is required"},
-        {{"a", "b", "c"}, "The following argument was not expected: c"},
+        {{"--manifest", "m", "a", "b", "c"},
+         "--manifest must be given once for each DESTINATION, or not at all"},
         {{"--fast", "a", "b"}, "The following argument was not expected: --fast"},
         {{"", "b"}, "SOURCE and DESTINATION must not be empty"},
         {{"-l", "", "a", "b"}, "-l/--log must not be empty"},
@@ -429,4 +430,42 @@ TEST(CliProcess, ExtrasAndAFullReport) {
     EXPECT_TRUE(!fuse || sh("umount mnt") == 0);
     if (!fuse)
         GTEST_SKIP() << "needs /dev/fuse, fusefat and mkfs.fat";
+}
+
+// Several copies in one pass: per copy its findings, counts, verdict and manifest; copies that
+// are one, inside each other or the source, however spelt, are refused.
+TEST(CliProcess, SeveralCopiesInOnePass) {
+    TempDir root;
+    for (const char* name : {"src/a", "src/sub/b", "d1/a", "d1/sub/b", "d2/a", "d2/sub/b"})
+        root.WriteFile(name, "k");
+    root.WriteFile("d1/sub/b", "?");
+    ASSERT_EQ(symlink("d1", root.Path("alias").c_str()), 0);
+    const std::string sum = "8254c329a92850f6d539dd376f4816ee2764517da5e0235514af433164480d7a  ";
+    for (const auto& [args, status, last] :
+         std::initializer_list<std::tuple<std::string, int, std::vector<std::string>>>{
+             {"--manifest m1 --manifest m2 src d1 d2",
+              1,
+              {"[d1/sub/b]：ファイルの内容が異なっています", "チェック終了", "コピー先パス：d1",
+               "差違が発見されました。", "error:1", "コピー先パス：d2",
+               "双方のパスの内容に差違はありませんでした。", "error:0", "File total size：2",
+               "dir:1  file:2  error:1"}},
+             {"src d1 alias", 2, {"copycheck-cli: DESTINATION alias is given twice (see --help)"}},
+             {"src d1 d2 d1/sub",
+              2,
+              {"copycheck-cli: DESTINATION d1/sub lies inside d1 (see --help)"}},
+             {"src d1/sub d1",
+              2,
+              {"copycheck-cli: DESTINATION d1/sub lies inside d1 (see --help)"}},
+             {"src d1 ./src", 2, {"copycheck-cli: DESTINATION ./src is SOURCE (see --help)"}}}) {
+        int got = std::system(
+            ("cd " + root.path() + " && exec " COPYCHECK_CLI " -q -d 5 " + args + " >out 2>&1")
+                .c_str());
+        EXPECT_TRUE(WIFEXITED(got) && WEXITSTATUS(got) == status) << args;
+        std::vector<std::string> tail = Tail(root.ReadFile("out"));
+        tail.erase(std::remove(tail.begin(), tail.end(), std::string(43, '-')), tail.end());
+        EXPECT_EQ(std::vector(tail.end() - std::min(last.size(), tail.size()), tail.end()), last)
+            << args;
+    }
+    EXPECT_EQ(root.ReadFile("m1"), sum + "a\n");
+    EXPECT_EQ(root.ReadFile("m2"), sum + "sub/b\n" + sum + "a\n");
 }
