@@ -184,7 +184,7 @@ ManifestWriter::~ManifestWriter() {
     platform::Error ignored;
     if (!temporary_.empty())
         fs_.Remove(temporary_, ignored);
-    platform::UnregisterLeftover();
+    platform::UnregisterLeftover(leftover_);
 }
 
 // A name beside the manifest's own.
@@ -209,7 +209,7 @@ bool ManifestWriter::Open(platform::Error& error) {
         return false;
     }
     if (!unnamed_)
-        platform::RegisterLeftover(temporary_);
+        leftover_ = platform::RegisterLeftover(temporary_);
     return true;
 }
 
@@ -243,7 +243,7 @@ bool ManifestWriter::NameUnnamed(platform::Error& error) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporary_ = Temporary(attempt);
         if (unnamed_->Name(temporary_, error)) {
-            platform::RegisterLeftover(temporary_);
+            leftover_ = platform::RegisterLeftover(temporary_);
             return true;
         }
     }
@@ -269,7 +269,7 @@ bool ManifestWriter::Finish(platform::Error& error) {
         fs_.Remove(fs_.Exists(temporary_) ? temporary_ : path_, ignored);
         temporary_.clear();
     }
-    platform::UnregisterLeftover();
+    platform::UnregisterLeftover(leftover_);
     return named;
 }
 

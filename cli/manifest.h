@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/interrupt.h"
 #include "platform/sha256.h"
 
 namespace cli {
@@ -92,6 +93,7 @@ private:
     std::string path_;
     bool replace_;
     std::string temporary_;
+    platform::Leftover* leftover_ = nullptr;  // the temporary, while registered for removal
     std::unique_ptr<platform::OutputFile> file_;
     platform::UnnamedFile* unnamed_ = nullptr;  // file_, when it has no name
     std::string pending_;

@@ -1,10 +1,9 @@
 // Stop requests on POSIX: SIGINT, SIGTERM and SIGHUP.
 #include <fcntl.h>
-#include <limits.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <cstring>
+#include <string>
 
 #include "platform/interrupt.h"
 
@@ -15,16 +14,28 @@ namespace {
 static_assert(std::atomic<bool>::is_always_lock_free);
 std::atomic<bool>* g_stop = nullptr;
 
-// The file to remove, as the handler needs it made beforehand: its directory open, its name.
-std::atomic<bool> g_leftover{false};
-int g_leftoverDir = -1;
-char g_leftoverName[NAME_MAX + 1];
+}  // namespace
+
+// A file to remove, as the handler needs it made beforehand: its directory open, its name.
+struct Leftover {
+    std::atomic<bool> armed{false};
+    int dir = -1;
+    std::string name;
+    Leftover* next = nullptr;
+};
+
+namespace {
+
+// Newest first, each published whole; kept to the end of the process, as a handler may be
+// reading them on any thread.
+std::atomic<Leftover*> g_leftovers{nullptr};
 
 extern "C" void OnStopSignal(int) {
     if (!g_stop->exchange(true))
         return;
-    if (g_leftover)
-        unlinkat(g_leftoverDir, g_leftoverName, 0);
+    for (Leftover* leftover = g_leftovers.load(); leftover; leftover = leftover->next)
+        if (leftover->armed)
+            unlinkat(leftover->dir, leftover->name.c_str(), 0);
     _exit(130);
 }
 
@@ -41,22 +52,21 @@ void RaiseOnInterrupt(std::atomic<bool>& stop) {
         sigaction(signal, &action, nullptr);
 }
 
-void RegisterLeftover(const std::string& path) {
-    UnregisterLeftover();
+Leftover* RegisterLeftover(const std::string& path) {
+    auto* leftover = new Leftover;
     size_t cut = path.rfind('/');
-    std::string name = path.substr(cut + 1);
+    leftover->name = path.substr(cut + 1);
     std::string dir = cut == std::string::npos ? "." : cut == 0 ? "/" : path.substr(0, cut);
-    if (g_leftoverDir >= 0)
-        close(g_leftoverDir);
-    g_leftoverDir = open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    bool fits = name.size() < sizeof g_leftoverName;
-    if (fits)
-        std::memcpy(g_leftoverName, name.c_str(), name.size() + 1);
-    g_leftover = g_leftoverDir >= 0 && fits;
+    leftover->dir = open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    leftover->armed = leftover->dir >= 0;
+    leftover->next = g_leftovers.load();
+    g_leftovers = leftover;
+    return leftover;
 }
 
-void UnregisterLeftover() {
-    g_leftover = false;
+void UnregisterLeftover(Leftover* leftover) {
+    if (leftover)
+        leftover->armed = false;
 }
 
 void IgnoreBrokenPipe() {

@@ -10,13 +10,25 @@ namespace {
 
 std::atomic<bool>* g_stop = nullptr;
 
-// The file to remove, its path made beforehand.
-std::atomic<bool> g_leftover{false};
-std::wstring g_leftoverPath;
+}  // namespace
 
-void RemoveLeftover() {
-    if (g_leftover.exchange(false))
-        DeleteFileW(g_leftoverPath.c_str());
+// A file to remove, its path made beforehand.
+struct Leftover {
+    std::atomic<bool> armed{true};
+    std::wstring path;
+    Leftover* next = nullptr;
+};
+
+namespace {
+
+// Newest first, each published whole; kept to the end of the process, as the handler may be
+// reading them.
+std::atomic<Leftover*> g_leftovers{nullptr};
+
+void RemoveLeftovers() {
+    for (Leftover* leftover = g_leftovers.load(); leftover; leftover = leftover->next)
+        if (leftover->armed.exchange(false))
+            DeleteFileW(leftover->path.c_str());
 }
 
 // Runs on a thread of its own that the system starts for each event.
@@ -24,7 +36,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
     bool second = g_stop->exchange(true);
     bool ending = event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT;
     if (second || ending)
-        RemoveLeftover();
+        RemoveLeftovers();
     if (second)
         return FALSE;  // the second request: the system's default ends the process
     if (!ending)
@@ -43,14 +55,17 @@ void RaiseOnInterrupt(std::atomic<bool>& stop) {
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
-void RegisterLeftover(const std::string& path) {
-    UnregisterLeftover();
-    g_leftoverPath = SystemPath(path);
-    g_leftover = true;
+Leftover* RegisterLeftover(const std::string& path) {
+    auto* leftover = new Leftover;
+    leftover->path = SystemPath(path);
+    leftover->next = g_leftovers.load();
+    g_leftovers = leftover;
+    return leftover;
 }
 
-void UnregisterLeftover() {
-    g_leftover = false;
+void UnregisterLeftover(Leftover* leftover) {
+    if (leftover)
+        leftover->armed = false;
 }
 
 void IgnoreBrokenPipe() {}

@@ -270,16 +270,19 @@ TEST(CliProcess, CtrlCEndsTheRunWithItsClosingLinesAndASecondRequestAtOnce) {
     }
 }
 
-// Where the file system makes no unnamed file: the named one registered is removed before
-// a second request ends the process.
-TEST(CliProcess, ASecondStopRequestRemovesTheRegisteredFile) {
+// Where the file system makes no unnamed file: the named ones registered, and only those
+// still registered, are removed before a second request ends the process.
+TEST(CliProcess, ASecondStopRequestRemovesTheRegisteredFiles) {
     TempDir root;
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        root.WriteFile("SUMS.copycheck-tmp", "");
+        for (const char* name : {"1.copycheck-tmp", "2.copycheck-tmp", "named"})
+            root.WriteFile(name, "");
         if (fork() == 0) {
             static std::atomic<bool> stop{false};
             platform::RaiseOnInterrupt(stop);
-            platform::RegisterLeftover(root.Path("SUMS.copycheck-tmp"));
+            platform::RegisterLeftover(root.Path("1.copycheck-tmp"));
+            platform::UnregisterLeftover(platform::RegisterLeftover(root.Path("named")));
+            platform::RegisterLeftover(root.Path("2.copycheck-tmp"));
             raise(signal);
             raise(signal);
             _exit(0);
@@ -287,7 +290,9 @@ TEST(CliProcess, ASecondStopRequestRemovesTheRegisteredFile) {
         int status = 0;
         wait(&status);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << signal;
-        EXPECT_FALSE(std::filesystem::exists(root.Path("SUMS.copycheck-tmp"))) << signal;
+        EXPECT_FALSE(std::filesystem::exists(root.Path("1.copycheck-tmp"))) << signal;
+        EXPECT_FALSE(std::filesystem::exists(root.Path("2.copycheck-tmp"))) << signal;
+        EXPECT_TRUE(std::filesystem::exists(root.Path("named"))) << signal;
     }
 }
 
