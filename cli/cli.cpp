@@ -400,9 +400,7 @@ std::pair<CLI::Option*, CLI::Option*> AddOptions(CLI::App& app, Options& options
                                          "The directory that was copied (with --audit: DIR)")
                               ->type_name("");
     CLI::Option* destination =
-        app.add_option("DESTINATION", options.copies,
-                       "Where it was copied to; several copies are checked in one pass, the "
-                       "source read once")
+        app.add_option("DESTINATION", options.copies, "Where it was copied to: one copy or more")
             ->type_name("");
 
     return {source, destination};
@@ -498,12 +496,14 @@ void Describe(CLI::App& app) {
         "Checks that DESTINATION holds a correct copy of the directory tree SOURCE: every file\n"
         "of SOURCE must exist at the same place in DESTINATION, with the same contents.\n"
         "Each finding, and a closing verdict with the counts, goes to standard output.\n"
+        "Several DESTINATIONs are checked in one pass that reads SOURCE once; each copy gets\n"
+        "its own findings, difference limit, count and verdict (and --manifest, if given).\n"
         "With --manifest, the check also writes the SHA-256 of every file that compared equal\n"
         "as a list that sha256sum -c reads; copycheck-cli --audit FILE [DIR] later reads the\n"
         "files it lists from the medium again, without SOURCE, and compares their SHA-256.\n");
     app.footer(
         "Exit status:\n"
-        "  0  all that was asked for was done, and no difference was found\n"
+        "  0  all that was asked for was done, and no difference was found in any copy\n"
         "  1  differences were found, and all else that was asked for was done\n"
         "  2  not all was done: the trees were not walked (the same path twice, no files,\n"
         "     SOURCE unreadable), memory allowed names only, the log, the manifest or\n"
