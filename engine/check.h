@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/job.h"
+#include "scheduling/side_by_side.h"
 
 namespace engine {
 
@@ -59,8 +60,11 @@ private:
         bool remote = false;  // on a network volume
         platform::FileId id;  // of its root, when it has one, to pass it over in the source
         bool idKnown = false;
-        // During the comparison of one file: its copy here, while it is still compared.
+        // During the comparison of one file: its copy here, while it is still compared, and
+        // whether its last block was read, and how much of it.
         std::unique_ptr<platform::InputFile> file;
+        bool read = false;
+        size_t got = 0;
     };
     // The copies compared at a place of the walk, by their index.
     using Copies = std::vector<size_t>;
@@ -119,12 +123,16 @@ private:
     void CompareByName(const std::string& srcPath, const Copies& compared);
     Copies CompareContents(std::unique_ptr<platform::InputFile>& src, const std::string& srcPath,
                            Copies live, uint64_t total);
+    void ReadCopies(const Copies& live, size_t length);
     bool CompareBlock(size_t copy, const std::string& srcPath, const unsigned char* data,
                       size_t length, uint64_t at, size_t& differsAt);
     void CloseCopies(const Copies& open);
 
     Settings settings_;
     std::vector<Copy> copies_;  // as Settings::copies
+    // Below this a block of a copy is read in less time than a thread takes to wake up.
+    static constexpr size_t kSideBySide = size_t{256} << 10;
+    std::unique_ptr<scheduling::SideBySide> sideBySide_;  // with several copies
     Root srcRoot_;
     std::vector<platform::FileId> ownIds_;  // of Settings::ownFiles
     // Listings of the size scan kept for the walk, by directory, up to kKeptListings bytes: a

@@ -135,6 +135,7 @@ Check::Copies Check::CompareContents(std::unique_ptr<platform::InputFile>& src,
             live.clear();
             return {0, false};
         }
+        ReadCopies(live, length);
         size_t differsAt = 0;  // past the last differing byte of the copies left here
         Copies alike;
         for (size_t copy : live) {
@@ -155,14 +156,29 @@ Check::Copies Check::CompareContents(std::unique_ptr<platform::InputFile>& src,
     return end == End::kEnd ? live : Copies();
 }
 
-// The copy's block beside the source's, data, which begins at byte `at` of the file; whether
-// they are alike. One that is not is a finding, and differsAt is moved past its differing byte.
+// The next block of each copy, side by side when there are several (on media of their own,
+// each read in the time of one) and the block is large enough to be worth a thread's waking.
+void Check::ReadCopies(const Copies& live, size_t length) {
+    auto read = [&](size_t i) {
+        Copy& c = copies_[live[i]];
+        platform::Error error;
+        c.read = c.file->Read(c.buffer.get(), settings_.blockBytes, c.got, error);
+    };
+    if (sideBySide_ && length >= kSideBySide)
+        sideBySide_->Run(live.size(), read);
+    else
+        for (size_t i = 0; i < live.size(); ++i)
+            read(i);
+}
+
+// The copy's block, read, beside the source's, data, which begins at byte `at` of the file;
+// whether they are alike. One that is not is a finding, and differsAt is moved past its
+// differing byte.
 bool Check::CompareBlock(size_t copy, const std::string& srcPath, const unsigned char* data,
                          size_t length, uint64_t at, size_t& differsAt) {
     Copy& c = copies_[copy];
-    size_t n = 0;
-    platform::Error error;
-    bool read = c.file->Read(c.buffer.get(), settings_.blockBytes, n, error);
+    const bool read = c.read;
+    const size_t n = c.got;
     readThroughCache_ = readThroughCache_ || c.file->ReadThroughCache();
     if (read && n == length && std::memcmp(data, c.buffer.get(), length) == 0)
         return true;

@@ -236,13 +236,16 @@ void Check::Enter(std::vector<Level>& levels, Level level, bool root, std::strin
     levels.push_back(std::move(level));
 }
 
-// The source's extra buffers and its hasher when files are hashed, and the reads in flight.
+// The source's extra buffers and its hasher when files are hashed, the helpers that read
+// several copies side by side, and the reads in flight.
 void Check::StartReads() {
     StopReads();
     const size_t block = settings_.blockBytes;
     // More buffers for the source come out of what the reads in flight may hold.
     if (settings_.digests && !settings_.namesOnly)
         FillRing();
+    if (copies_.size() > 1 && !settings_.namesOnly)
+        sideBySide_ = std::make_unique<scheduling::SideBySide>(copies_.size() - 1);
     if (settings_.readAhead && !settings_.namesOnly) {
         stage_ = std::make_unique<scheduling::ReadAhead>(
             fs_, block,
@@ -251,6 +254,7 @@ void Check::StartReads() {
 }
 
 void Check::StopReads() {
+    sideBySide_.reset();
     stage_.reset();
     DropRing();
 }

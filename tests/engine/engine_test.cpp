@@ -592,6 +592,7 @@ TEST(CheckTest, SeveralCopiesReadTheSourceOnce) {
         unsigned limit;
         Lines findings, closing, verified;
         size_t sourceReads;
+        unsigned blockKB = 1;
     } rows[] = {
         {"damage of each kind in either copy",
          [](FakeFileSystem& fs) {
@@ -654,12 +655,25 @@ TEST(CheckTest, SeveralCopiesReadTheSourceOnce) {
          {"コピー先パス：dst", kNone, "error:0", "コピー先パス：dst2", kNone, "error:0"},
          {"0 e", "1 e"},
          1},
+        {"large blocks, read side by side",
+         [](FakeFileSystem& fs) {
+             fs.AddFile("src/big", Bytes(700 << 10));
+             fs.AddFile("dst/big", Flip(Bytes(700 << 10), 600000));
+             fs.AddFile("dst2/big", Bytes(700 << 10));
+         },
+         1,
+         {"Diredtory [ src/ ]", "File [src/big]", "[dst/big]：ファイルの内容が異なっています"},
+         {"コピー先パス：dst", kFound, "error:1", "コピー先パス：dst2", kNone, "error:0"},
+         {"1 big"},
+         3,
+         256},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         FakeFileSystem fs;
         row.tree(fs);
-        Outcome out = Check(fs, {.limit = row.limit, .moreCopies = {"dst2"}});
+        Outcome out =
+            Check(fs, {.blockKB = row.blockKB, .limit = row.limit, .moreCopies = {"dst2"}});
         const Lines& all = out.all;
         EXPECT_EQ(Lines(all.begin() + 3, all.begin() + 5),
                   (Lines{"コピー先パス：dst", "コピー先パス：dst2"}));
