@@ -123,14 +123,13 @@ private:
     void CompareByName(const std::string& srcPath, const Copies& compared);
     Copies CompareContents(std::unique_ptr<platform::InputFile>& src, const std::string& srcPath,
                            Copies live, uint64_t total);
-    void ReadCopies(const Copies& live, size_t length);
     bool CompareBlock(size_t copy, const std::string& srcPath, const unsigned char* data,
                       size_t length, uint64_t at, size_t& differsAt);
     void CloseCopies(const Copies& open);
 
     Settings settings_;
     std::vector<Copy> copies_;  // as Settings::copies
-    // Below this a block of a copy is read in less time than a thread takes to wake up.
+    // Below this a block is read in less time than a thread takes to wake up.
     static constexpr size_t kSideBySide = size_t{256} << 10;
     std::unique_ptr<scheduling::SideBySide> sideBySide_;  // with several copies
     Root srcRoot_;

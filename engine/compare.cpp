@@ -127,6 +127,25 @@ void Check::CloseCopies(const Copies& open) {
 Check::Copies Check::CompareContents(std::unique_ptr<platform::InputFile>& src,
                                      const std::string& srcPath, Copies live, uint64_t total) {
     uint64_t done = 0;
+    bool copiesRead = false;  // beside the source's block
+    auto readCopy = [&](size_t copy) {
+        Copy& c = copies_[copy];
+        platform::Error error;
+        c.read = c.file->Read(c.buffer.get(), settings_.blockBytes, c.got, error);
+    };
+    // With several copies, on media of their own, the source's block and each copy's are read
+    // at once when large enough to be worth a thread's waking.
+    auto beside = [&](const std::function<void()>& readSource) {
+        copiesRead = sideBySide_ && total - std::min(done, total) >= kSideBySide;
+        if (!copiesRead)
+            return readSource();
+        sideBySide_->Run(live.size() + 1, [&](size_t i) {
+            if (i == 0)
+                readSource();
+            else
+                readCopy(live[i - 1]);
+        });
+    };
     auto onBlock = [&](bool srcRead, const unsigned char* data, size_t length) -> Step {
         if (!srcRead) {
             Report("[", srcPath, "]：ファイルの読み込みに失敗しました",
@@ -135,7 +154,8 @@ Check::Copies Check::CompareContents(std::unique_ptr<platform::InputFile>& src,
             live.clear();
             return {0, false};
         }
-        ReadCopies(live, length);
+        if (!copiesRead)
+            std::for_each(live.begin(), live.end(), readCopy);
         size_t differsAt = 0;  // past the last differing byte of the copies left here
         Copies alike;
         for (size_t copy : live) {
@@ -148,27 +168,12 @@ Check::Copies Check::CompareContents(std::unique_ptr<platform::InputFile>& src,
         // With none left the rest is not read; a differing byte counts as read.
         return {live.empty() ? differsAt : length, !live.empty()};
     };
-    End end = ReadBlocks(*src, total, done, onBlock);
+    End end = ReadBlocks(*src, total, done, onBlock, beside);
     if (end == End::kCut)
         SkipRestOfFile(done, total);
     src.reset();
     CloseCopies(live);
     return end == End::kEnd ? live : Copies();
-}
-
-// The next block of each copy, side by side when there are several (on media of their own,
-// each read in the time of one) and the block is large enough to be worth a thread's waking.
-void Check::ReadCopies(const Copies& live, size_t length) {
-    auto read = [&](size_t i) {
-        Copy& c = copies_[live[i]];
-        platform::Error error;
-        c.read = c.file->Read(c.buffer.get(), settings_.blockBytes, c.got, error);
-    };
-    if (sideBySide_ && length >= kSideBySide)
-        sideBySide_->Run(live.size(), read);
-    else
-        for (size_t i = 0; i < live.size(); ++i)
-            read(i);
 }
 
 // The copy's block, read, beside the source's, data, which begins at byte `at` of the file;

@@ -89,7 +89,7 @@ std::unique_ptr<platform::InputFile> Job::OpenFile(const std::string& path, bool
 
 // Block by block to a short block, a stop, or the first block after which onBlock reads no more.
 Job::End Job::ReadBlocks(platform::InputFile& file, uint64_t total, uint64_t& done,
-                         const OnBlock& onBlock) {
+                         const OnBlock& onBlock, const Beside& beside) {
     SetMeter(Meter::kFile, CalcPercent(done, total));
     if (hash_)
         hash_->Reset();
@@ -105,7 +105,12 @@ Job::End Job::ReadBlocks(platform::InputFile& file, uint64_t total, uint64_t& do
         platform::Error error;
         // The buffers in turn: the last ones may still be being hashed.
         unsigned char* buffer = ring_[turn].get();
-        bool read = file.Read(buffer, blockBytes_, length, error);
+        bool read = false;
+        auto readBlock = [&] { read = file.Read(buffer, blockBytes_, length, error); };
+        if (beside)
+            beside(readBlock);
+        else
+            readBlock();
         // Hashed while the next blocks are read: the very bytes compared, read once.
         if (hash_ && read)
             hash_->Add(buffer, length);

@@ -123,9 +123,11 @@ protected:
     };
     // Given each block as it is read: whether it was, its bytes and its length.
     using OnBlock = std::function<Step(bool read, const unsigned char* data, size_t length)>;
+    // Given the read of each block, to run it beside others of its own (or only run it).
+    using Beside = std::function<void(const std::function<void()>& readBlock)>;
     enum class End { kEnd, kCut, kStopped };
     End ReadBlocks(platform::InputFile& file, uint64_t total, uint64_t& done,
-                   const OnBlock& onBlock);
+                   const OnBlock& onBlock, const Beside& beside = nullptr);
     void Finding(const std::string& before, const std::string& path, const std::string& after,
                  uint64_t size, LineInfo info);
     void SkipRestOfFile(uint64_t& done, uint64_t total);

@@ -245,7 +245,7 @@ void Check::StartReads() {
     if (settings_.digests && !settings_.namesOnly)
         FillRing();
     if (copies_.size() > 1 && !settings_.namesOnly)
-        sideBySide_ = std::make_unique<scheduling::SideBySide>(copies_.size() - 1);
+        sideBySide_ = std::make_unique<scheduling::SideBySide>(copies_.size());
     if (settings_.readAhead && !settings_.namesOnly) {
         stage_ = std::make_unique<scheduling::ReadAhead>(
             fs_, block,
