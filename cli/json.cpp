@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/dirs.h"
+
 namespace cli {
 
 namespace {
@@ -13,6 +15,9 @@ namespace {
 using Json = nlohmann::ordered_json;  // the fields in the order they are put
 constexpr int kVersion = 1;
 constexpr std::string_view kOwn = "copycheck-cli: ";
+// Windows writes redirected output in the console's code page (932 in Japan), which would
+// turn UTF-8 JSON into something else: there, every character past ASCII is a \u escape.
+constexpr bool kAsciiOnly = platform::kSeparator == '\\';
 
 const char* KindName(engine::FindingKind kind) {
     using enum engine::FindingKind;
@@ -85,7 +90,7 @@ void PutPaths(Json& object, const std::string& key, const std::vector<std::strin
 }
 
 void Write(std::ostream& out, const Json& event) {
-    out << event.dump(-1, ' ', false, Json::error_handler_t::replace) << '\n' << std::flush;
+    out << event.dump(-1, ' ', kAsciiOnly, Json::error_handler_t::replace) << '\n' << std::flush;
 }
 
 Json Opening(const char* mode) {
