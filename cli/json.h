@@ -3,7 +3,6 @@
 #pragma once
 
 #include <chrono>
-#include <optional>
 #include <ostream>
 #include <streambuf>
 #include <string>
