@@ -112,12 +112,14 @@ TEST(Json, EachFindingItsEventBetweenStartAndEnd) {
 }
 
 // The program itself: every line of its standard output parses, the last the end event
-// with the exit status.
+// with the exit status and each copy's verdict.
 TEST(Json, TheProgramsLinesParseAndEndWithItsStatus) {
     TempDir root;
     root.WriteFile("src/a", "a");
     root.WriteFile("dst/a", "b");
-    std::string command = "cd " + root.path() + " && exec " COPYCHECK_CLI " --json src dst 2>err";
+    root.WriteFile("dst2/a", "a");
+    std::string command =
+        "cd " + root.path() + " && exec " COPYCHECK_CLI " --json src dst dst2 2>err";
     FILE* pipe = popen(command.c_str(), "r");
     std::string out;
     for (char buffer[4096]; fgets(buffer, sizeof buffer, pipe);)
@@ -127,6 +129,7 @@ TEST(Json, TheProgramsLinesParseAndEndWithItsStatus) {
     json end = Events(out).back();
     EXPECT_TRUE(WIFEXITED(status) && end["event"] == "end") << out;
     EXPECT_EQ(end["status"], WEXITSTATUS(status));
+    EXPECT_EQ(end["copies"][1], json({{"path", "dst2"}, {"differences", 0}, {"verdict", "same"}}));
 }
 
 }  // namespace
