@@ -67,9 +67,10 @@ void FindEntries(platform::FileSystem& fs, std::vector<engine::AuditTarget>& tar
 // Prints the audit's lines, names escaped, and keeps the progress line on a terminal.
 class Printer : public engine::Listener {
 public:
-    Printer(std::ostream& out, std::ostream& err, const Environment& env, bool quiet)
-        : out_(out), env_(env), quiet_(quiet) {
-        if (env.errIsTerminal)
+    Printer(std::ostream& out, std::ostream& err, const Environment& env, bool quiet,
+            JsonEvents* json)
+        : out_(out), env_(env), quiet_(quiet), json_(json) {
+        if (env.errIsTerminal && !json)
             progress_.emplace(err, env.columns);
     }
 
@@ -84,7 +85,9 @@ public:
         line.append(text, at);
         if (info.kind == engine::LineKind::kFile)
             shown_ = text.substr(info.paths[0].offset, info.paths[0].length);
-        if (!quiet_ || info.kind != engine::LineKind::kFile)
+        if (json_)
+            json_->Line(text, info);
+        else if (!quiet_ || info.kind != engine::LineKind::kFile)
             Say(line);
     }
 
@@ -95,6 +98,8 @@ public:
     }
 
     void Say(const std::string& line) {
+        if (json_)
+            return;
         if (progress_ && env_.outIsTerminal)
             progress_->Erase();
         out_ << line << '\n' << std::flush;
@@ -109,6 +114,7 @@ private:
     std::ostream& out_;
     const Environment& env_;
     const bool quiet_;
+    JsonEvents* json_;
     std::optional<ProgressLine> progress_;
     std::string shown_;  // the file being read
     unsigned total_ = 0, file_ = 0;
@@ -146,7 +152,7 @@ int Audit(const AuditRequest& request, std::ostream& out, std::ostream& err,
     }
     FindEntries(fs, settings.targets);
 
-    Printer printer(out, err, env, request.quiet);
+    Printer printer(out, err, env, request.quiet, request.json);
     engine::Audit audit(std::move(settings), fs, printer);
     if (!audit.TakeBuffers()) {
         err << "copycheck-cli: no memory for the audit\n" << std::flush;
@@ -154,13 +160,17 @@ int Audit(const AuditRequest& request, std::ostream& out, std::ostream& err,
     }
     printer.Say("チェックサム一覧：" + Escaped(request.manifest));
     printer.Say("ディレクトリ：" + Escaped(shownDir.empty() ? "." : shownDir));
+    if (request.json)
+        request.json->StartAudit(request.manifest, shownDir.empty() ? "." : shownDir,
+                                 request.block);
     engine::Outcome outcome = audit.Run();
     printer.Erase();
+    int status = outcome.interrupted ? 2 : outcome.differences > 0 ? 1 : 0;
     if (!(out << std::flush)) {
         err << "copycheck-cli: standard output could not be written\n" << std::flush;
-        return 2;
+        status = 2;
     }
-    return outcome.interrupted ? 2 : outcome.differences > 0 ? 1 : 0;
+    return request.json ? request.json->End(outcome, false, status) : status;
 }
 
 }  // namespace cli

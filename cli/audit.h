@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/cli.h"
+#include "cli/json.h"
 
 namespace cli {
 
@@ -16,6 +17,7 @@ struct AuditRequest {
     std::optional<std::string> dir;  // the listed paths are below it; the list's own by default
     size_t block = 0;                // bytes read at a time
     bool quiet = false;              // no line for each file
+    JsonEvents* json = nullptr;      // with --json: its events instead of the lines
 };
 
 // The exit status: 0 every listed file read and as listed, 1 some were not, 2 the list was

@@ -10,6 +10,7 @@
 #include <CLI.hpp>
 
 #include "cli/audit.h"
+#include "cli/json.h"
 #include "cli/manifest.h"
 #include "cli/status.h"
 #include "engine/check.h"
@@ -36,6 +37,7 @@ struct Options {
     std::optional<std::string> audit;
     bool extra = false;  // entries only in the copy are findings
     bool all = false;    // no difference limit
+    bool json = false;   // JSON Lines on standard output instead of the text lines
 };
 
 // A numeric option: plain decimal digits within [1, upper], nothing else.
@@ -193,13 +195,14 @@ using Manifests = std::vector<std::unique_ptr<ManifestWriter>>;
 class View : public engine::Listener {
 public:
     View(const Options& options, std::ostream& out, std::ostream& err, const Environment& env,
-         const Manifests& manifests)
+         const Manifests& manifests, JsonEvents* json)
         : options_(options),
           out_(out),
           err_(err),
           outIsTerminal_(env.outIsTerminal),
-          manifests_(manifests) {
-        if (env.errIsTerminal)
+          manifests_(manifests),
+          json_(json) {
+        if (env.errIsTerminal && !json)
             progress_.emplace(err, env.columns);
     }
 
@@ -227,7 +230,9 @@ public:
             currentFile_ = text.substr(info.paths[0].offset, info.paths[0].length);
             meters_[1] = 0;
         }
-        if (!(options_.quiet && info.kind != engine::LineKind::kOther)) {
+        if (json_) {
+            json_->Line(text, info);
+        } else if (!(options_.quiet && info.kind != engine::LineKind::kOther)) {
             if (outIsTerminal_)
                 EraseProgress();
             out_ << Printable(text, info) << '\n' << std::flush;
@@ -260,6 +265,7 @@ private:
     std::ostream& err_;
     bool outIsTerminal_;
     const Manifests& manifests_;
+    JsonEvents* json_;  // null without --json
     std::optional<ProgressLine> progress_;
     std::string currentFile_;
     uint64_t meters_[2] = {0, 0};  // total, file
@@ -342,22 +348,26 @@ int StatusOf(const engine::Outcome& run, const View& view, bool logFailed, const
     return status;
 }
 
-int Check(const Options& options, std::ostream& out, std::ostream& err, const Environment& env) {
+int Check(const Options& options, std::ostream& out, std::ostream& err, const Environment& env,
+          JsonEvents* json) {
     platform::FileSystem& fs = env.fs ? *env.fs : platform::RealFileSystem();
     Manifests manifests;
     if (!OpenManifests(fs, options, manifests, err))
         return kNotDone;
-    View view(options, out, err, env, manifests);
+    View view(options, out, err, env, manifests, json);
     bool logFailed = options.log && !view.OpenLog(fs);
     engine::Settings settings = SettingsOf(options, env, !manifests.empty());
     // The manifests' temporary files are the run's own, never files only in a copy.
     for (const auto& manifest : manifests)
         settings.ownFiles.push_back(manifest->temporary());
+    if (json)
+        json->StartCheck(settings, options.manifests);
     engine::Check check(std::move(settings), fs, view);
     engine::Outcome run = check.Run();
     logFailed = !view.CloseLog() || logFailed;
     view.EraseProgress();
-    return StatusOf(run, view, logFailed, options, manifests, out, err);
+    int status = StatusOf(run, view, logFailed, options, manifests, out, err);
+    return json ? json->End(run, logFailed, status) : status;
 }
 
 // The options and arguments of the command line; returns SOURCE's and DESTINATION's.
@@ -394,6 +404,10 @@ std::pair<CLI::Option*, CLI::Option*> AddOptions(CLI::App& app, Options& options
                  "Also report each file or directory of DESTINATION that SOURCE does not have "
                  "(a difference; those that file systems make at its root are passed over)");
     app.add_flag("--all", options.all, "Report every difference: no limit (not with -d)");
+    app.add_flag("--json", options.json,
+                 "Write JSON Lines to standard output instead of the text lines: a start "
+                 "event, one for each finding, and an end event; or one error event when the "
+                 "run cannot start. A name that is not UTF-8 is also given in hex");
     app.set_version_flag("-V,--version", std::string("copycheck-cli ") + COPYCHECK_VERSION,
                          "Print the version and exit");
     CLI::Option* source = app.add_option("SOURCE", options.source,
@@ -515,10 +529,8 @@ void Describe(CLI::App& app) {
     app.get_formatter()->column_width(24);
 }
 
-}  // namespace
-
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const Environment& environment) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        const Environment& environment, JsonEvents* json) {
     CLI::App app("", "copycheck-cli");
     Describe(app);
     Options options;
@@ -545,7 +557,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (options.audit) {
         if (std::string misuse = AuditMisuse(options, *destination); !misuse.empty())
             return usageError(misuse);
-        AuditRequest request{*options.audit, std::nullopt, options.blockBytes, options.quiet};
+        AuditRequest request{*options.audit, std::nullopt, options.blockBytes, options.quiet, json};
         if (source->count() > 0)
             request.dir = options.source;
         return Audit(request, out, err, environment);
@@ -555,7 +567,18 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     platform::FileSystem& fs = environment.fs ? *environment.fs : platform::RealFileSystem();
     if (std::string misuse = CopiesMisuse(fs, options); !misuse.empty())
         return usageError(misuse);
-    return Check(options, out, err, environment);
+    return Check(options, out, err, environment, json);
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const Environment& environment) {
+    // Known before the arguments are parsed: a usage error is an event too.
+    if (!WantsJson(args))
+        return Run(args, out, err, environment, nullptr);
+    JsonEvents json(out, err);
+    return json.Finish(Run(args, out, json.err(), environment, &json));
 }
 
 }  // namespace cli
