@@ -111,6 +111,26 @@ const char* Verdict(const engine::Outcome& run, std::optional<uint64_t> differen
     return *differences > 0 ? "different" : "same";
 }
 
+// Why the trees were not walked, or null.
+Json NotWalked(const engine::Outcome& run) {
+    using enum engine::NotWalked;
+    switch (run.why) {
+        case kStopped:
+            return "stopped";
+        case kFailed:
+            return "failed";
+        case kSameDirectory:
+            return "same_directory";
+        case kSourceUnreadable:
+            return "source_unreadable";
+        case kNoFiles:
+            return "no_files";
+        case kWalked:
+            break;
+    }
+    return nullptr;
+}
+
 std::vector<std::string> Notices(const engine::Outcome& run, bool logFailed) {
     std::vector<std::string> notices;
     for (auto [raised, name] : {std::pair{run.readThroughCache, "read_through_cache"},
@@ -224,6 +244,7 @@ int JsonEvents::End(const engine::Outcome& run, bool logFailed, int status) {
                {"differences", run.differences},
                {"copies", std::move(copies)},
                {"verdict", Verdict(run, run.differences)},
+               {"not_walked", NotWalked(run)},
                {"notices", Notices(run, logFailed)},
                {"not_done", Messages()},
                {"interrupted", run.interrupted},

@@ -33,6 +33,7 @@ Outcome Check::Run() {
         walked = CheckTrees();
     } catch (...) {
         failed = true;  // the closing lines must come all the same
+        outcome_.why = NotWalked::kFailed;
     }
     try {
         std::vector<CopyCount> counts;
@@ -79,18 +80,23 @@ bool Check::CheckTrees() {
     Add("トータルサイズ：" + std::to_string(totalBytes_));
     Add("＜チェックを開始します＞");
 
+    // Stopped during the size scan, the walk is not begun.
+    outcome_.why = NotWalked::kStopped;
     if (StopRequested())
-        return false;  // stopped during the size scan: the walk is not begun
+        return false;
     for (const std::string& copy : settings_.copies) {
         if (SameDirectory(settings_.source, copy)) {
             Add("コピー元とコピー先のパスが同じです。");
+            outcome_.why = NotWalked::kSameDirectory;
             return false;
         }
     }
     if (totalBytes_ == 0) {
         Add("ファイルが存在しないため、比較の必要がありません。");
+        outcome_.why = sourceUnlisted_ ? NotWalked::kSourceUnreadable : NotWalked::kNoFiles;
         return false;
     }
+    outcome_.why = NotWalked::kWalked;
     Walk(settings_.source);
     return true;
 }

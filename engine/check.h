@@ -133,6 +133,7 @@ private:
     static constexpr size_t kSideBySide = size_t{256} << 10;
     std::unique_ptr<scheduling::SideBySide> sideBySide_;  // with several copies
     Root srcRoot_;
+    bool sourceUnlisted_ = false;           // the source's own directory could not be listed
     std::vector<platform::FileId> ownIds_;  // of Settings::ownFiles
     // Listings of the size scan kept for the walk, by directory, up to kKeptListings bytes: a
     // directory is then listed once a check. The walk takes each as it enters its directory.

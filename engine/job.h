@@ -79,8 +79,12 @@ public:
     virtual void Pulse() {}
 };
 
+// Why a check did not walk its trees.
+enum class NotWalked { kWalked, kStopped, kFailed, kSameDirectory, kSourceUnreadable, kNoFiles };
+
 struct Outcome {
-    bool walked = false;                    // the trees were walked and compared
+    bool walked = false;  // the trees were walked and compared
+    NotWalked why = NotWalked::kWalked;
     bool namesOnlyFallback = false;         // the buffers could not be had: names only
     bool interrupted = false;               // a stop request or a failure ended it early
     uint64_t differences = 0;               // of all copies

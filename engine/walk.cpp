@@ -158,6 +158,7 @@ void Check::ScanTotalSize(std::string dir) {
         if (root)
             level.hasId = fs_.Identify(Io(dir), level.id, error);
         if (!ahead.List(Io(dir), level.entries)) {
+            sourceUnlisted_ = sourceUnlisted_ || root;
             AddPath("CheckTotalSize:ディレクトリ[", dir,
                     "]にアクセスできませんでした\r\nこのディレクトリは無視されます");
             return;

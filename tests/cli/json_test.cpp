@@ -44,6 +44,7 @@ TEST(Json, EachFindingItsEventBetweenStartAndEnd) {
         void (*make)(FakeFileSystem&);
         std::vector<json> findings;  // without a start event: all the events
         int status, differences;
+        json notWalked = nullptr;
     };
     for (const Row& row : std::initializer_list<Row>{
              {"every kind a check finds",
@@ -82,6 +83,23 @@ TEST(Json, EachFindingItsEventBetweenStartAndEnd) {
               {Finding("content", "m/a", 0), Finding("missing", "m/gone", 0)},
               1,
               2},
+             {"a source that cannot be listed",
+              {"--json", "src", "dst"},
+              [](FakeFileSystem& fs) {
+                  fs.AddFile("src/a", "a");
+                  fs.Fail(FakeFileSystem::Op::List, "src/");
+              },
+              {},
+              2,
+              0,
+              "source_unreadable"},
+             {"a copy that is the source",
+              {"--json", "src", "src/"},
+              [](FakeFileSystem& fs) { fs.AddFile("src/a", "a"); },
+              {},
+              2,
+              0,
+              "same_directory"},
              {"a command line that cannot be parsed",
               {"-d", "2", "--all", "--json", "a", "b"},
               [](FakeFileSystem&) {},
@@ -108,6 +126,7 @@ TEST(Json, EachFindingItsEventBetweenStartAndEnd) {
         EXPECT_EQ(events.back()["event"], "end");
         EXPECT_EQ(events.back()["status"], row.status);
         EXPECT_EQ(events.back()["differences"], row.differences);
+        EXPECT_EQ(events.back().value("not_walked", json()), row.notWalked);
     }
 }
 
