@@ -57,6 +57,9 @@ TEST(Json, EachFindingItsEventBetweenStartAndEnd) {
                   fs.AddFile("dst/long", "xy");
                   fs.AddFile("src/flip", Bytes(3000));
                   fs.AddFile("dst/flip", Flip(Bytes(3000), 2999));
+                  fs.AddFile("src/closed", "x");
+                  fs.AddFile("dst/closed", "x");
+                  fs.Fail(FakeFileSystem::Op::Open, "src/closed");
                   fs.Put("src/ebad").badAt = 0;
                   fs.Put("dst/rbad").badAt = 0;
                   fs.Put("src/unknown").unreadable = true;
@@ -71,9 +74,20 @@ TEST(Json, EachFindingItsEventBetweenStartAndEnd) {
                Finding("unreadable_entry", "src/unknown", nullptr),
                Finding("same_file", "dst/f", 0), Finding("loop", "src/d/loop/", nullptr, false),
                Finding("inaccessible_directory", "src/shut/", nullptr),
-               Finding("content", "src/flip", 0, true, 2999), Finding("extra", "dst/only", 0)},
+               Finding("content", "src/flip", 0, true, 2999),
+               Finding("source_unopenable", "src/closed", nullptr),
+               Finding("extra", "dst/only", 0)},
               1,
-              10},
+              11},
+             {"a copy inside the source",
+              {"--json", "src", "src/in"},
+              [](FakeFileSystem& fs) {
+                  fs.AddFile("src/a", "a");
+                  fs.AddFile("src/in/a", "a");
+              },
+              {Finding("copy_in_source", "src/in/", 0, false)},
+              0,
+              0},
              {"an audit",
               {"--json", "--audit", "m/SUMS"},
               [](FakeFileSystem& fs) {
