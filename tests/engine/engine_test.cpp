@@ -667,6 +667,18 @@ TEST(CheckTest, SeveralCopiesReadTheSourceOnce) {
          {"1 big"},
          3,
          256},
+        {"a large block read ahead, then side by side",
+         [](FakeFileSystem& fs) {
+             fs.AddFile("src/one", Bytes(300 << 10));
+             fs.AddFile("dst/one", Bytes(300 << 10));
+             fs.AddFile("dst2/one", Flip(Bytes(300 << 10), 299999));
+         },
+         1,
+         {"Diredtory [ src/ ]", "File [src/one]", "[dst2/one]：ファイルの内容が異なっています"},
+         {"コピー先パス：dst", kNone, "error:0", "コピー先パス：dst2", kFound, "error:1"},
+         {"0 one"},
+         1,
+         512},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
