@@ -82,6 +82,9 @@ void Check::FindExtras(size_t copy, const std::vector<std::string>& names,
     } catch (const std::bad_alloc&) {
         got = false;  // as a listing that could not be had
     }
+    // A directory the copy lacks has no extras: its files were each found missing.
+    if (!got && platform::NotThere(error.code))
+        return;
     if (!got) {
         Report("ディレクトリ[", dstDir,
                "]にアクセスできませんでした\r\nこのディレクトリは無視されます",

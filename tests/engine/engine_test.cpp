@@ -420,14 +420,16 @@ const Case kCases[] = {
          listed.erase(std::find(listed.begin(), listed.end(), "Name"));
          Both(fs, "dark/f", "f");
          fs.Fail(FakeFileSystem::Op::List, "dst/dark/");
+         fs.AddFile("src/gone/g", "g");  // the copy lacks the directory: no extra to look for
      },
      {.extras = true, .ownFiles = {"dst/m.copycheck-tmp"}},
      {"Diredtory [ src/ ]", "File [src/a]", "Diredtory [ src/d/ ]", "File [src/d/b]",
       "[dst/d/x]：コピー元に存在しません", "[dst/d/lost+found/]：コピー元に存在しません",
       "File [src/Name]", "Diredtory [ src/dark/ ]", "File [src/dark/f]",
-      "ディレクトリ[dst/dark/" + kDenied, "[dst/only/]：コピー元に存在しません",
+      "ディレクトリ[dst/dark/" + kDenied, "Diredtory [ src/gone/ ]", "File [src/gone/g]",
+      "[dst/gone/g]：コピー先に存在しません", "[dst/only/]：コピー元に存在しません",
       "[dst/m.copycheck-tmp1]：コピー元に存在しません"},
-     {2, 4, 5, 4, 4, 100, kFound}},
+     {3, 5, 6, 5, 4, 100, kFound}},
     {"the same directory spelled another way, or through a link",
      [](FakeFileSystem& fs) {
          fs.AddFile("src/a", "x");
