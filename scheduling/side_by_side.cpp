@@ -35,11 +35,22 @@ void SideBySide::Run(size_t n, const std::function<void(size_t)>& step) {
         ++round_;
     }
     changed_.notify_all();
-    for (size_t item = 0; item < n; ++item)
-        if (item == 0 || item > handed)
-            step(item);
+    std::exception_ptr failure;
+    try {
+        for (size_t item = 0; item < n; ++item)
+            if (item == 0 || item > handed)
+                step(item);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // The helpers use step until they are done, whatever happened here.
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return running_ == 0; });
+    if (!failure)
+        std::swap(failure, failure_);
+    failure_ = nullptr;
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void SideBySide::Help(size_t item) {
@@ -54,8 +65,15 @@ void SideBySide::Help(size_t item) {
             continue;
         const std::function<void(size_t)>& step = *step_;
         lock.unlock();
-        step(item);
+        std::exception_ptr failure;
+        try {
+            step(item);
+        } catch (...) {
+            failure = std::current_exception();  // for Run to throw on the caller's thread
+        }
         lock.lock();
+        if (failure && !failure_)
+            failure_ = failure;
         if (--running_ == 0)
             changed_.notify_all();
     }

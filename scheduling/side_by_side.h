@@ -3,6 +3,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -20,7 +21,7 @@ public:
     SideBySide(const SideBySide&) = delete;
     SideBySide& operator=(const SideBySide&) = delete;
 
-    // Returns when step has run for every item.
+    // Returns when step has run for every item; throws what a step threw, once all are done.
     void Run(size_t n, const std::function<void(size_t item)>& step);
 
 private:
@@ -33,6 +34,7 @@ private:
     size_t items_ = 0;    // of this round
     size_t running_ = 0;  // helpers not done with this round
     bool stop_ = false;
+    std::exception_ptr failure_;        // what a helper's step threw this round
     std::vector<std::thread> helpers_;  // helper i takes item i + 1
 };
 

@@ -681,6 +681,21 @@ TEST(CheckTest, SeveralCopiesReadTheSourceOnce) {
          {"0 one"},
          1,
          512},
+        {"a failure on a helper ends the check on its own thread",
+         [](FakeFileSystem& fs) {
+             for (const char* tree : {"src/", "dst/", "dst2/"})
+                 fs.AddFile(std::string(tree) + "big", Bytes(700 << 10));
+             fs.onCall = [](const std::string& call) {
+                 if (call == "Read dst2/big")
+                     throw std::runtime_error("the unexpected");
+             };
+         },
+         1,
+         {"Diredtory [ src/ ]", "File [src/big]", "＜エラーのためチェックを中断しました＞"},
+         {"コピー先パス：dst", kNotRun, "error:0", "コピー先パス：dst2", kNotRun, "error:0"},
+         {},
+         1,
+         256},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
