@@ -139,8 +139,10 @@ void Check::Release() {
     StopReads();
     DropKeptListings();
     ring_.clear();
-    for (Copy& copy : copies_)
+    for (Copy& copy : copies_) {
+        copy.file.reset();  // left open by a failure
         copy.buffer.reset();
+    }
 }
 
 bool Check::LimitReached() const {
