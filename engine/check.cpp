@@ -136,13 +136,14 @@ bool Check::SameDirectory(const std::string& a, const std::string& b) {
 }
 
 void Check::Release() {
+    // Files left open by a failure go before the reads in flight that may have opened them.
+    for (Copy& copy : copies_)
+        copy.file.reset();
     StopReads();
     DropKeptListings();
     ring_.clear();
-    for (Copy& copy : copies_) {
-        copy.file.reset();  // left open by a failure
+    for (Copy& copy : copies_)
         copy.buffer.reset();
-    }
 }
 
 bool Check::LimitReached() const {
