@@ -136,7 +136,8 @@ Check::Copies Check::CompareContents(std::unique_ptr<platform::InputFile>& src,
     // With several copies, on media of their own, the source's block and each copy's are read
     // at once when large enough to be worth a thread's waking.
     auto beside = [&](const std::function<void()>& readSource) {
-        copiesRead = sideBySide_ && total - std::min(done, total) >= kSideBySide;
+        uint64_t next = std::min<uint64_t>(settings_.blockBytes, total - std::min(done, total));
+        copiesRead = sideBySide_ && next >= kSideBySide;
         if (!copiesRead)
             return readSource();
         sideBySide_->Run(live.size() + 1, [&](size_t i) {
