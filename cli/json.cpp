@@ -103,12 +103,17 @@ Json Opening(const char* mode) {
             {"mode", mode}};
 }
 
-// A verdict as the closing lines give it: a run cut short before any difference compared
-// nothing that can be trusted.
+// A verdict as the closing lines give it.
 const char* Verdict(const engine::Outcome& run, std::optional<uint64_t> differences) {
-    if (!run.walked || !differences || (run.interrupted && *differences == 0))
-        return "not_compared";
-    return *differences > 0 ? "different" : "same";
+    switch (differences ? engine::VerdictOf(run, *differences) : engine::Verdict::kNotCompared) {
+        case engine::Verdict::kSame:
+            return "same";
+        case engine::Verdict::kDifferent:
+            return "different";
+        case engine::Verdict::kNotCompared:
+            break;
+    }
+    return "not_compared";
 }
 
 // Why the trees were not walked, or null.

@@ -37,6 +37,12 @@ std::string SpanText(int64_t seconds) {
     return HoursMinutesSeconds(seconds / 3600 % 24, seconds / 60 % 60, seconds % 60);
 }
 
+Verdict VerdictOf(const Outcome& outcome, uint64_t differences) {
+    if (!outcome.walked || (outcome.interrupted && differences == 0))
+        return Verdict::kNotCompared;
+    return differences == 0 ? Verdict::kSame : Verdict::kDifferent;
+}
+
 platform::AlignedBuffer AllocateBuffer(size_t bytes) {
     return platform::AllocateAligned(bytes);
 }
@@ -164,9 +170,15 @@ void Job::Close(bool walked, bool failed, bool interrupted, const char* noDiffer
     outcome_.differences = differences_;
     outcome_.copyDifferences = {differences_};
     auto verdict = [&](uint64_t differences) {
-        if (!walked || (interrupted && differences == 0))
-            return "比較は実行されませんでした。";
-        return differences == 0 ? noDifference : "差違が発見されました。";
+        switch (VerdictOf(outcome_, differences)) {
+            case Verdict::kSame:
+                return noDifference;
+            case Verdict::kDifferent:
+                return "差違が発見されました。";
+            case Verdict::kNotCompared:
+                break;
+        }
+        return "比較は実行されませんでした。";
     };
     if (copies.size() > 1) {
         outcome_.copyDifferences.clear();

@@ -98,6 +98,11 @@ struct Outcome {
 // The index of the first byte where a and b differ; they are known to differ somewhere.
 size_t FirstDifference(const unsigned char* a, const unsigned char* b, size_t n);
 
+// What the closing lines say of a copy with these differences: a job cut short before any
+// difference compared nothing that can be trusted.
+enum class Verdict { kSame, kDifferent, kNotCompared };
+Verdict VerdictOf(const Outcome& outcome, uint64_t differences);
+
 // done of total in whole percent; past 100 when done is past total.
 uint64_t CalcPercent(uint64_t done, uint64_t total);
 
