@@ -595,6 +595,7 @@ TEST(CheckTest, SeveralCopiesReadTheSourceOnce) {
         Lines findings, closing, verified;
         size_t sourceReads;
         unsigned blockKB = 1;
+        bool extras = false;
     } rows[] = {
         {"damage of each kind in either copy",
          [](FakeFileSystem& fs) {
@@ -657,6 +658,21 @@ TEST(CheckTest, SeveralCopiesReadTheSourceOnce) {
          {"コピー先パス：dst", kNone, "error:0", "コピー先パス：dst2", kNone, "error:0"},
          {"0 e", "1 e"},
          1},
+        {"an extra in the second copy, and its subdirectory that is the source's",
+         [](FakeFileSystem& fs) {
+             Both(fs, "sub/f", "f");
+             fs.AddFile("dst2/x", "x");
+             fs.AddLink("dst2/sub", "src/sub");
+         },
+         9,
+         {"Diredtory [ src/ ]", "Diredtory [ src/sub/ ]",
+          "[dst2/sub/]：コピー元と同じディレクトリです", "File [src/sub/f]",
+          "[dst2/x]：コピー元に存在しません"},
+         {"コピー先パス：dst", kNone, "error:0", "コピー先パス：dst2", kFound, "error:2"},
+         {"0 sub/f"},
+         1,
+         1,
+         true},
         {"large blocks, read side by side",
          [](FakeFileSystem& fs) {
              fs.AddFile("src/big", Bytes(700 << 10));
@@ -701,8 +717,10 @@ TEST(CheckTest, SeveralCopiesReadTheSourceOnce) {
         SCOPED_TRACE(row.name);
         FakeFileSystem fs;
         row.tree(fs);
-        Outcome out =
-            Check(fs, {.blockKB = row.blockKB, .limit = row.limit, .moreCopies = {"dst2"}});
+        Outcome out = Check(fs, {.blockKB = row.blockKB,
+                                 .limit = row.limit,
+                                 .extras = row.extras,
+                                 .moreCopies = {"dst2"}});
         const Lines& all = out.all;
         EXPECT_EQ(Lines(all.begin() + 3, all.begin() + 5),
                   (Lines{"コピー先パス：dst", "コピー先パス：dst2"}));
