@@ -158,18 +158,17 @@ Check::Copies Check::CompareContents(std::unique_ptr<platform::InputFile>& src,
         if (!copiesRead)
             std::for_each(live.begin(), live.end(), readCopy);
         size_t differsAt = 0;  // past the last differing byte of the copies left here
-        Copies alike;
-        for (size_t copy : live) {
+        std::erase_if(live, [&](size_t copy) {
             if (CompareBlock(copy, srcPath, data, length, done, differsAt))
-                alike.push_back(copy);
-            else
-                copies_[copy].file.reset();
-        }
-        live = std::move(alike);
+                return false;
+            copies_[copy].file.reset();
+            return true;
+        });
         // With none left the rest is not read; a differing byte counts as read.
         return {live.empty() ? differsAt : length, !live.empty()};
     };
-    End end = ReadBlocks(*src, total, done, onBlock, beside);
+    // One copy is read after the source's block on this thread alone.
+    End end = ReadBlocks(*src, total, done, onBlock, sideBySide_ ? Beside(beside) : Beside());
     if (end == End::kCut)
         SkipRestOfFile(done, total);
     src.reset();
